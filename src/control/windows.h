@@ -1,0 +1,47 @@
+// Window placement and the common window frame.
+//
+// Every page window has a WndRecord in the global list; while a wallpaper is
+// current its own list mirrors the global one record for record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "control/state.h"
+#include "page/document.h"
+#include "page/text.h"
+
+namespace vellumine {
+class CSkerrow;
+}
+
+namespace vellumine::windows {
+
+// The record of name (hash first, then exact name), or nullptr.
+WndRecord* FindRecord(WndList& list, std::u16string_view name);
+// Index of the record of name, or -1.
+int FindRecordIndex(const WndList& list, std::u16string_view name);
+// Removes the record of name; true when one was removed.
+bool RemoveRecord(WndList& list, std::u16string_view name);
+
+// The interface method: remembers a window's position and visibility in the
+// global list (and the current wallpaper's), then saves.
+void SetWndPos(CSkerrow& control, const TextArg& name, std::int32_t x, std::int32_t y,
+               std::int32_t visibility);
+// Puts the global list's positions and visibility onto the page.
+void ApplyWndLayout(CSkerrow& control, Document& document);
+// Colours, fonts and sizes onto the page's windows, then redraws the calendar.
+void RestyleWindows(CSkerrow& control, Document& document);
+// ApplyWndLayout, then RestyleWindows.
+void Refresh(CSkerrow& control, Document& document);
+// Drops the records whose window is not on the page; returns the new count.
+int PruneWndList(Document& document, WndList& list);
+// Cuts the names of the fixed panels' records (global list and every
+// wallpaper's) to their first unit so they match no window.
+void ForgetFixedPanels(ControlState& state);
+// A window's frame around body: view, main and option panels.
+std::u16string WindowFrame(const ControlState& state, std::u16string_view name,
+                           std::u16string_view body, bool with_close);
+
+}  // namespace vellumine::windows

@@ -1,0 +1,2 @@
+// Stub: replaced by the headless runner.
+int main() { return 0; }

@@ -1,0 +1,35 @@
+// The link windows: the menu list ("link"), one framed window per menu inside
+// "linkfield", and the edit form's link list ("linklist").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "control/state.h"
+#include "page/document.h"
+
+namespace vellumine {
+class CSkerrow;
+}
+
+namespace vellumine::links {
+
+void RenderLinkWindows(CSkerrow& control, Document& document);
+void RenderLinkMenuWindow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t no);
+// The inner markup of one menu window before framing; clamps the page.
+std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, std::int32_t no);
+// The "linklist" select element; menu nullptr gives an empty list.
+std::u16string ComposeLinkList(const LinkMenu* menu);
+// Brings the menu's page into 0..last.
+void ClampPageNum(const ControlState& state, LinkMenu& menu);
+// The part of a path after its last separator (the last unit never counts).
+std::u16string_view LinkDisplayName(std::u16string_view path, char16_t separator);
+// Links per page: LinkItemNum, or 10 when it is below 1.
+std::int32_t LinksPerPage(const ControlState& state);
+
+void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
+                    std::int32_t page_no);
+void ChangeLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no);
+
+}  // namespace vellumine::links

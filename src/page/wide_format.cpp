@@ -1,0 +1,167 @@
+#include "page/wide_format.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <type_traits>
+#include <string>
+
+namespace vellumine {
+namespace {
+
+constexpr std::size_t kMaxConversionBytes = 1023;
+
+bool IsFlag(char16_t c) { return c == u' ' || c == u'#' || c == u'+' || c == u'-' || c == u'0'; }
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsLength(char16_t c) {
+  return c == u'L' || c == u'h' || c == u'j' || c == u'l' || c == u't' || c == u'z';
+}
+bool IsIntConversion(char16_t c) {
+  return c == u'd' || c == u'i' || c == u'o' || c == u'u' || c == u'x' || c == u'X' || c == u'p';
+}
+bool IsFloatConversion(char16_t c) {
+  return c == u'a' || c == u'A' || c == u'e' || c == u'E' || c == u'f' || c == u'F' ||
+         c == u'g' || c == u'G';
+}
+
+std::size_t Columns(std::u16string_view text) {
+  std::size_t columns = 0;
+  for (char16_t u : text) columns += u < 0x100 ? 1 : 2;
+  return columns;
+}
+
+// Appends text padded to width display columns.
+void AppendPadded(std::u16string& dest, std::u16string_view text, std::size_t width, bool left,
+                  bool zero) {
+  const std::size_t columns = Columns(text);
+  const std::size_t pad = width > columns ? width - columns : 0;
+  if (left) {
+    dest.append(text);
+    dest.append(pad, u' ');
+  } else {
+    dest.append(pad, zero ? u'0' : u' ');
+    dest.append(text);
+  }
+}
+
+// Hands one numeric conversion to the byte formatter. The conversion text is
+// rebuilt without length letters so the argument's type is always the one
+// the formatter reads.
+template <typename T>
+void AppendNumber(std::u16string& dest, std::u16string_view spec, char16_t letter, T value) {
+  std::string narrow;
+  for (char16_t u : spec) {
+    if (!IsLength(u)) narrow.push_back(static_cast<char>(u & 0xFF));
+  }
+  if (narrow.size() > kMaxConversionBytes) return;
+  std::string out(64, '\0');
+  for (;;) {
+    int n;
+    if constexpr (std::is_same_v<T, double>) {
+      n = std::snprintf(out.data(), out.size(), narrow.c_str(), value);
+    } else if (letter == u'p') {
+      n = std::snprintf(out.data(), out.size(), narrow.c_str(),
+                        reinterpret_cast<void*>(static_cast<std::uintptr_t>(
+                            static_cast<std::uint32_t>(value))));
+    } else if (letter == u'd' || letter == u'i') {
+      n = std::snprintf(out.data(), out.size(), narrow.c_str(), static_cast<int>(value));
+    } else {
+      n = std::snprintf(out.data(), out.size(), narrow.c_str(), static_cast<unsigned>(value));
+    }
+    if (n < 0) return;
+    if (static_cast<std::size_t>(n) < out.size()) {
+      out.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    if (out.size() > kMaxConversionBytes) {  // already cut at the limit
+      out.resize(kMaxConversionBytes);
+      break;
+    }
+    out.assign(std::min(static_cast<std::size_t>(n), kMaxConversionBytes) + 1, '\0');
+  }
+  for (char c : out) dest.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+}
+
+}  // namespace
+
+std::size_t WideFormat(std::u16string& dest, std::u16string_view format,
+                       std::initializer_list<FormatArg> args) {
+  const std::size_t start = dest.size();
+  const FormatArg* next = args.begin();
+  auto take = [&]() -> const FormatArg* { return next != args.end() ? next++ : nullptr; };
+
+  std::size_t i = 0;
+  while (i < format.size()) {
+    const char16_t c = format[i];
+    if (c != u'%') {
+      dest.push_back(c);
+      ++i;
+      continue;
+    }
+    const std::size_t begin = i++;
+    bool left = false, zero = false;
+    while (i < format.size() && IsFlag(format[i])) {
+      left |= format[i] == u'-';
+      zero |= format[i] == u'0';
+      ++i;
+    }
+    std::size_t width = 0;
+    while (i < format.size() && IsDigit(format[i])) {
+      width = width * 10 + static_cast<std::size_t>(format[i] - u'0');
+      if (width > (1u << 20)) width = 1u << 20;  // a width past this is a typo, not a layout
+      ++i;
+    }
+    if (i < format.size() && format[i] == u'.') {
+      ++i;
+      while (i < format.size() && IsDigit(format[i])) ++i;
+    }
+    while (i < format.size() && IsLength(format[i])) ++i;
+    if (i >= format.size()) {
+      // A "%" with no conversion letter before the end: copy what followed it.
+      dest.append(format.substr(begin + 1));
+      break;
+    }
+    const char16_t letter = format[i++];
+    const std::u16string_view spec = format.substr(begin, i - begin);
+    if (letter == u's') {
+      const FormatArg* a = take();
+      const std::u16string_view text =
+          a && a->kind() == FormatArg::Kind::kText ? UpToZero(a->text_value()) : u"";
+      AppendPadded(dest, text, width, left, zero);
+    } else if (letter == u'c') {
+      const FormatArg* a = take();
+      const char16_t unit = a && a->kind() == FormatArg::Kind::kInt
+                                ? static_cast<char16_t>(a->int_value() & 0xFFFF)
+                                : u'\0';
+      AppendPadded(dest, std::u16string_view(&unit, 1), width, left, zero);
+    } else if (letter == u'%') {
+      AppendPadded(dest, u"%", width, left, zero);
+    } else if (IsIntConversion(letter)) {
+      const FormatArg* a = take();
+      std::int32_t v = 0;
+      if (a && a->kind() == FormatArg::Kind::kInt) v = a->int_value();
+      if (a && a->kind() == FormatArg::Kind::kDouble) {
+        const double d = a->double_value();
+        if (d >= -2147483648.0 && d <= 2147483647.0) v = static_cast<std::int32_t>(d);
+      }
+      AppendNumber(dest, spec, letter, v);
+    } else if (IsFloatConversion(letter)) {
+      const FormatArg* a = take();
+      double v = 0;
+      if (a && a->kind() == FormatArg::Kind::kDouble) v = a->double_value();
+      if (a && a->kind() == FormatArg::Kind::kInt) v = a->int_value();
+      AppendNumber(dest, spec, letter, v);
+    } else {
+      dest.append(spec.substr(1));
+    }
+  }
+  return dest.size() - start;
+}
+
+std::u16string WideFormatted(std::u16string_view format, std::initializer_list<FormatArg> args) {
+  std::u16string out;
+  WideFormat(out, format, args);
+  return out;
+}
+
+}  // namespace vellumine

@@ -1,0 +1,79 @@
+// Platform: everything the system asks of the operating system.
+//
+// One interface, one implementation per platform (POSIX, Windows) and a
+// scripted one for tests and the headless runner. The core never calls the
+// operating system except through here.
+//
+// Paths are full paths in UTF-16 with the platform's separator (Separator());
+// each implementation converts them at its boundary (UTF-8 on POSIX, the ANSI
+// code page on Windows). No call expands wildcards: callers screen "*" and "?"
+// themselves.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellumine {
+
+enum class Buttons { kOk, kYesNo };
+enum class Answer { kOk, kYes, kNo };
+
+struct FontChoice {
+  std::u16string face;  // at most 31 units
+  std::int32_t size;    // whole points, 8..30
+};
+
+struct LocalDate {
+  std::int32_t year;
+  std::int32_t month;  // 1..12
+  std::int32_t day;    // 1..31
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // --- User interface (modal; each returns when the user has answered) ---
+  // caption nullopt: the system's default caption.
+  virtual Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
+                             Buttons buttons) = 0;
+  // Starts from face and size; nullopt when cancelled.
+  virtual std::optional<FontChoice> PickFont(std::u16string_view face, std::int32_t size) = 0;
+  // A file that exists ("ファイルを開く", one filter "全てのファイル"); nullopt on cancel.
+  virtual std::optional<std::u16string> PickFile() = 0;
+  // A folder ("フォルダを選択してください。"); nullopt on cancel.
+  virtual std::optional<std::u16string> PickFolder() = 0;
+  // Opens a file or folder with its default handler. Never through a shell.
+  virtual void Launch(std::u16string_view path) = 0;
+
+  // --- System ---
+  // The data folder, ending with Separator().
+  virtual std::u16string DataFolder() = 0;
+  virtual char16_t Separator() const = 0;
+  virtual std::uint32_t TickCount() = 0;
+  virtual LocalDate Today() = 0;
+
+  // --- File system ---
+  // 0 nothing there, 1 a file, 2 a folder.
+  virtual int PathKind(std::u16string_view path) = 0;
+  // Creates one folder; false when it could not be made (an existing folder
+  // counts as made).
+  virtual bool CreateFolder(std::u16string_view path) = 0;
+  // The whole content of a file; nullopt when it can't be read.
+  virtual std::optional<std::string> ReadFile(std::u16string_view path) = 0;
+  // Replaces a file whole and durably: a temporary file in the same folder,
+  // flushed, then renamed over the old one. A crash leaves the old or the new
+  // content, never a mix. false on any failure (the old file then stays).
+  virtual bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) = 0;
+  // Removes a file; true when it is gone (a missing file counts as gone).
+  virtual bool RemoveFile(std::u16string_view path) = 0;
+  // Names (not paths) of the files in folder whose names begin with prefix,
+  // in the order the directory yields them.
+  virtual std::vector<std::u16string> ListFiles(std::u16string_view folder,
+                                                std::u16string_view prefix) = 0;
+};
+
+}  // namespace vellumine

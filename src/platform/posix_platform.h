@@ -1,0 +1,48 @@
+// The POSIX platform: real files (UTF-8 paths), the XDG data folder
+// ($XDG_DATA_HOME/Vellumine/, default ~/.local/share/Vellumine/), the
+// monotonic clock and the local date. It has no dialogs of its own: a
+// message answers OK (or No), pickers cancel and a launch goes through GIO's
+// default handler when a host provides one; desktop hosts replace these.
+#pragma once
+
+#include <functional>
+
+#include "platform/platform.h"
+
+namespace vellumine {
+
+class PosixPlatform : public Platform {
+ public:
+  PosixPlatform();
+
+  Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
+                     Buttons buttons) override;
+  std::optional<FontChoice> PickFont(std::u16string_view face, std::int32_t size) override;
+  std::optional<std::u16string> PickFile() override;
+  std::optional<std::u16string> PickFolder() override;
+  void Launch(std::u16string_view path) override;
+
+  std::u16string DataFolder() override;
+  char16_t Separator() const override { return u'/'; }
+  std::uint32_t TickCount() override;
+  LocalDate Today() override;
+
+  int PathKind(std::u16string_view path) override;
+  bool CreateFolder(std::u16string_view path) override;
+  std::optional<std::string> ReadFile(std::u16string_view path) override;
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override;
+  bool RemoveFile(std::u16string_view path) override;
+  std::vector<std::u16string> ListFiles(std::u16string_view folder,
+                                        std::u16string_view prefix) override;
+
+  // Overrides the data folder (the runner's --data).
+  void set_data_folder(std::u16string folder) { data_folder_ = std::move(folder); }
+
+ private:
+  std::u16string data_folder_;
+};
+
+// $XDG_DATA_HOME/Vellumine/ or ~/.local/share/Vellumine/, ending with "/".
+std::u16string DefaultPosixDataFolder();
+
+}  // namespace vellumine

@@ -1,0 +1,98 @@
+#include "tests/support.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "store/records.h"
+
+namespace vellumine::testing {
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  std::random_device rd;
+  for (;;) {
+    path_ = fs::temp_directory_path() / ("vellumine-test-" + std::to_string(rd()));
+    if (fs::create_directory(path_)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+std::string BundledPage() {
+  std::ifstream in(VELLUMINE_WEB_DIR "/index.html", std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+Fixture::Fixture(std::optional<std::string> page) { Restart(std::move(page)); }
+
+void Fixture::Restart(std::optional<std::string> page) {
+  control_.reset();
+  scripted_ = std::make_unique<ScriptedPlatform>(files_, Utf8ToUtf16(data().string() + "/"));
+  control_ = std::make_unique<CSkerrow>(*scripted_);
+  doc_ = HtmlDocument::Parse(page ? *page : BundledPage());
+}
+
+std::string Fixture::Html(const std::u16string& id) {
+  return doc_->OuterHtmlById(id).value_or("");
+}
+
+std::string Fixture::FileBytes(const std::string& relative) const {
+  std::ifstream in(data() / relative, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Fixture::FileExists(const std::string& relative) const {
+  return fs::exists(data() / relative);
+}
+
+std::vector<std::u16string> Fixture::Records(const std::string& relative) const {
+  const std::string bytes = FileBytes(relative);
+  RecordReader reader(bytes);
+  std::vector<std::u16string> out;
+  std::u16string record;
+  while (reader.Next(&record)) out.push_back(record);
+  return out;
+}
+
+void Fixture::WriteRecords(const std::string& relative,
+                           const std::vector<std::u16string>& records) {
+  const fs::path path = data() / relative;
+  fs::create_directories(path.parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << EncodeRecords(records);
+}
+
+std::vector<std::u16string> Fixture::Messages() const {
+  std::vector<std::u16string> out;
+  for (const UiEvent& e : scripted_->events()) {
+    if (e.kind == UiEvent::Kind::kMessage || e.kind == UiEvent::Kind::kQuestion) {
+      out.push_back(e.text);
+    }
+  }
+  return out;
+}
+
+std::string EncodeRecords(const std::vector<std::u16string>& records) {
+  std::string out;
+  for (const std::u16string& r : records) {
+    const std::uint32_t n = static_cast<std::uint32_t>(r.size());
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
+    for (char16_t u : r) {
+      out.push_back(static_cast<char>(u & 0xFF));
+      out.push_back(static_cast<char>(u >> 8));
+    }
+  }
+  return out;
+}
+
+std::string U8(std::u16string_view text) { return Utf16ToUtf8(text); }
+
+}  // namespace vellumine::testing
