@@ -188,25 +188,114 @@ const GumboVector* ChildrenOf(const GumboNode* g) {
   return nullptr;
 }
 
+NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype);
+
+// Where "</form" starts an end tag inside region; npos when it doesn't.
+std::size_t FormEndTag(std::string_view region) {
+  for (std::size_t i = 0; i + 6 < region.size(); ++i) {
+    if (region[i] != '<' || region[i + 1] != '/') continue;
+    if (LowerAscii(region.substr(i + 2, 4)) != "form") continue;
+    const char next = region[i + 6];
+    if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' || next == '\r' ||
+        next == '\f') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// gumbo takes a form off the stack at "</form>" without first writing out the
+// text it has buffered, so the form's last text lands after the form, merged
+// with whatever text follows it. Given such a form and the text node after
+// it, returns the part of the text that was written before "</form>".
+std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_view buffer) {
+  const GumboElement& f = form->v.element;
+  if (f.tag != GUMBO_TAG_FORM || f.tag_namespace != GUMBO_NAMESPACE_HTML ||
+      f.original_end_tag.length != 0) {
+    return {};
+  }
+  const GumboStringPiece& raw = text->v.text.original_text;
+  const char* begin = buffer.data();
+  if (raw.data == nullptr || raw.data < begin || raw.data > begin + buffer.size() ||
+      raw.length > static_cast<std::size_t>(begin + buffer.size() - raw.data) ||
+      raw.data - begin < static_cast<std::ptrdiff_t>(f.start_pos.offset)) {
+    return {};
+  }
+  // The form must still have been open where the text began: no "</form"
+  // between its last content and the text.
+  const char* open_from = f.original_tag.data;
+  std::size_t open_len = f.original_tag.length;
+  if (f.children.length > 0) {
+    const auto* last = static_cast<const GumboNode*>(f.children.data[f.children.length - 1]);
+    if (last->type == GUMBO_NODE_ELEMENT || last->type == GUMBO_NODE_TEMPLATE) {
+      const GumboElement& e = last->v.element;
+      const bool closed = e.original_end_tag.data != nullptr && e.original_end_tag.length > 0;
+      open_from = closed ? e.original_end_tag.data : e.original_tag.data;
+      open_len = closed ? e.original_end_tag.length : e.original_tag.length;
+    } else {
+      open_from = last->v.text.original_text.data;
+      open_len = last->v.text.original_text.length;
+    }
+  }
+  if (open_from == nullptr || open_from < begin || open_from + open_len > raw.data) return {};
+  if (FormEndTag(std::string_view(open_from + open_len,
+                                  static_cast<std::size_t>(raw.data - open_from) - open_len)) !=
+      std::string_view::npos) {
+    return {};
+  }
+  const std::string_view region(raw.data, raw.length);
+  const std::size_t end_tag = FormEndTag(region);
+  if (end_tag == std::string_view::npos || end_tag == 0) return {};
+  // Any tag before the form's own would have written the text out already,
+  // so the prefix is character data; decode it as the parser did.
+  const NodePtr decoded = ParseInto(region.substr(0, end_tag), GUMBO_TAG_DIV, nullptr);
+  std::string prefix;
+  for (const NodePtr& c : decoded->children) {
+    if (c->kind != Node::Kind::kText) return {};
+    prefix += c->text;
+  }
+  const std::string_view all = text->v.text.text != nullptr ? text->v.text.text : "";
+  return all.substr(0, prefix.size()) == prefix ? prefix : std::string();
+}
+
 // Copies the children of gumbo node `from` under `to`, without recursion.
-void ConvertChildren(const GumboNode* from, Node* to) {
+void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
   std::vector<std::pair<const GumboNode*, Node*>> pending{{from, to}};
+  std::vector<std::pair<Node*, std::string>> form_tails;
   while (!pending.empty()) {
     auto [g, n] = pending.back();
     pending.pop_back();
     const GumboVector* kids = ChildrenOf(g);
     if (kids == nullptr) continue;
     n->children.reserve(kids->length);
+    const GumboNode* previous = nullptr;
     for (unsigned i = 0; i < kids->length; ++i) {
       const auto* gc = static_cast<const GumboNode*>(kids->data[i]);
       if (gc == nullptr) continue;
       NodePtr c = ConvertOne(gc);
       if (!c) continue;
+      if (c->kind == Node::Kind::kText && previous != nullptr &&
+          previous->type == GUMBO_NODE_ELEMENT && !n->children.empty()) {
+        std::string tail = FormTail(previous, gc, buffer);
+        if (!tail.empty()) {
+          c->text.erase(0, tail.size());
+          form_tails.emplace_back(n->children.back().get(), std::move(tail));
+        }
+      }
+      previous = gc;
+      if (c->kind == Node::Kind::kText && c->text.empty()) continue;
       c->parent = n;
       c->index = n->children.size();
       n->children.push_back(c);
       if (c->kind == Node::Kind::kElement) pending.emplace_back(gc, c.get());
     }
+  }
+  for (auto& [form, tail] : form_tails) {
+    auto t = std::make_shared<Node>(Node::Kind::kText);
+    t->text = std::move(tail);
+    t->parent = form;
+    t->index = form->children.size();
+    form->children.push_back(std::move(t));
   }
 }
 
@@ -224,10 +313,10 @@ NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
   if (context == GUMBO_TAG_LAST) {
     if (out->document != nullptr) {
       if (has_doctype != nullptr) *has_doctype = out->document->v.document.has_doctype;
-      ConvertChildren(out->document, holder.get());
+      ConvertChildren(out->document, holder.get(), html);
     }
   } else if (out->root != nullptr) {
-    ConvertChildren(out->root, holder.get());
+    ConvertChildren(out->root, holder.get(), html);
   }
   gumbo_destroy_output(&options, out);
   return holder;

@@ -76,6 +76,17 @@ TEST(HtmlDocumentSerialize, ForeignElementsKeepTheirNames) {
   EXPECT_NE(doc->Serialize().find("<a xlink:href=\"#c\"></a>"), std::string::npos);
 }
 
+TEST(HtmlDocumentSerialize, TextBeforeAFormEndTagStaysInTheForm) {
+  const auto doc =
+      HtmlDocument::Parse(Page("<div id=\"d\"><form id=\"f\">a&amp;<input> &lt;</form>z&gt;</div>"
+                               "<div id=\"e\"><form></form>a</form>b</div>"));
+  EXPECT_EQ(Outer(*doc, u"d"), "<div id=\"d\"><form id=\"f\">a&amp;<input> &lt;</form>z&gt;</div>");
+  // A stray end tag after the form closed changes nothing.
+  EXPECT_EQ(Outer(*doc, u"e"), "<div id=\"e\"><form></form>ab</div>");
+  doc->FindElementById(u"e")->SetInnerHtml(u"<form id=\"g\">\n  <input>\n  </form>\n");
+  EXPECT_EQ(Outer(*doc, u"e"), "<div id=\"e\"><form id=\"g\">\n  <input>\n  </form>\n</div>");
+}
+
 TEST(HtmlDocumentText, InnerTextIsOneEscapedTextNode) {
   const auto doc = HtmlDocument::Parse(Page("<pre id=\"p\"><b id=\"old\">x</b></pre>"));
   auto p = doc->FindElementById(u"p");
