@@ -363,6 +363,52 @@ TEST(HtmlDocumentRobustness, GarbageAndDeepNestingDoNotCrash) {
   EXPECT_EQ(Outer(*doc, u"d"), "<div id=\"d\">flat</div>");
 }
 
+TEST(HtmlDocumentRobustness, JunkWrittenIntoEveryKindOfElement) {
+  const std::string page =
+      "<!DOCTYPE html><html id=\"e0\"><head id=\"e1\"><title id=\"e2\">t</title>"
+      "<style id=\"e3\"></style><script id=\"e4\"></script><noscript id=\"e5\"></noscript>"
+      "</head><body id=\"e6\"><table id=\"e7\"><caption id=\"e8\"></caption>"
+      "<colgroup id=\"e9\"><col id=\"e10\"></colgroup><thead id=\"e11\"><tr id=\"e12\">"
+      "<th id=\"e13\"></th><td id=\"e14\"></td></tr></thead></table>"
+      "<select id=\"e15\"><optgroup id=\"e16\"><option id=\"e17\"></option></optgroup>"
+      "</select><textarea id=\"e18\"></textarea><template id=\"e19\"><p id=\"e20\"></p>"
+      "</template><svg id=\"e21\"><foreignObject id=\"e22\"></foreignObject>"
+      "<title id=\"e23\"></title></svg><math id=\"e24\"><mi id=\"e25\"></mi></math>"
+      "<iframe id=\"e26\"></iframe><xmp id=\"e27\"></xmp><form id=\"e28\"></form>"
+      "<ul id=\"e29\"><li id=\"e30\"></li></ul><dl id=\"e31\"><dt id=\"e32\"></dt></dl>"
+      "<ruby id=\"e33\"><rt id=\"e34\"></rt></ruby><button id=\"e35\"></button>"
+      "<a id=\"e36\"></a><object id=\"e37\"></object><frameset id=\"e38\"></frameset>"
+      "<br id=\"e39\"><custom-tag id=\"e40\"></custom-tag><plaintext id=\"e41\">";
+  const std::u16string junk[] = {u"<tr><td>x</td></tr>",
+                                 u"</body></html><body>b",
+                                 u"<frameset><frame>",
+                                 u"<table><form><tr>",
+                                 u"<option><select>x",
+                                 u"<svg><desc><b>x</svg>y",
+                                 u"</form>z<form>a</form>",
+                                 u"<html><head><body>",
+                                 u"<template><td>x</template>",
+                                 u"<!--",
+                                 u"<plaintext><b>",
+                                 u"\xD800<\0>&#0;&#xD800;&amp"};
+  for (const std::u16string& html : junk) {
+    for (int id = 0; id <= 41; ++id) {
+      const auto doc = HtmlDocument::Parse(page);
+      const std::u16string name = u"e" + Utf8ToUtf16(std::to_string(id));
+      if (auto e = doc->FindElementById(name)) {
+        e->SetInnerHtml(html);
+        e->SetAttribute(u"id", name, 0);
+        e->SetInnerHtml(html + html);
+        e->SetOuterHtml(html);
+        e->SetOuterHtml(html);
+        e->SetInnerText(html);
+      }
+      if (auto body = doc->Body()) body->SetOuterHtml(html);
+      EXPECT_FALSE(doc->Serialize().empty());
+    }
+  }
+}
+
 // Random writes; after each one, every lookup must answer as a scan of the
 // body in document order does. Elements are told apart by a unique left.
 TEST(HtmlDocumentIds, IndexAgreesWithADocumentOrderScanAfterRandomWrites) {
