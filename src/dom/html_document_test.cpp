@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "page/page_ids.h"
 #include "page/text.h"
+#include "tests/support.h"
 
 namespace vellumine {
 namespace {
@@ -74,6 +76,33 @@ TEST(HtmlDocumentSerialize, ForeignElementsKeepTheirNames) {
   EXPECT_EQ(Outer(*doc, u"c"), "<clipPath id=\"c\"></clipPath>");
   EXPECT_NE(doc->Serialize().find("<svg viewBox=\"0 0 1 1\">"), std::string::npos);
   EXPECT_NE(doc->Serialize().find("<a xlink:href=\"#c\"></a>"), std::string::npos);
+}
+
+TEST(HtmlDocumentSerialize, BundledPageHasItsElementsAndReparsesToItself) {
+  const auto doc = HtmlDocument::Parse(testing::BundledPage());
+  const std::u16string_view wanted[] = {
+      ids::kCalender,         ids::kSchedule,      ids::kMemo,
+      ids::kMemoField,        ids::kLink,          ids::kLinkField,
+      ids::kWpList,           ids::kLinkList,      ids::kBgImg,
+      ids::kSchdlLst,         ids::kLinkFileName,  ids::kLinkMenuNum,
+      ids::kMenuTextColor,    ids::kWeekDayColor,  ids::kSatDayColor,
+      ids::kSunDayColor,      ids::kShadowColor,   ids::kCalenderFont,
+      ids::kCalenderFontSize, ids::kLinkItemNum,   ids::kMemoItemNum,
+      ids::kMenuFont,         ids::kMenuFontSize,  ids::kMemoForm,
+      ids::kLinkForm,         ids::kScheduleForm,  ids::kMemoInput,
+      ids::kLinkInput,        ids::kScheduleInput, ids::kSchdlLstSubmit};
+  for (std::u16string_view id : wanted) {
+    auto e = doc->FindElementById(id);
+    ASSERT_NE(e, nullptr) << Utf16ToUtf8(id);
+    EXPECT_EQ(e->Id(), id);
+  }
+  for (std::u16string_view id : ids::kFixedPanels) EXPECT_NE(doc->FindElementById(id), nullptr);
+  EXPECT_EQ(doc->FindElementById(ids::kSchdlLst)->TagName(), u"TEXTAREA");
+  EXPECT_EQ(doc->FindElementById(ids::kWpList)->TagName(), u"SELECT");
+  EXPECT_EQ(doc->FindElementById(ids::kBgImg)->TagName(), u"IMG");
+  const std::string once = doc->Serialize();
+  EXPECT_EQ(once.rfind("<!DOCTYPE html><html lang=\"ja\"><head>", 0), 0u);
+  EXPECT_EQ(HtmlDocument::Parse(once)->Serialize(), once);
 }
 
 TEST(HtmlDocumentSerialize, TextBeforeAFormEndTagStaysInTheForm) {
