@@ -316,6 +316,9 @@ TEST(HtmlDocumentStyle, SettersKeepOtherDeclarations) {
   // A value that would break out of its declaration is refused.
   v->SetStyleFontFamily(u"a; left: 99px");
   v->SetStyleColor(u"red}");
+  v->SetStyleFontFamily(u"O'Reilly Sans");
+  v->SetStyleFontFamily(u"a(b");
+  v->SetStyleFontFamily(u"a\\");
   EXPECT_EQ(v->PixelLeft(), 10);
   EXPECT_EQ(Outer(*doc, u"v"),
             "<div id=\"v\" style=\"left: 10px; top: 20px; visibility: visible\"></div>");
@@ -331,6 +334,16 @@ TEST(HtmlDocumentStyle, PixelPositionReadsTheLeadingInteger) {
   EXPECT_EQ(doc->FindElementById(u"c")->PixelTop(), 2);
   doc->FindElementById(u"c")->SetStyleTop(5);
   EXPECT_EQ(Outer(*doc, u"c"), "<p id=\"c\" style=\"top: 5px\"></p>");
+  // Quoted values keep the declarations after them readable.
+  auto a = doc->FindElementById(u"a");
+  a->SetStyleFontFamily(u"'Ｏ;Ｋ', \"x\\\"y\", serif");
+  a->SetStyleLeft(4);
+  a->SetStyleFontSize(9);
+  a->SetStyleFontSize(10);
+  EXPECT_EQ(a->PixelLeft(), 4);
+  EXPECT_EQ(Outer(*doc, u"a"),
+            "<p id=\"a\" style=\"left: 4px; top: -3px; font-family: 'Ｏ;Ｋ', "
+            "&quot;x\\&quot;y&quot;, serif; font-size: 10px\"></p>");
 }
 
 TEST(HtmlDocumentWalk, DescendantsInDocumentOrderWithoutSelf) {
