@@ -145,11 +145,15 @@ int PruneWndList(Document& document, WndList& list) {
 }
 
 void ForgetFixedPanels(ControlState& state) {
+  // Every record of a panel, duplicates from a hand-edited file included.
   auto forget = [](WndList& list) {
-    for (std::u16string_view panel : ids::kFixedPanels) {
-      if (WndRecord* record = FindRecord(list, panel)) {
-        record->name.resize(1);
-        record->hash = StringHash(record->name);
+    for (WndRecord& record : list) {
+      for (std::u16string_view panel : ids::kFixedPanels) {
+        if (record.hash == StringHash(panel) && TextCompare(record.name, panel) == 0) {
+          record.name.resize(1);
+          record.hash = StringHash(record.name);
+          break;
+        }
       }
     }
   };

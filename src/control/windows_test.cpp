@@ -231,7 +231,7 @@ TEST(WindowLayout, ForgetFixedPanelsInEveryList) {
   ControlState state;
   const PageOptions& o = state.options;
   state.windows = {Window(o, u"option", 1, 1, 1), Window(o, u"calender", 2, 2, 1),
-                   Window(o, u"menumini", 3, 3, 1)};
+                   Window(o, u"menumini", 3, 3, 1), Window(o, u"option", 4, 4, 1)};
   state.wallpapers.resize(2);
   state.wallpapers[1].windows = {Window(o, u"option_menu", 1, 1, 1),
                                  Window(o, u"menunormal", 1, 1, 1)};
@@ -239,6 +239,7 @@ TEST(WindowLayout, ForgetFixedPanelsInEveryList) {
   EXPECT_EQ(U8(state.windows[0].name), "o");
   EXPECT_EQ(U8(state.windows[1].name), "calender");
   EXPECT_EQ(U8(state.windows[2].name), "m");
+  EXPECT_EQ(U8(state.windows[3].name), "o");  // a duplicate too
   EXPECT_EQ(U8(state.wallpapers[1].windows[0].name), "o");
   EXPECT_EQ(U8(state.wallpapers[1].windows[1].name), "m");
   for (std::u16string_view panel : {u"option", u"menumini", u"option_menu", u"menunormal"}) {
