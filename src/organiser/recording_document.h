@@ -40,12 +40,14 @@ class RecordingDocument : public Document {
     if (it == elements_.end()) return nullptr;
     return std::make_unique<Handle>(it->first, it->second);
   }
-  std::unique_ptr<Element> Body() override { return nullptr; }
+  // The body holds every recorded element.
+  std::unique_ptr<Element> Body() override { return std::make_unique<Handle>(u"", body_, this); }
 
  private:
   class Handle : public Element {
    public:
-    Handle(std::u16string id, RecordedElement& e) : id_(std::move(id)), e_(e) {}
+    Handle(std::u16string id, RecordedElement& e, RecordingDocument* owner = nullptr)
+        : id_(std::move(id)), e_(e), owner_(owner) {}
     std::u16string Id() override { return id_; }
     std::u16string TagName() override { return u"DIV"; }
     void SetInnerHtml(std::u16string_view html) override { Set(e_.inner_html, html); }
@@ -69,7 +71,13 @@ class RecordingDocument : public Document {
     void SetStyleFontSize(std::int32_t) override { ++e_.writes; }
     std::optional<std::int32_t> PixelLeft() override { return std::nullopt; }
     std::optional<std::int32_t> PixelTop() override { return std::nullopt; }
-    void ForEachDescendant(const std::function<void(Element&)>&) override {}
+    void ForEachDescendant(const std::function<void(Element&)>& fn) override {
+      if (!owner_) return;
+      for (auto& [id, e] : owner_->elements_) {
+        Handle child(id, e);
+        fn(child);
+      }
+    }
 
    private:
     void Set(std::optional<std::u16string>& slot, std::u16string_view value) {
@@ -78,8 +86,10 @@ class RecordingDocument : public Document {
     }
     std::u16string id_;
     RecordedElement& e_;
+    RecordingDocument* owner_;
   };
 
+  RecordedElement body_;
   std::map<std::u16string, RecordedElement> elements_;
 };
 
