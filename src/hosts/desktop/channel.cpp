@@ -98,7 +98,7 @@ bool ChannelClient::Connect(const std::string& path, const std::string& token) {
     Close();
     return false;
   }
-  GVariant* answer = Call(kHello, g_variant_new_string(token.c_str()));
+  GVariant* answer = Call(kHelloRequest, g_variant_new_string(token.c_str()));
   bool welcome = answer != nullptr && g_variant_is_of_type(answer, G_VARIANT_TYPE_BOOLEAN) &&
                  g_variant_get_boolean(answer);
   if (answer != nullptr) g_variant_unref(answer);

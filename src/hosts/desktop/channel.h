@@ -20,12 +20,12 @@ namespace vellumine::desktop {
 inline constexpr std::uint32_t kMaxFrame = 16u * 1024u * 1024u;
 
 // Request names.
-inline constexpr char kHello[] = "hello";      // s token -> b
-inline constexpr char kMessage[] = "message";  // (s text, ms caption, b yes_no) -> s
-inline constexpr char kFont[] = "font";        // (s face, i size) -> m(si)
-inline constexpr char kFile[] = "file";        // () -> ms
-inline constexpr char kFolder[] = "folder";    // () -> ms
-inline constexpr char kLaunch[] = "launch";    // s path -> b
+inline constexpr char kHelloRequest[] = "hello";      // s token -> b
+inline constexpr char kMessageRequest[] = "message";  // (s text, ms caption, b yes_no) -> s
+inline constexpr char kFontRequest[] = "font";        // (s face, i size) -> m(si)
+inline constexpr char kFileRequest[] = "file";        // () -> ms
+inline constexpr char kFolderRequest[] = "folder";    // () -> ms
+inline constexpr char kLaunchRequest[] = "launch";    // s path -> b
 
 // Blocking frame I/O on a stream socket; false on any failure, end of stream
 // or oversized frame.

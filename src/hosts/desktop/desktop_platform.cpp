@@ -16,7 +16,7 @@ GVariant* DesktopPlatform::Call(const char* name, GVariant* args) {
 Answer DesktopPlatform::ShowMessage(std::u16string_view text,
                                     const std::optional<std::u16string>& caption, Buttons buttons) {
   Answer fallback = buttons == Buttons::kOk ? Answer::kOk : Answer::kNo;
-  GVariant* reply = Call(kMessage, EncodeMessageRequest(text, caption, buttons));
+  GVariant* reply = Call(kMessageRequest, EncodeMessageRequest(text, caption, buttons));
   if (reply == nullptr) return fallback;
   Answer answer = DecodeMessageAnswer(reply, buttons);
   g_variant_unref(reply);
@@ -24,7 +24,7 @@ Answer DesktopPlatform::ShowMessage(std::u16string_view text,
 }
 
 std::optional<FontChoice> DesktopPlatform::PickFont(std::u16string_view face, std::int32_t size) {
-  GVariant* reply = Call(kFont, g_variant_new("(si)", Utf16ToUtf8(face).c_str(), size));
+  GVariant* reply = Call(kFontRequest, g_variant_new("(si)", Utf16ToUtf8(face).c_str(), size));
   if (reply == nullptr) return std::nullopt;
   std::optional<FontChoice> choice = DecodeFontAnswer(reply);
   g_variant_unref(reply);
@@ -39,12 +39,12 @@ std::optional<std::u16string> DesktopPlatform::PickPath(const char* name) {
   return path;
 }
 
-std::optional<std::u16string> DesktopPlatform::PickFile() { return PickPath(kFile); }
-std::optional<std::u16string> DesktopPlatform::PickFolder() { return PickPath(kFolder); }
+std::optional<std::u16string> DesktopPlatform::PickFile() { return PickPath(kFileRequest); }
+std::optional<std::u16string> DesktopPlatform::PickFolder() { return PickPath(kFolderRequest); }
 
 void DesktopPlatform::Launch(std::u16string_view path) {
   if (path.empty()) return;
-  GVariant* reply = Call(kLaunch, g_variant_new_string(Utf16ToUtf8(path).c_str()));
+  GVariant* reply = Call(kLaunchRequest, g_variant_new_string(Utf16ToUtf8(path).c_str()));
   if (reply != nullptr) g_variant_unref(reply);
 }
 

@@ -128,28 +128,29 @@ gboolean DialogServer::OnClientReady(gint fd, GIOCondition /*condition*/, gpoint
 GVariant* DialogServer::Answer(Client& client, const char* name, GVariant* args) {
   if (!client.introduced) {
     // Nothing is shown to a client that has not proved it was started by us.
-    if (std::strcmp(name, kHello) != 0 || !g_variant_is_of_type(args, G_VARIANT_TYPE_STRING) ||
+    if (std::strcmp(name, kHelloRequest) != 0 ||
+        !g_variant_is_of_type(args, G_VARIANT_TYPE_STRING) ||
         token_ != g_variant_get_string(args, nullptr)) {
       return nullptr;
     }
     client.introduced = true;
     return g_variant_new_boolean(TRUE);
   }
-  if (std::strcmp(name, kMessage) == 0) {
+  if (std::strcmp(name, kMessageRequest) == 0) {
     std::optional<MessageRequest> request = DecodeMessageRequest(args);
     if (!request) return nullptr;
     return EncodeMessageAnswer(dialogs_.Message(*request));
   }
-  if (std::strcmp(name, kFont) == 0) {
+  if (std::strcmp(name, kFontRequest) == 0) {
     if (!g_variant_is_of_type(args, G_VARIANT_TYPE("(si)"))) return nullptr;
     const char* face = nullptr;
     gint32 size = 0;
     g_variant_get(args, "(&si)", &face, &size);
     return EncodeFontAnswer(dialogs_.Font(face, size));
   }
-  if (std::strcmp(name, kFile) == 0) return EncodePathAnswer(dialogs_.File());
-  if (std::strcmp(name, kFolder) == 0) return EncodePathAnswer(dialogs_.Folder());
-  if (std::strcmp(name, kLaunch) == 0) {
+  if (std::strcmp(name, kFileRequest) == 0) return EncodePathAnswer(dialogs_.File());
+  if (std::strcmp(name, kFolderRequest) == 0) return EncodePathAnswer(dialogs_.Folder());
+  if (std::strcmp(name, kLaunchRequest) == 0) {
     if (!g_variant_is_of_type(args, G_VARIANT_TYPE_STRING)) return nullptr;
     dialogs_.Launch(g_variant_get_string(args, nullptr));
     return g_variant_new_boolean(TRUE);

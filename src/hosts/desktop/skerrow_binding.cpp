@@ -29,24 +29,8 @@ class Args {
     return values_ != nullptr && i < values_->len ? JSC_VALUE(g_ptr_array_index(values_, i))
                                                   : nullptr;
   }
-  // A string; null, undefined or a missing argument is a null text; any other
-  // value is its string form.
-  TextArg Text(guint i) const {
-    JSCValue* v = At(i);
-    if (v == nullptr || jsc_value_is_null(v) || jsc_value_is_undefined(v)) return std::nullopt;
-    std::u16string text = FromJsString(v);
-    jsc_context_clear_exception(context_);
-    return text;
-  }
-  // A signed 32-bit integer with the script's own conversion: "3" is 3,
-  // 3.7 is 3, 2^32+1 is 1, anything that is no number is 0.
-  std::int32_t Int(guint i) const {
-    JSCValue* v = At(i);
-    if (v == nullptr) return 0;
-    std::int32_t n = jsc_value_to_int32(v);
-    jsc_context_clear_exception(context_);
-    return n;
-  }
+  TextArg Text(guint i) const { return TextArgument(context_, At(i)); }
+  std::int32_t Int(guint i) const { return IntArgument(context_, At(i)); }
   Document& Doc(guint i) {
     if (!document_) document_.emplace(context_, At(i));
     return *document_;
@@ -142,6 +126,22 @@ JSCClass* SkerrowClass(JSCContext* context) {
 }
 
 }  // namespace
+
+TextArg TextArgument(JSCContext* context, JSCValue* value) {
+  if (value == nullptr || jsc_value_is_null(value) || jsc_value_is_undefined(value)) {
+    return std::nullopt;
+  }
+  std::u16string text = FromJsString(value);
+  jsc_context_clear_exception(context);
+  return text;
+}
+
+std::int32_t IntArgument(JSCContext* context, JSCValue* value) {
+  if (value == nullptr) return 0;
+  std::int32_t n = jsc_value_to_int32(value);
+  jsc_context_clear_exception(context);
+  return n;
+}
 
 const char* const* SkerrowMethodNames(std::size_t* count) {
   static const char* names[kMethodCount];
