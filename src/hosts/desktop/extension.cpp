@@ -33,10 +33,29 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* /*page*/, We
   g_object_unref(context);
 }
 
+// The page reads local files only (itself, its pictures); nothing it shows
+// may pull anything from the network or send anything there.
+gboolean OnSendRequest(WebKitWebPage* /*page*/, WebKitURIRequest* request,
+                       WebKitURIResponse* /*redirected*/, gpointer /*user_data*/) {
+  const char* uri = webkit_uri_request_get_uri(request);
+  gchar* scheme = uri != nullptr ? g_uri_parse_scheme(uri) : nullptr;
+  bool local =
+      scheme != nullptr &&
+      (g_ascii_strcasecmp(scheme, "file") == 0 || g_ascii_strcasecmp(scheme, "data") == 0 ||
+       g_ascii_strcasecmp(scheme, "blob") == 0 || g_ascii_strcasecmp(scheme, "about") == 0);
+  g_free(scheme);
+  return local ? FALSE : TRUE;  // TRUE cancels the request
+}
+
+void OnPageCreated(WebKitWebExtension* /*extension*/, WebKitWebPage* page, gpointer /*data*/) {
+  g_signal_connect(page, "send-request", G_CALLBACK(OnSendRequest), nullptr);
+}
+
 }  // namespace
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
-    WebKitWebExtension* /*extension*/, const GVariant* user_data) {
+    WebKitWebExtension* extension, const GVariant* user_data) {
+  g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
   auto* data = const_cast<GVariant*>(user_data);
   if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssss)"))) return;
   const char* page_uri = nullptr;

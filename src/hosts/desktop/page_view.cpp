@@ -94,6 +94,8 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
 
   g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
   g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
+  g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
+  g_signal_connect(context_, "download-started", G_CALLBACK(OnDownloadStarted), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_object_set_data(G_OBJECT(view_), "vellumine-dialogs", &server.dialogs());
@@ -101,6 +103,7 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
 
 PageView::~PageView() {
   g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(context_, this);
   gtk_widget_destroy(GTK_WIDGET(view_));
   g_object_unref(view_);
   g_object_unref(context_);
@@ -140,6 +143,18 @@ gboolean PageView::OnDecidePolicy(WebKitWebView* /*view*/, WebKitPolicyDecision*
 GtkWidget* PageView::OnCreate(WebKitWebView* /*view*/, WebKitNavigationAction* /*action*/,
                               gpointer /*self*/) {
   return nullptr;  // the page never opens windows of its own
+}
+
+gboolean PageView::OnContextMenu(WebKitWebView* /*view*/, WebKitContextMenu* /*menu*/,
+                                 GdkEvent* /*event*/, WebKitHitTestResult* hit, gpointer /*self*/) {
+  // Cut, copy and paste in the page's fields; no menu that would open,
+  // download or inspect anything.
+  return webkit_hit_test_result_context_is_editable(hit) ? FALSE : TRUE;
+}
+
+void PageView::OnDownloadStarted(WebKitWebContext* /*context*/, WebKitDownload* download,
+                                 gpointer /*self*/) {
+  webkit_download_cancel(download);
 }
 
 void PageView::OnLoadChanged(WebKitWebView* /*view*/, WebKitLoadEvent event, gpointer self) {

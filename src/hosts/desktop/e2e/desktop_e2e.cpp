@@ -285,8 +285,23 @@ TEST_F(DesktopApp, DrivesThePageKeepsTheDataAndFindsItAfterARestart) {
     EXPECT_NE(s.Eval("document.getElementById('MenuFont').innerText").find("DejaVu Sans"),
               std::string::npos);
     s.Eval("Skerrow.ChangeOption(document,'CalenderFont',0); 0");
-    // A window moved by the page.
-    s.Eval("Skerrow.SetWndPos('calender',321,123,1); 0");
+    // A window moved with the desktop script: a click on its handle picks it
+    // up, it follows the mouse, the next click drops it and reports it.
+    EXPECT_EQ(s.Eval(R"JS(
+      var c = document.getElementById('calender');
+      function mouse(type, x, y) {
+        return new MouseEvent(type, {clientX: x, clientY: y, bubbles: true});
+      }
+      c.addEventListener('mouseup', function once() {
+        c.removeEventListener('mouseup', once);
+        movewnd('calender');
+      });
+      c.style.left = '200px'; c.style.top = '40px';
+      c.dispatchEvent(mouse('mouseup', 210, 50));
+      document.dispatchEvent(mouse('mousemove', 331, 133));
+      document.dispatchEvent(mouse('mouseup', 331, 133));
+      c.style.left + ',' + c.style.top)JS"),
+              "321px,123px");
 
     gchar* file_uri = g_filename_to_uri(note.c_str(), nullptr, nullptr);
     std::vector<std::string> expected = {
