@@ -69,19 +69,6 @@ int ParseOptions(int argc, char** argv, Options& options) {
   return 0;
 }
 
-// One running instance per data folder: its id comes from the folder.
-std::string ApplicationId(const std::string& data_folder) {
-  std::uint64_t hash = 1469598103934665603ull;
-  for (unsigned char c : data_folder) {
-    hash ^= c;
-    hash *= 1099511628211ull;
-  }
-  char id[64];
-  std::snprintf(id, sizeof id, "io.vellumine.Vellumine.d%016llx",
-                static_cast<unsigned long long>(hash));
-  return id;
-}
-
 bool IsX11(GdkDisplay* display) {
   return display != nullptr && std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkX11Display") == 0;
 }
@@ -211,7 +198,7 @@ int main(int argc, char** argv) {
     return RunScreenshot(app);
   }
 
-  std::string id = ApplicationId(app.data_folder);
+  std::string id = vellumine::desktop::ApplicationId(app.data_folder);
   GtkApplication* application = gtk_application_new(id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
   g_signal_connect(application, "startup", G_CALLBACK(OnStartup), &app);
   g_signal_connect(application, "activate", G_CALLBACK(OnActivate), &app);

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
+
 #include "hosts/desktop/page_policy.h"
 #include "page/text.h"
 #include "platform/posix_platform.h"
@@ -47,6 +50,18 @@ std::string DataFolderUtf8(const std::string& data_dir) {
   g_free(absolute);
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
+}
+
+std::string ApplicationId(const std::string& data_folder_utf8) {
+  std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (unsigned char c : data_folder_utf8) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  char id[64];
+  std::snprintf(id, sizeof id, "io.vellumine.Vellumine.d%016llx",
+                static_cast<unsigned long long>(hash));
+  return id;
 }
 
 PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,

@@ -25,6 +25,9 @@ AppPaths FindAppPaths();
 // given, otherwise the user's XDG data folder.
 std::string DataFolderUtf8(const std::string& data_dir);
 
+// The application id that keeps one running instance per data folder.
+std::string ApplicationId(const std::string& data_folder_utf8);
+
 class PageView {
  public:
   // server must be started and outlive the view.

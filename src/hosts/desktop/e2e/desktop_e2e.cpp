@@ -199,6 +199,7 @@ class DesktopApp : public ::testing::Test {
     g_setenv("VELLUMINE_DIALOG_SCRIPT", (root_ / "answers").c_str(), TRUE);
     g_setenv("VELLUMINE_DIALOG_LOG", (root_ / "dialogs.log").c_str(), TRUE);
     data_ = root_ / "xdg" / "Vellumine";
+    Answers("");
   }
   void TearDown() override {
     std::error_code ignored;
@@ -361,6 +362,34 @@ TEST_F(DesktopApp, DrivesThePageKeepsTheDataAndFindsItAfterARestart) {
   int status = std::system(command.c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_TRUE(IsPng(root_ / "app.png"));
+}
+
+// A second launch on the same data folder hands over to the running one and
+// ends; a launch on another folder runs on its own. Needs a session bus.
+TEST_F(DesktopApp, OneInstancePerDataFolder) {
+  gchar* session = g_find_program_in_path("dbus-run-session");
+  gchar* gdbus = g_find_program_in_path("gdbus");
+  bool usable = session != nullptr && gdbus != nullptr;
+  g_free(session);
+  g_free(gdbus);
+  if (!usable) GTEST_SKIP() << "dbus-run-session or gdbus missing";
+  std::string app = VELLUMINE_APP;
+  std::string one = (root_ / "one").string();
+  std::string other = (root_ / "other").string();
+  std::string script =
+      "'" + app + "' --data '" + one + "' & first=\\$!; " + "gdbus wait --session --timeout 60 " +
+      ApplicationId(DataFolderUtf8(one)) + " || exit 10; " +
+      // The second launch must end by itself, the first must still run.
+      "timeout 60 '" + app + "' --data '" + one + "' || exit 11; " +
+      "kill -0 \\$first || exit 12; " +
+      // Another folder is another instance: it registers a name of its own.
+      "'" + app + "' --data '" + other + "' & third=\\$!; " + "gdbus wait --session --timeout 60 " +
+      ApplicationId(DataFolderUtf8(other)) + " || exit 13; kill \\$first \\$third; wait; exit 0";
+  fs::path log = root_ / "instances.log";
+  std::string command = "dbus-run-session -- sh -c \"" + script + "\" >'" + log.string() + "' 2>&1";
+  int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << ReadAll(log);
 }
 
 }  // namespace
