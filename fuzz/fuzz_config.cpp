@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string saved = *platform.Get(u"config");
   ControlState second;
   LoadConfig(store, second);
-  FUZZ_CHECK(second.options == first.options);
+  FUZZ_CHECK(SameOptions(second.options, first.options));
   FUZZ_CHECK(second.current_wallpaper == first.current_wallpaper);
   FUZZ_CHECK(SameWindows(second.windows, first.windows));
   FUZZ_CHECK(SaveConfig(store, second));

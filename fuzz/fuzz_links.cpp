@@ -39,13 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < first.menus.size(); ++i) {
     const LinkMenu& a = first.menus[i];
     const LinkMenu& b = second.menus[i];
-    FUZZ_CHECK(a.name == b.name);
+    FUZZ_CHECK(Saved(a.name) == Saved(b.name));
     FUZZ_CHECK(a.key == b.key);
     FUZZ_CHECK(a.page_num == b.page_num);
     FUZZ_CHECK(a.links.size() == b.links.size());
     for (std::size_t k = 0; k < a.links.size(); ++k) {
-      FUZZ_CHECK(a.links[k].path == b.links[k].path);
-      FUZZ_CHECK(a.links[k].path_hash == b.links[k].path_hash);
+      FUZZ_CHECK(Saved(a.links[k].path) == Saved(b.links[k].path));
     }
   }
   return 0;

@@ -35,8 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(second.memos.size() == first.memos.size());
   for (std::size_t i = 0; i < first.memos.size(); ++i) {
     FUZZ_CHECK(second.memos[i].key == first.memos[i].key);
-    FUZZ_CHECK(second.memos[i].subject == first.memos[i].subject);
-    FUZZ_CHECK(second.memos[i].message == first.memos[i].message);
+    const MemoEntry& a = first.memos[i];
+    const MemoEntry& b = second.memos[i];
+    FUZZ_CHECK(a.subject.has_value() == b.subject.has_value());
+    FUZZ_CHECK(a.message.has_value() == b.message.has_value());
+    if (a.subject) FUZZ_CHECK(Saved(*a.subject) == Saved(*b.subject));
+    if (a.message) FUZZ_CHECK(Saved(*a.message) == Saved(*b.message));
   }
   return 0;
 }

@@ -158,15 +158,34 @@ inline void PutSplit(MemoryPlatform& platform, const SplitInput& input, std::u16
   }
 }
 
+// Texts as a save keeps them: every writer formats with WideFormat, whose %s
+// ends a text at its first zero unit, while the readers keep what follows a
+// zero read from a file. A round trip is compared up to the first zero.
+inline std::u16string_view Saved(std::u16string_view text) { return UpToZero(text); }
+
 // Window lists equal in every stored field (ItemNum is never stored).
 inline bool SameWindows(const WndList& a, const WndList& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    WndRecord x = a[i];
-    x.item_num = b[i].item_num;
-    if (!(x == b[i])) return false;
+    const WndRecord& x = a[i];
+    const WndRecord& y = b[i];
+    if (Saved(x.name) != Saved(y.name) || Saved(x.font) != Saved(y.font) || x.x != y.x ||
+        x.y != y.y || x.visibility != y.visibility || x.individual != y.individual ||
+        x.text_color != y.text_color || x.font_size != y.font_size) {
+      return false;
+    }
   }
   return true;
+}
+
+inline bool SameOptions(const PageOptions& a, const PageOptions& b) {
+  PageOptions x = a;
+  PageOptions y = b;
+  x.calender_font = std::u16string(Saved(x.calender_font));
+  y.calender_font = std::u16string(Saved(y.calender_font));
+  x.menu_font = std::u16string(Saved(x.menu_font));
+  y.menu_font = std::u16string(Saved(y.menu_font));
+  return x == y;
 }
 
 }  // namespace vellumine::fuzz

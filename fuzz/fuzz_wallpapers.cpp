@@ -54,9 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < first.wallpapers.size(); ++i) {
     const WallPaperEntry& a = first.wallpapers[i];
     const WallPaperEntry& b = second.wallpapers[i];
-    FUZZ_CHECK(a.path == b.path);
+    FUZZ_CHECK(Saved(a.path) == Saved(b.path));
     FUZZ_CHECK(a.key == b.key);
-    FUZZ_CHECK(a.options == b.options);
+    FUZZ_CHECK(SameOptions(a.options, b.options));
     FUZZ_CHECK(SameWindows(a.windows, b.windows));
   }
   SaveAll(store, second);
