@@ -223,11 +223,22 @@ class SoakPlatform : public ScriptedPlatform {
   std::optional<std::u16string> PickFile() override { return call_ ? call_->pick : std::nullopt; }
   std::optional<std::u16string> PickFolder() override { return call_ ? call_->pick : std::nullopt; }
   void Launch(std::u16string_view) override { ++launches_; }
+  // Counts changes to files, so that unchanged files need not be read again.
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
+    ++writes_;
+    return ScriptedPlatform::WriteFileAtomic(path, bytes);
+  }
+  bool RemoveFile(std::u16string_view path) override {
+    ++writes_;
+    return ScriptedPlatform::RemoveFile(path);
+  }
+  std::uint64_t writes() const { return writes_; }
 
  private:
   const Call* call_ = nullptr;
   bool save_failed_ = false;
   int launches_ = 0;
+  std::uint64_t writes_ = 0;
 };
 
 // A folder on /dev/shm when there is one: the files are replaced durably on
@@ -621,14 +632,18 @@ class Session {
 
   // The files read back as InitPage reads them, compared with the live state.
   std::optional<std::string> CheckStored() {
-    RandomGuard guard;
-    Store store(*platform_, state().data_folder);
-    ControlState stored;
-    stored.data_folder = state().data_folder;
-    LoadConfig(store, stored);
-    LoadWallPaperList(store, stored);
-    links::LoadLinkMenus(store, stored);
-    memos::LoadMemoList(store, stored);
+    if (!stored_ || stored_writes_ != platform_->writes()) {
+      RandomGuard guard;
+      Store store(*platform_, state().data_folder);
+      stored_ = std::make_unique<ControlState>();
+      stored_->data_folder = state().data_folder;
+      LoadConfig(store, *stored_);
+      LoadWallPaperList(store, *stored_);
+      links::LoadLinkMenus(store, *stored_);
+      memos::LoadMemoList(store, *stored_);
+      stored_writes_ = platform_->writes();
+    }
+    const ControlState& stored = *stored_;
     std::vector<std::string> diffs = CompareState(state(), stored);
     if (diffs.empty()) {
       pending_windows_.clear();
@@ -716,6 +731,9 @@ class Session {
   std::vector<std::u16string> paths_;
   LocalDate last_date_{2026, 12, 7};
   std::int32_t last_menu_ = 0;
+  // The files as last read, and the platform's write count then.
+  std::unique_ptr<ControlState> stored_;
+  std::uint64_t stored_writes_ = 0;
   // Windows named by ChangeWindowOption since the files last matched.
   std::vector<std::u16string> pending_windows_;
 };
