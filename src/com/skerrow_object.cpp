@@ -187,32 +187,40 @@ HRESULT SkerrowObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LC
 HRESULT SkerrowObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  // Script passes null (or nothing) for an absent text or document; that is
-  // a null BSTR or a null document to the method, not a type mismatch.
-  std::vector<VARIANTARG> arguments;
-  DISPPARAMS adjusted{};
   const auto types = parameter_types_.find(id);
-  if (params != nullptr && params->cNamedArgs == 0 && types != parameter_types_.end() &&
-      params->cArgs <= types->second.size()) {
-    arguments.assign(params->rgvarg, params->rgvarg + params->cArgs);
-    for (UINT i = 0; i < params->cArgs; ++i) {
-      VARIANTARG& argument = arguments[i];
-      if (argument.vt != VT_NULL && argument.vt != VT_EMPTY) continue;
-      const VARTYPE wanted = types->second[params->cArgs - 1 - i];
-      if (wanted == VT_BSTR) {
-        argument.vt = VT_BSTR;
-        argument.bstrVal = nullptr;
-      } else if (wanted == VT_DISPATCH) {
-        argument.vt = VT_DISPATCH;
-        argument.pdispVal = nullptr;
-      }
-    }
-    adjusted = *params;
-    adjusted.rgvarg = arguments.data();
-    params = &adjusted;
+  if (params == nullptr || params->cNamedArgs != 0 || types == parameter_types_.end() ||
+      params->cArgs != types->second.size()) {
+    return DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, params, result,
+                      exception, bad_argument);
   }
-  return DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, params, result,
+  // Each argument turned into its parameter's own type first: script hosts
+  // pass variables by reference and small numbers as 16-bit integers, and a
+  // null (or missing) text or document is a null BSTR or document to the
+  // method, not a type mismatch.
+  std::vector<VARIANTARG> arguments(params->cArgs);
+  for (VARIANTARG& argument : arguments) VariantInit(&argument);
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < params->cArgs && SUCCEEDED(hr); ++i) {
+    const VARIANTARG* source = &params->rgvarg[i];
+    while (source->vt == (VT_BYREF | VT_VARIANT) && source->pvarVal != nullptr) {
+      source = source->pvarVal;
+    }
+    const VARTYPE wanted = types->second[params->cArgs - 1 - i];
+    if ((source->vt == VT_NULL || source->vt == VT_EMPTY) &&
+        (wanted == VT_BSTR || wanted == VT_DISPATCH)) {
+      arguments[i].vt = wanted;  // with a null pointer
+      continue;
+    }
+    hr = VariantChangeType(&arguments[i], const_cast<VARIANTARG*>(source), 0, wanted);
+    if (FAILED(hr) && bad_argument != nullptr) *bad_argument = i;
+  }
+  if (SUCCEEDED(hr)) {
+    DISPPARAMS exact{arguments.data(), nullptr, params->cArgs, 0};
+    hr = DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, &exact, result,
                     exception, bad_argument);
+  }
+  for (VARIANTARG& argument : arguments) VariantClear(&argument);
+  return hr;
 }
 
 // --- ISkerrow ---
