@@ -188,11 +188,11 @@ HRESULT SkerrowObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAM
                               VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   const auto types = parameter_types_.find(id);
-  if (params == nullptr || params->cNamedArgs != 0 || types == parameter_types_.end() ||
-      params->cArgs != types->second.size()) {
+  if (params == nullptr || params->cNamedArgs != 0 || types == parameter_types_.end()) {
     return DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, params, result,
                       exception, bad_argument);
   }
+  if (params->cArgs != types->second.size()) return DISP_E_BADPARAMCOUNT;
   // Each argument turned into its parameter's own type first: script hosts
   // pass variables by reference and small numbers as 16-bit integers, and a
   // null (or missing) text or document is a null BSTR or document to the

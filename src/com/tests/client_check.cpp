@@ -55,16 +55,26 @@ const std::vector<std::vector<std::wstring>> kMethods = {
 
 // The interface table, in its order.
 const IID* const kInterfaces[] = {
-    &IID_ISkerrow,           &IID_IDispatch,
-    &IID_IPersistStreamInit, &IID_IPersist,
-    &IID_IOleControl,        &IID_IOleObject,
-    &IID_IOleInPlaceActiveObject, &IID_IOleWindow,
-    &IID_IViewObjectEx,      &IID_IViewObject2,
-    &IID_IViewObject,        &IID_IOleInPlaceObjectWindowless,
-    &IID_IOleInPlaceObject,  &IID_IPersistStorage,
-    &IID_ISpecifyPropertyPages, &IID_IQuickActivate,
-    &IID_IDataObject,        &IID_IProvideClassInfo2,
-    &IID_IProvideClassInfo,  &IID_ISupportErrorInfo,
+    &IID_ISkerrow,
+    &IID_IDispatch,
+    &IID_IPersistStreamInit,
+    &IID_IPersist,
+    &IID_IOleControl,
+    &IID_IOleObject,
+    &IID_IOleInPlaceActiveObject,
+    &IID_IOleWindow,
+    &IID_IViewObjectEx,
+    &IID_IViewObject2,
+    &IID_IViewObject,
+    &IID_IOleInPlaceObjectWindowless,
+    &IID_IOleInPlaceObject,
+    &IID_IPersistStorage,
+    &IID_ISpecifyPropertyPages,
+    &IID_IQuickActivate,
+    &IID_IDataObject,
+    &IID_IProvideClassInfo2,
+    &IID_IProvideClassInfo,
+    &IID_ISupportErrorInfo,
 };
 
 template <typename T>
@@ -100,7 +110,9 @@ std::wstring Value(const std::wstring& key, const wchar_t* name = nullptr) {
   return data;
 }
 
-std::wstring Text(BSTR text) { return text != nullptr ? std::wstring(text, SysStringLen(text)) : L""; }
+std::wstring Text(BSTR text) {
+  return text != nullptr ? std::wstring(text, SysStringLen(text)) : L"";
+}
 
 HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> args) {
   DISPID id = 0;
@@ -337,10 +349,10 @@ void CheckRegistered() {
                       nullptr, 0) == S_OK);
     GdiFlush();
     auto at = [&](int x, int y) { return pixels[y * 200 + x] & 0x00FFFFFF; };
-    EXPECT(at(5, 5) == 0x00FF0000);      // outside: untouched
-    EXPECT(at(20, 10) == 0x00000000);    // the border, in the current pen
+    EXPECT(at(5, 5) == 0x00FF0000);    // outside: untouched
+    EXPECT(at(20, 10) == 0x00000000);  // the border, in the current pen
     EXPECT(at(179, 89) == 0x00000000);
-    EXPECT(at(30, 80) == 0x00FFFFFF);    // inside, in the current brush
+    EXPECT(at(30, 80) == 0x00FFFFFF);  // inside, in the current brush
     int text = 0;  // the name, in black around the centre and above its baseline
     for (int y = 30; y < 50; ++y) {
       for (int x = 60; x < 140; ++x) text += at(x, y) == 0 ? 1 : 0;
@@ -429,8 +441,7 @@ void CheckRegistered() {
     }
     EXPECT(CanUnload() == S_FALSE);  // the lock
     Ref<IClassFactory> again;
-    CoGetClassObject(CLSID_CSkerrow, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                     again.out());
+    CoGetClassObject(CLSID_CSkerrow, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, again.out());
     again->LockServer(FALSE);
     again->Release();
     again.p = nullptr;

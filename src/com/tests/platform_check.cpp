@@ -18,8 +18,8 @@ std::u16string U(const wchar_t* text) { return reinterpret_cast<const char16_t*>
 std::u16string MakeScratchFolder() {
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH + 1, temp);
-  std::u16string folder = U(temp) + u"vellumine-check-" +
-                          std::u16string(u"0123456789").substr(GetTickCount() % 10, 1);
+  std::u16string folder =
+      U(temp) + u"vellumine-check-" + std::u16string(u"0123456789").substr(GetTickCount() % 10, 1);
   for (unsigned n = GetCurrentProcessId();; ++n) {
     const std::string digits = std::to_string(n);
     std::u16string candidate = folder + std::u16string(digits.begin(), digits.end());
@@ -149,7 +149,7 @@ int main() {
     SetEnvironment(L"VELLUMINE_DIALOG_SCRIPT", answers);
     SetEnvironment(L"VELLUMINE_DIALOG_LOG", log);
     EXPECT(platform.ShowMessage(u"削除?", std::nullopt, Buttons::kYesNo) == Answer::kYes);
-    EXPECT(platform.ShowMessage(u"ok?", u"", Buttons::kOk) == Answer::kOk);  // takes "no"
+    EXPECT(platform.ShowMessage(u"ok?", u"", Buttons::kOk) == Answer::kOk);         // takes "no"
     EXPECT(platform.ShowMessage(u"again?", u"t", Buttons::kYesNo) == Answer::kNo);  // none left
     const auto font = platform.PickFont(u"ＭＳ ゴシック", 13);
     EXPECT(font && font->face == u"ＭＳ 明朝" && font->size == 12);

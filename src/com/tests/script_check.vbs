@@ -4,32 +4,43 @@
 '
 ' Run as one file with the stand-in put in front of it (the script host
 ' here offers neither ExecuteGlobal nor jobs of several files):
-'   cscript //nologo standin-and-check.vbs PAGE-UTF16.html
+'   cscript //nologo standin-and-check.vbs PAGE.html TEXTS.txt
+' with the page and script_texts.txt in UTF-16 with a byte-order mark.
 '
 ' The dialog script and log files come from VELLUMINE_DIALOG_SCRIPT and
 ' VELLUMINE_DIALOG_LOG. Ends with the line "N passed, N failed" and exits 0
 ' only when nothing failed.
-Dim fso, shell, passed, failed, problems, control, doc, dataFolder, pageHtml, logPath, answersPath
+Dim fso, shell, passed, failed, problems, control, doc, dataFolder, pageHtml, logPath, answersPath, memoKey
+memoKey = ""
 Set fso = CreateObject("Scripting.FileSystemObject")
+Dim texts
+Set texts = CreateObject("Scripting.Dictionary")
 Set shell = CreateObject("WScript.Shell")
 passed = 0
 failed = 0
 
 pageHtml = fso.OpenTextFile(WScript.Arguments(0), 1, False, -1).ReadAll()
+LoadTexts WScript.Arguments(1)
 logPath = shell.Environment("PROCESS")("VELLUMINE_DIALOG_LOG")
 answersPath = shell.Environment("PROCESS")("VELLUMINE_DIALOG_SCRIPT")
 dataFolder = fso.GetSpecialFolder(0).Path & "\Vellumine\"
 
-' A text from UTF-16 code units written in hexadecimal, for the Japanese
-' texts (the script file itself stays ASCII).
-Function J(units)
-  Dim parts, i, s
-  parts = Split(units, " ")
-  s = ""
-  For i = 0 To UBound(parts)
-    s = s & ChrW(CLng("&H" & parts(i)))
-  Next
-  J = s
+' The Japanese texts, from script_texts.txt (the script file stays ASCII
+' and the script host here has no ChrW).
+Sub LoadTexts(path)
+  Dim stream, line, at
+  Set stream = fso.OpenTextFile(path, 1, False, -1)
+  Do While Not stream.AtEndOfStream
+    line = stream.ReadLine()
+    at = InStr(line, "=")
+    If at > 0 Then texts.Add Left(line, at - 1), Mid(line, at + 1)
+  Loop
+  stream.Close
+End Sub
+
+Function T(key)
+  If Not texts.Exists(key) Then Err.Raise 1002, "script_check", "no text " & key
+  T = texts(key)
 End Function
 
 ' Prints a line with every character outside printable ASCII as "?": the
@@ -107,7 +118,7 @@ End Function
 
 ' The default calendar font, "ＭＳ ゴシック".
 Function CalFont()
-  CalFont = J("FF2D FF33 0020 30B4 30B7 30C3 30AF")
+  CalFont = T("calfont")
 End Function
 
 ' --- The tests ---
@@ -139,8 +150,8 @@ End Sub
 
 Sub TestChangeScheduleStoresAndShows()
   Dim title, link, path
-  title = "<pre onmouseup=movewnd(""schedule"")>3" & J("6708") & "7" & J("65E5 306E 4E88 5B9A") & "</pre>"
-  link = "<pre onmouseup=change(""schdlinput"")>" & J("5909 66F4") & "</pre>"
+  title = "<pre onmouseup=movewnd(""schedule"")>" & T("scheduletitle") & "</pre>"
+  link = "<pre onmouseup=change(""schdlinput"")>" & T("change") & "</pre>"
   path = dataFolder & "schdl\20050307"
   control.ChangeSchedule doc, "x<y & z", 2005, 3, 7
   Expect fso.FileExists(path), path & " written"
@@ -148,33 +159,35 @@ Sub TestChangeScheduleStoresAndShows()
   ExpectEqual Element("schedule").innerHTML, title & "<pre>x&lt;y &amp; z</pre>" & link, "display"
   ExpectEqual Element("schdllst").innerText, "x<y & z", "text field"
   ExpectEqual Element("schdllstsubmit").outerHTML, "<input id=""schdllstsubmit"" type=""button"" value=""" & _
-    J("5909 66F4") & """ onclick=""Skerrow.ChangeSchedule(document,schdlfrm.schdllst.value,2005,3,7)""/>", "button"
+    T("change") & """ onclick=""Skerrow.ChangeSchedule(document,schdlfrm.schdllst.value,2005,3,7)""/>", "button"
   control.ChangeSchedule doc, Null, 2005, 3, 7
   Expect Not fso.FileExists(path), "a null schedule removes the file"
   ExpectEqual Element("schedule").innerHTML, title & link, "display without a schedule"
 End Sub
 
 Sub TestAddMemoWritesFilesAndWindows()
-  Dim files, file, key, subject
-  subject = J("984C 540D")
-  control.AddMemo doc, subject, J("672C 6587")
+  Dim files, list, at, subject
+  subject = T("subject")
+  control.AddMemo doc, subject, T("message")
   Expect fso.FileExists(dataFolder & "memolist"), "memolist written"
   Set files = FilesIn(dataFolder & "memo")
   Expect Not files Is Nothing, "memo folder made"
   ExpectEqual files.Count, 1, "memo files"
-  key = ""
-  For Each file In files
-    key = file.Name
-  Next
-  ExpectEqual Len(key), 16, "memo file name length"
-  Expect InStr(Element("memo").innerHTML, "<pre onmouseup=change('memo" & key & "')>" & subject & "</pre>") > 0, "subject listed"
-  Expect Not doc.getElementById("memo" & key) Is Nothing, "memo window written"
+  ' The key, from the list line that opens the memo's window.
+  list = Element("memo").innerHTML
+  at = InStr(list, "<pre onmouseup=change('memo")
+  Expect at > 0, "subject listed"
+  If at > 0 Then memoKey = Mid(list, at + Len("<pre onmouseup=change('memo"), 16)
+  ExpectEqual Mid(list, at, 46 + Len(subject)), "<pre onmouseup=change('memo" & memoKey & "')>" & subject & "</pre>", "list line"
+  Expect fso.FileExists(dataFolder & "memo\" & memoKey), "memo file named by its key"
+  Expect Not doc.getElementById("memo" & memoKey) Is Nothing, "memo window written"
+  ExpectEqual Element("subject" & memoKey).id, "subject" & memoKey, "subject element written"
 End Sub
 
 Sub TestAddMemoRefusesNullSubject()
   ClearDialogLog
-  control.AddMemo doc, Null, J("672C 6587")
-  ExpectEqual DialogLog(), "message [] " & J("984C 540D 304C 5165 529B 3055 308C 3066 3044 307E 305B 3093") & vbCrLf, "message shown"
+  control.AddMemo doc, Null, T("message")
+  ExpectEqual DialogLog(), "message [] " & T("nosubject") & vbCrLf, "message shown"
   ExpectEqual FilesIn(dataFolder & "memo").Count, 1, "memo files"
 End Sub
 
@@ -197,11 +210,8 @@ Sub TestSecondObjectReadsTheStoredMemo()
   Set other = CreateObject("Vellumine.Skerrow")
   Set page = NewDocument(pageHtml)
   other.InitPage page
-  Dim files, file
-  Set files = FilesIn(dataFolder & "memo")
-  For Each file In files
-    Expect Not page.getElementById("memo" & file.Name) Is Nothing, "memo window of " & file.Name
-  Next
+  Expect memoKey <> "", "a memo was added before"
+  Expect Not page.getElementById("memo" & memoKey) Is Nothing, "memo window of " & memoKey
 End Sub
 
 ' The script host here has no GetRef: the tests by name.
