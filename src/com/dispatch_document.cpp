@@ -1,5 +1,6 @@
 #include "com/dispatch_document.h"
 
+#include <dispex.h>
 #include <oleauto.h>
 
 #include <algorithm>
@@ -7,6 +8,11 @@
 
 namespace vellumine::com {
 namespace {
+
+// IDispatchEx, {A6EF9860-C720-11D0-9337-00A0C90DCAA9}; not in the import
+// libraries of every toolchain.
+constexpr IID kIDispatchEx = {
+    0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
 
 class Variant {
  public:
@@ -39,13 +45,25 @@ class Bstr {
 };
 
 // Calls a member by name. args are in the order of the call (the first
-// argument first).
+// argument first). Script objects are asked through IDispatchEx first, as
+// script engines ask each other: some answer names only there.
 HRESULT Call(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, UINT count,
              VARIANT* result) {
   if (object == nullptr) return E_POINTER;
+  ComPtr<IDispatchEx> script;
+  object->QueryInterface(kIDispatchEx, script.OutVoid());
   DISPID id = DISPID_UNKNOWN;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  HRESULT hr = E_FAIL;
+  if (script) {
+    BSTR member = SysAllocString(name);
+    if (member == nullptr) return E_OUTOFMEMORY;
+    hr = script->GetDispID(member, fdexNameCaseSensitive, &id);
+    SysFreeString(member);
+  }
+  if (FAILED(hr)) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  }
   if (FAILED(hr)) return hr;
   // DISPPARAMS holds its arguments last first.
   std::reverse(args, args + count);
@@ -55,7 +73,12 @@ HRESULT Call(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* args, 
     params.rgdispidNamedArgs = &put;
     params.cNamedArgs = 1;
   }
-  hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+  if (script) {
+    hr = script->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+  } else {
+    hr =
+        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+  }
   std::reverse(args, args + count);
   return hr;
 }

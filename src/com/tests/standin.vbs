@@ -59,14 +59,14 @@ Class StandInCollection
     Set items = CreateObject("Scripting.Dictionary")
   End Sub
   Public Sub Add(e)
-    items.Add items.Count, e
+    items.Add "k" & items.Count, e
   End Sub
   Public Property Get length()
     length = items.Count
   End Property
   Public Function item(i)
     If i >= 0 And i < items.Count Then
-      Set item = items(i)
+      Set item = items("k" & i)
     Else
       Set item = Nothing
     End If
@@ -96,10 +96,10 @@ Class StandInElement
     Set kids = CreateObject("Scripting.Dictionary")
   End Sub
 
-  ' Children are kept in a dictionary keyed 0, 1, 2...: the script host
-  ' here can't be trusted with ReDim.
+  ' Children are kept in a dictionary keyed "k0", "k1"...: the script host
+  ' here can't be trusted with ReDim, nor its dictionary with many number keys.
   Public Sub AddKid(k)
-    kids.Add kids.Count, k
+    kids.Add "k" & kids.Count, k
     If IsObject(k) Then Set k.parentEl = Me
   End Sub
 
@@ -113,14 +113,14 @@ Class StandInElement
     Set saved = kids
     ClearKids
     For i = 0 To saved.Count - 1
-      If IsObject(saved(i)) Then
-        If saved(i) Is old Then
+      If IsObject(saved("k" & i)) Then
+        If saved("k" & i) Is old Then
           container.MoveKidsTo Me
         Else
-          AddKid saved(i)
+          AddKid saved("k" & i)
         End If
       Else
-        AddKid saved(i)
+        AddKid saved("k" & i)
       End If
     Next
   End Sub
@@ -128,7 +128,7 @@ Class StandInElement
   Public Sub MoveKidsTo(target)
     Dim i
     For i = 0 To kids.Count - 1
-      target.AddKid kids(i)
+      target.AddKid kids("k" & i)
     Next
     ClearKids
   End Sub
@@ -136,9 +136,9 @@ Class StandInElement
   Public Sub CollectInto(c)
     Dim i
     For i = 0 To kids.Count - 1
-      If IsObject(kids(i)) Then
-        c.Add kids(i)
-        kids(i).CollectInto c
+      If IsObject(kids("k" & i)) Then
+        c.Add kids("k" & i)
+        kids("k" & i).CollectInto c
       End If
     Next
   End Sub
@@ -154,7 +154,7 @@ Class StandInElement
     Dim s, i
     s = ""
     For i = 0 To kids.Count - 1
-      If IsObject(kids(i)) Then s = s & kids(i).outerHTML Else s = s & kids(i)
+      If IsObject(kids("k" & i)) Then s = s & kids("k" & i).outerHTML Else s = s & kids("k" & i)
     Next
     innerHTML = s
   End Property
@@ -178,7 +178,7 @@ Class StandInElement
     Dim s, i
     s = ""
     For i = 0 To kids.Count - 1
-      If IsObject(kids(i)) Then s = s & kids(i).innerText Else s = s & HtmlUnescape(kids(i))
+      If IsObject(kids("k" & i)) Then s = s & kids("k" & i).innerText Else s = s & HtmlUnescape(kids("k" & i))
     Next
     innerText = s
   End Property
@@ -296,19 +296,19 @@ End Function
 Sub ParseInto(container, html)
   Dim stack, depth, pos, lt, gt, tag, name, el, closing, i, n
   Set stack = CreateObject("Scripting.Dictionary")
-  stack.Add 0, container
+  stack.Add "k0", container
   depth = 0
   pos = 1 : n = Len(html)
   Do While pos <= n
     lt = InStr(pos, html, "<")
     If lt = 0 Then
-      stack(depth).AddKid Mid(html, pos)
+      stack("k" & depth).AddKid Mid(html, pos)
       Exit Do
     End If
-    If lt > pos Then stack(depth).AddKid Mid(html, pos, lt - pos)
+    If lt > pos Then stack("k" & depth).AddKid Mid(html, pos, lt - pos)
     gt = TagEnd(html, lt)
     If gt = 0 Then
-      stack(depth).AddKid Mid(html, lt)
+      stack("k" & depth).AddKid Mid(html, lt)
       Exit Do
     End If
     tag = Mid(html, lt, gt - lt + 1)
@@ -316,20 +316,20 @@ Sub ParseInto(container, html)
     If Mid(tag, 2, 1) = "/" Then
       name = UCase(Trim(Mid(tag, 3, Len(tag) - 3)))
       For i = depth To 1 Step -1
-        If stack(i).tagName = name Then
-          stack(i).closeTag = tag
+        If stack("k" & i).tagName = name Then
+          stack("k" & i).closeTag = tag
           depth = i - 1
           Exit For
         End If
       Next
     ElseIf Mid(tag, 2, 1) = "!" Then
-      stack(depth).AddKid tag
+      stack("k" & depth).AddKid tag
     Else
       Set el = New StandInElement
       el.openTag = tag
       el.tagName = ParseTagName(tag)
       el.id = ParseId(tag)
-      stack(depth).AddKid el
+      stack("k" & depth).AddKid el
       If el.tagName = "SCRIPT" Or el.tagName = "STYLE" Then
         closing = InStr(pos, html, "</" & el.tagName, vbTextCompare)
         If closing = 0 Then closing = n + 1
@@ -344,8 +344,8 @@ Sub ParseInto(container, html)
         End If
       ElseIf Not IsVoid(el.tagName) And Right(tag, 2) <> "/>" Then
         depth = depth + 1
-        If stack.Exists(depth) Then stack.Remove depth
-        stack.Add depth, el
+        If stack.Exists("k" & depth) Then stack.Remove "k" & depth
+        stack.Add "k" & depth, el
       End If
     End If
   Loop
