@@ -262,6 +262,22 @@ TEST(MemoWindowsTest, FullTableRefusesAnAddAndChangesNothing) {
   EXPECT_EQ(files, 1u);
 }
 
+TEST(MemoWindowsTest, TextsTooLongForARecordAreRefusedWholeAndChangeNothing) {
+  Fixture f;
+  RecordingDocument doc;
+  f.control().AddMemo(doc, u"s", u"m");
+  const std::string list = f.FileBytes("memolist");
+  // Escaping makes each "<" four units: just past what a record can hold.
+  const std::u16string huge(kMaxRecordUnits / 4, u'<');
+  f.control().AddMemo(doc, u"s", huge);
+  f.control().RenewMemo(doc, huge, u"m", 0);
+  EXPECT_EQ(f.Messages(), (std::vector<std::u16string>{std::u16string(msg::kSaveFailed),
+                                                       std::u16string(msg::kSaveFailed)}));
+  ASSERT_EQ(f.state().memos.size(), 1u);
+  EXPECT_EQ(f.state().memos[0].subject, u"s");
+  EXPECT_EQ(f.FileBytes("memolist"), list);
+}
+
 TEST(MemoWindowsTest, RenewKeepsKeyFileAndWindow) {
   Fixture f;
   RecordingDocument doc;
