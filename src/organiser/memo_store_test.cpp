@@ -18,7 +18,7 @@ namespace {
 
 using testing::EncodeRecords;
 using testing::Fixture;
-using testing::RecordingDocument;
+using testing::MemoRecordingPage;
 
 std::string HexName(const ItemKey& key) {
   char buf[17];
@@ -40,7 +40,7 @@ TEST(MemoStoreTest, FreshFolderHasNoMemosAndFirstAddCreatesTheFiles) {
   EXPECT_TRUE(f.state().memos.empty());
   EXPECT_FALSE(f.FileExists("memolist"));
 
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"s", u"m");
   ASSERT_EQ(f.state().memos.size(), 1u);
   const ItemKey key = f.state().memos[0].key;
@@ -175,7 +175,7 @@ TEST(MemoStoreTest, LongTextsAreKeptWhole) {
   const std::u16string subject(12000, u's');
   std::u16string message;
   for (int i = 0; i < 30000; ++i) message.push_back(static_cast<char16_t>(u'あ' + i % 50));
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, subject, message);
   ASSERT_EQ(f.state().memos.size(), 1u);
 

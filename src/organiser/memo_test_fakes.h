@@ -12,14 +12,14 @@
 
 namespace vellumine::testing {
 
-class RecordingDocument : public Document {
+class MemoRecordingPage : public Document {
  public:
   struct Node {
     std::u16string inner;
     int writes = 0;
   };
 
-  explicit RecordingDocument(std::initializer_list<std::u16string_view> ids = {u"memo",
+  explicit MemoRecordingPage(std::initializer_list<std::u16string_view> ids = {u"memo",
                                                                                u"memofield"}) {
     for (std::u16string_view id : ids) Add(id);
   }
@@ -35,14 +35,15 @@ class RecordingDocument : public Document {
     ++lookups_;
     auto it = nodes_.find(std::u16string(id));
     if (it == nodes_.end()) return nullptr;
-    return std::make_unique<RecordingElement>(*this, it->first);
+    return std::make_unique<MemoRecordingElement>(*this, it->first);
   }
   std::unique_ptr<Element> Body() override { return nullptr; }
 
  private:
-  class RecordingElement : public Element {
+  class MemoRecordingElement : public Element {
    public:
-    RecordingElement(RecordingDocument& doc, std::u16string id) : doc_(doc), id_(std::move(id)) {}
+    MemoRecordingElement(MemoRecordingPage& doc, std::u16string id)
+        : doc_(doc), id_(std::move(id)) {}
     std::u16string Id() override { return id_; }
     std::u16string TagName() override { return u"DIV"; }
     void SetInnerHtml(std::u16string_view html) override {
@@ -66,7 +67,7 @@ class RecordingDocument : public Document {
     void ForEachDescendant(const std::function<void(Element&)>&) override {}
 
    private:
-    RecordingDocument& doc_;
+    MemoRecordingPage& doc_;
     std::u16string id_;
   };
 

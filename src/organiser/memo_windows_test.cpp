@@ -22,7 +22,7 @@ namespace {
 
 using testing::EncodeRecords;
 using testing::Fixture;
-using testing::RecordingDocument;
+using testing::MemoRecordingPage;
 
 std::u16string Hex(const ItemKey& key) {
   char buf[17];
@@ -87,7 +87,7 @@ void Fill(ControlState& state, int n) {
   }
 }
 
-void ExpectAllWindows(const RecordingDocument& doc, const ControlState& state) {
+void ExpectAllWindows(const MemoRecordingPage& doc, const ControlState& state) {
   EXPECT_EQ(doc.Inner(u"memofield"), ExpectedField(state));
   for (std::size_t i = 0; i < state.memos.size(); ++i) {
     EXPECT_EQ(doc.Inner(Name(state.memos[i])), ExpectedWindow(state, i)) << "memo " << i;
@@ -96,7 +96,7 @@ void ExpectAllWindows(const RecordingDocument& doc, const ControlState& state) {
 
 TEST(MemoWindowsTest, NoMemosShowOnlyTheFixedLines) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   RenderMemos(f.control(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 0, std::nullopt, std::nullopt));
   EXPECT_EQ(doc.Inner(u"memofield"), u"");
@@ -105,7 +105,7 @@ TEST(MemoWindowsTest, NoMemosShowOnlyTheFixedLines) {
 
 TEST(MemoWindowsTest, TwentyFiveMemosPageThroughChangeMemoPage) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), 25);
   const ControlState& s = f.state();
   RenderMemoList(f.control(), doc);
@@ -130,7 +130,7 @@ TEST(MemoWindowsTest, TwentyFiveMemosPageThroughChangeMemoPage) {
 
 TEST(MemoWindowsTest, FullPagesGetNoPagingLinks) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), 10);
   RenderMemoList(f.control(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 10, std::nullopt, std::nullopt));
@@ -144,7 +144,7 @@ TEST(MemoWindowsTest, FullPagesGetNoPagingLinks) {
 TEST(MemoWindowsTest, PageSizeFromSettingsBelowOneFallsBackToTen) {
   for (std::int32_t bad : {0, -4}) {
     Fixture f;
-    RecordingDocument doc;
+    MemoRecordingPage doc;
     Fill(f.state(), 25);
     f.state().options.memo_item_num = bad;
     f.state().memo_page = 1;
@@ -153,7 +153,7 @@ TEST(MemoWindowsTest, PageSizeFromSettingsBelowOneFallsBackToTen) {
   }
   // Small positive values from a file are used as they are.
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), 7);
   f.state().options.memo_item_num = 3;
   f.control().ChangeMemoPage(doc, 2);
@@ -162,7 +162,7 @@ TEST(MemoWindowsTest, PageSizeFromSettingsBelowOneFallsBackToTen) {
 
 TEST(MemoWindowsTest, MemoWithoutTextsKeepsItsPlaceAndIsDrawnEmpty) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), 12);
   f.state().memos[5].subject.reset();
   f.state().memos[5].message.reset();
@@ -176,7 +176,7 @@ TEST(MemoWindowsTest, MemoWithoutTextsKeepsItsPlaceAndIsDrawnEmpty) {
 
 TEST(MemoWindowsTest, WindowsAreDrawnWithOneLookupEach) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), 40);
   RenderMemoWindows(f.control(), doc);
   EXPECT_EQ(doc.lookups(), 41);
@@ -192,13 +192,13 @@ TEST(MemoWindowsTest, WindowsAreDrawnWithOneLookupEach) {
 TEST(MemoWindowsTest, MissingElementsSilenceOnlyTheirOwnWindows) {
   Fixture f;
   Fill(f.state(), 25);
-  RecordingDocument no_list({u"memofield"});
+  MemoRecordingPage no_list({u"memofield"});
   f.state().memo_page = 9;
   RenderMemos(f.control(), no_list);
   EXPECT_EQ(f.state().memo_page, 9);  // not clamped without a list to draw
   ExpectAllWindows(no_list, f.state());
 
-  RecordingDocument no_field({u"memo"});
+  MemoRecordingPage no_field({u"memo"});
   RenderMemos(f.control(), no_field);
   EXPECT_EQ(f.state().memo_page, 2);
   EXPECT_FALSE(no_field.Has(Name(f.state().memos[0])));
@@ -206,7 +206,7 @@ TEST(MemoWindowsTest, MissingElementsSilenceOnlyTheirOwnWindows) {
 
 TEST(MemoWindowsTest, NullTextsAreRefusedSubjectFirst) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, std::nullopt, std::nullopt);
   f.control().AddMemo(doc, std::nullopt, u"m");
   f.control().AddMemo(doc, u"s", std::nullopt);
@@ -226,7 +226,7 @@ TEST(MemoWindowsTest, NullTextsAreRefusedSubjectFirst) {
 
 TEST(MemoWindowsTest, TypedMarkupIsShownAsTyped) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"a<b", u"\"x\" & y");
   ASSERT_EQ(f.state().memos.size(), 1u);
   const MemoEntry& memo = f.state().memos[0];
@@ -241,7 +241,7 @@ TEST(MemoWindowsTest, TypedMarkupIsShownAsTyped) {
 
 TEST(MemoWindowsTest, FullTableRefusesAnAddAndChangesNothing) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   Fill(f.state(), kMaxMemos - 1);
   f.control().AddMemo(doc, u"last", u"fits");
   ASSERT_EQ(f.state().memos.size(), static_cast<std::size_t>(kMaxMemos));
@@ -264,7 +264,7 @@ TEST(MemoWindowsTest, FullTableRefusesAnAddAndChangesNothing) {
 
 TEST(MemoWindowsTest, TextsTooLongForARecordAreRefusedWholeAndChangeNothing) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"s", u"m");
   const std::string list = f.FileBytes("memolist");
   // Escaping makes each "<" four units: just past what a record can hold.
@@ -280,7 +280,7 @@ TEST(MemoWindowsTest, TextsTooLongForARecordAreRefusedWholeAndChangeNothing) {
 
 TEST(MemoWindowsTest, RenewKeepsKeyFileAndWindow) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"first", u"one");
   f.control().AddMemo(doc, u"second", u"two");
   const ItemKey key = f.state().memos[1].key;
@@ -300,7 +300,7 @@ TEST(MemoWindowsTest, RenewKeepsKeyFileAndWindow) {
 
 TEST(MemoWindowsTest, RenewRefusesBadNumbersSilentlyAndNullTextsAloud) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"s", u"m");
   const std::string file = f.FileBytes("memo/" + testing::U8(Hex(f.state().memos[0].key)));
   for (std::int32_t bad : {-1, 1, 1000, std::numeric_limits<std::int32_t>::min()}) {
@@ -319,7 +319,7 @@ TEST(MemoWindowsTest, RenewRefusesBadNumbersSilentlyAndNullTextsAloud) {
 
 TEST(MemoWindowsTest, EditMemoChangesNothing) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   f.control().AddMemo(doc, u"s", u"m");
   const std::string list = f.FileBytes("memolist");
   const int writes = doc.node(u"memo").writes;
@@ -351,7 +351,7 @@ bool Mentions(const std::vector<std::u16string>& records, std::u16string_view na
 
 TEST(MemoWindowsTest, RemovingMemoThreeOfFiveForgetsItEverywhere) {
   Fixture f;
-  RecordingDocument doc;
+  MemoRecordingPage doc;
   for (int i = 0; i < 5; ++i) f.control().AddMemo(doc, u"m" + Num(i), u"text" + Num(i));
   ASSERT_EQ(f.state().memos.size(), 5u);
   std::vector<ItemKey> keys;
