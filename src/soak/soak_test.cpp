@@ -10,29 +10,38 @@
 //    files) into an empty state, and compared field by field with the live
 //    state. Left out by design: a window record's ItemNum (never stored), a
 //    link menu's PageNum (reaches the index only with the next index write),
-//    the memo list page and the calendar month (memory only).
+//    the memo list page and the calendar month (memory only); a record that
+//    ChangeWindowOption appended before refusing the change (saved with the
+//    next accepted one); and a fixed panel's record that InitPage cut to its
+//    first unit in a wallpaper that was not current (saved when next applied).
 //  - Every K calls: the data folder is copied, a fresh control runs InitPage
 //    on the copy with a fresh page and the same today. The live control's
 //    memory-only view is then brought onto the fresh one: the calendar month
 //    (SetCalender), the memo list page (ChangeMemoPage) and each link menu's
-//    page (ChangeLinkPage where it differs). Both sides then show the same
-//    date (ChangeDate) and the same menu's link list (ChangeLinkMenu), which
-//    InitPage cannot know. The content elements are compared with every style
-//    attribute removed: positions, colours and fonts are styles derived from
-//    the window lists and options that the per-call check compares already,
-//    and the page keeps styles of windows a wallpaper switch no longer lists.
-//    The calendar keeps its inner styles (they are its markup). Left out:
-//    "bgimg" (after removing a wallpaper before the current one the page keeps
-//    the former picture until the next SetBG), "linkfilename" and
-//    "linkmenunum" (form fields the pickers and MakeLinkMenu fill for the
-//    user's next command).
+//    page (ChangeLinkPage where it differs). Both controls then draw their
+//    memo and link windows, window layout, styles and option texts again, so
+//    that the pages differ only where the files differ (with
+//    VELLUMINE_SOAK_AS_DRAWN=1 the live page is compared as its calls left
+//    it, which also finds fragments a call forgot to redraw). Both show the
+//    same date (ChangeDate) and the same menu's link list (ChangeLinkMenu),
+//    which InitPage cannot know. The content elements are compared with every
+//    style attribute removed: positions, colours and fonts are styles derived
+//    from the window lists and options that the per-call check compares, and
+//    the page keeps styles of windows a wallpaper switch no longer lists. The
+//    calendar keeps its inner styles (they are its markup). Left out: "bgimg"
+//    (after removing a wallpaper before the current one the page keeps the
+//    former picture until the next SetBG), "linkfilename" and "linkmenunum"
+//    (form fields the pickers and MakeLinkMenu fill for the user's next
+//    command).
 //  - The checks never disturb the live run's random numbers: the process-wide
 //    random source is saved before and restored after them.
 //
 // Knobs (environment): VELLUMINE_SOAK_CALLS (default 300), VELLUMINE_SOAK_SEED,
 // VELLUMINE_SOAK_EVERY (full check interval, default 25), VELLUMINE_SOAK_TRACE=1
-// prints every call before it runs (for a crash, with the seed). A failure
-// prints the seed and the shortest call sequence found that still fails.
+// prints every call before it runs (for a crash, with the seed),
+// VELLUMINE_SOAK_AS_DRAWN=1 (above), VELLUMINE_SOAK_SHRINK_SECONDS (default
+// 300). A failure prints the seed and the shortest call sequence found in
+// that time that still fails.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -53,12 +62,15 @@
 #include <vector>
 
 #include "control/messages.h"
+#include "control/option_texts.h"
 #include "control/skerrow.h"
 #include "control/state.h"
 #include "control/windows.h"
 #include "dom/html_document.h"
 #include "links/link_store.h"
+#include "links/link_windows.h"
 #include "organiser/memo_store.h"
+#include "organiser/memo_windows.h"
 #include "page/text.h"
 #include "page/wide_format.h"
 #include "platform/posix_platform.h"
@@ -460,8 +472,8 @@ enum class CheckMode {
 
 class Session {
  public:
-  Session(const std::string& page, std::size_t full_every)
-      : page_(page), full_every_(full_every), root_(SoakRoot()) {
+  Session(const std::string& page, std::size_t full_every, bool as_drawn)
+      : page_(page), full_every_(full_every), as_drawn_(as_drawn), root_(SoakRoot()) {
     MakePictures();
     platform_ = std::make_unique<SoakPlatform>(files_, U16(data()) + u"/");
     control_ = std::make_unique<CSkerrow>(*platform_);
@@ -693,6 +705,17 @@ class Session {
         fresh.ChangeLinkPage(*fresh_doc, static_cast<std::int32_t>(i), live.menus[i].page_num);
       }
     }
+    // Unless the page is compared as drawn, both pages are drawn again from
+    // their state, so that what differs is what the files hold.
+    if (!as_drawn_) {
+      for (auto [control, doc] : {std::pair<CSkerrow*, Document*>{control_.get(), doc_.get()},
+                                  std::pair<CSkerrow*, Document*>{&fresh, fresh_doc.get()}}) {
+        memos::RenderMemos(*control, *doc);
+        links::RenderLinkWindows(*control, *doc);
+        windows::Refresh(*control, *doc);
+        options::RefreshOptionTexts(*control, *doc);
+      }
+    }
     // What the user looks at that InitPage can't know: one date, one link list.
     control_->ChangeDate(*doc_, last_date_.year, last_date_.month, last_date_.day);
     fresh.ChangeDate(*fresh_doc, last_date_.year, last_date_.month, last_date_.day);
@@ -723,6 +746,7 @@ class Session {
 
   std::string page_;
   std::size_t full_every_;
+  bool as_drawn_;
   fs::path root_;
   PosixPlatform files_;
   std::unique_ptr<SoakPlatform> platform_;
@@ -1007,6 +1031,8 @@ struct Options {
   std::size_t calls = 300;
   std::size_t every = 25;
   bool trace = false;
+  bool as_drawn = false;  // compare the live page as its calls left it
+  double shrink_seconds = 300;
 };
 
 std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
@@ -1021,13 +1047,15 @@ Options FromEnvironment() {
   o.calls = EnvNumber("VELLUMINE_SOAK_CALLS", o.calls);
   o.every = std::max<std::uint64_t>(1, EnvNumber("VELLUMINE_SOAK_EVERY", o.every));
   o.trace = EnvNumber("VELLUMINE_SOAK_TRACE", 0) != 0;
+  o.as_drawn = EnvNumber("VELLUMINE_SOAK_AS_DRAWN", 0) != 0;
+  o.shrink_seconds = static_cast<double>(EnvNumber("VELLUMINE_SOAK_SHRINK_SECONDS", 300));
   return o;
 }
 
 // Replays a fixed sequence; the fault it shows, if any.
 std::optional<Fault> Replay(const std::string& page, const std::vector<Call>& calls,
-                            std::size_t every, CheckMode mode) {
-  Session session(page, every);
+                            const Options& o, CheckMode mode) {
+  Session session(page, o.every, o.as_drawn);
   for (std::size_t i = 0; i < calls.size(); ++i) {
     if (auto fault = session.Step(calls[i], i, i + 1 == calls.size(), mode)) return fault;
   }
@@ -1091,7 +1119,7 @@ TEST(Soak, RandomCallsKeepFilesAndPageInStep) {
   std::optional<Fault> fault;
   const auto started = std::chrono::steady_clock::now();
   {
-    Session session(page, o.every);
+    Session session(page, o.every, o.as_drawn);
     for (std::size_t i = 0; i < o.calls && !fault; ++i) {
       calls.push_back(gen.Next(session));
       if (o.trace) std::cout << "[soak] " << i << ": " << Describe(calls.back()) << std::endl;
@@ -1105,19 +1133,23 @@ TEST(Soak, RandomCallsKeepFilesAndPageInStep) {
 
   // Shrink: first try checking the last call only (cheaper, and it shows
   // the fault's cause without the checks in between); else replay as run.
+  const auto shrink_start = std::chrono::steady_clock::now();
   CheckMode mode = CheckMode::kLastOnly;
   auto same = [&](const std::optional<Fault>& f) { return f && f->kind == fault->kind; };
-  if (!same(Replay(page, calls, o.every, mode))) mode = CheckMode::kEvery;
+  if (!same(Replay(page, calls, o, mode))) mode = CheckMode::kEvery;
   std::vector<Call> minimal = calls;
-  if (same(Replay(page, calls, o.every, mode))) {
+  if (same(Replay(page, calls, o, mode))) {
     minimal = Shrink(
         calls,
         [&](const std::vector<Call>& candidate) {
-          return same(Replay(page, candidate, o.every, mode));
+          // Past the time allowed, stop removing and show what is left.
+          const auto spent = std::chrono::steady_clock::now() - shrink_start;
+          if (std::chrono::duration<double>(spent).count() > o.shrink_seconds) return false;
+          return same(Replay(page, candidate, o, mode));
         },
         2000);
   }
-  const std::optional<Fault> shown = Replay(page, minimal, o.every, mode);
+  const std::optional<Fault> shown = Replay(page, minimal, o, mode);
   ADD_FAILURE() << Report(o, shown && same(shown) ? *shown : *fault, minimal, mode);
 }
 
