@@ -986,8 +986,14 @@ class Generator {
     if (r < 77) return u"');alert(1);//";
     if (r < 80) return u"C:\\Docs\\report.txt";
     if (r < 84) return std::u16string(static_cast<std::size_t>(Range(100, 400)), u'長');
-    if (r < 86) return std::u16string(12000, u'x');
-    if (r < 87) return std::u16string(70000, u'y');
+    // Past a record's former 10000-unit buffer, now and then: every memo
+    // command draws every memo window again, so long texts cost on each call.
+    if (r < 87) {
+      const int big = Range(0, 99);
+      if (big < 15) return std::u16string(12000, u'x');
+      if (big < 20) return std::u16string(70000, u'y');
+      return std::u16string(static_cast<std::size_t>(Range(1, 60)), u'z');
+    }
     std::u16string s;
     const int len = Range(1, 40);
     for (int i = 0; i < len; ++i) s.push_back(static_cast<char16_t>(Range(1, 0xFFFF)));
