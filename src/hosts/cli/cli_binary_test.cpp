@@ -1,0 +1,191 @@
+// The runner as a program: its command line, exit statuses, error lines and
+// output, run the way a user or another tool runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "tests/support.h"
+
+namespace vellumine::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class CliBinary : public ::testing::Test {
+ protected:
+  fs::path Path(const std::string& name) const { return dir_.path() / name; }
+  std::string Data() const { return (dir_.path() / "data").string(); }
+
+  void WriteFile(const std::string& name, const std::string& content) {
+    std::ofstream out(Path(name), std::ios::binary);
+    out << content;
+  }
+
+  // Runs the program from the root folder (so nothing depends on the
+  // working directory) with stdin from the given text.
+  CliRun Run(const std::vector<std::string>& args, const std::string& input = "") {
+    WriteFile("stdin", input);
+    std::string command = "cd / && " + Quote(VELLUMINE_CLI);
+    for (const std::string& arg : args) command += " " + Quote(arg);
+    command += " <" + Quote(Path("stdin").string()) + " >" + Quote(Path("stdout").string()) +
+               " 2>" + Quote(Path("stderr").string());
+    const int raw = std::system(command.c_str());
+    CliRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadAll(Path("stdout"));
+    run.err = ReadAll(Path("stderr"));
+    return run;
+  }
+
+  // Runs a script given on stdin over the test's data folder.
+  CliRun Script(const std::string& script, std::vector<std::string> args = {}) {
+    args.insert(args.begin(), {"--data", Data(), "--today", "2005-03-09", "--seed", "1"});
+    return Run(args, script);
+  }
+
+  testing::TempDir dir_;
+};
+
+TEST_F(CliBinary, BadCommandLinesExitWithUsage) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--bogus"},
+      {"--data"},
+      {"--today", "2005-02-29"},
+      {"--today", "2005-3-9"},
+      {"--seed", "-1"},
+      {"--seed", "4294967296"},
+      {"a.jsonl", "b.jsonl"},
+  };
+  for (const auto& args : bad) {
+    const CliRun run = Run(args, "[\"@html\",\"x\"]\n");
+    EXPECT_EQ(run.status, 2) << args[0];
+    EXPECT_NE(run.err.find("usage: vellumine-cli"), std::string::npos) << args[0];
+    EXPECT_EQ(run.out, "") << args[0];
+  }
+  const CliRun help = Run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: vellumine-cli", 0), 0u);
+}
+
+TEST_F(CliBinary, UnusablePageDataOrScriptExit2) {
+  WriteFile("file", "not a folder");
+  const std::vector<std::vector<std::string>> bad = {
+      {"--data", Data(), "--page", Path("missing.html").string()},
+      {"--data", Data(), "--page", dir_.path().string()},
+      {"--data", (Path("file") / "data").string()},
+      {"--data", Path("file").string()},
+      {"--data", ""},
+      {"--data", Data(), Path("missing.jsonl").string()},
+      {"--data", Data(), dir_.path().string()},
+  };
+  for (const auto& args : bad) {
+    const CliRun run = Run(args, "[\"@html\",\"x\"]\n");
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_NE(run.err, "") << args.back();
+    EXPECT_EQ(run.out, "") << args.back();
+  }
+}
+
+TEST_F(CliBinary, CreatesTheDataFolderWithItsParents) {
+  const fs::path nested = Path("a") / "b" / "c";
+  const CliRun run = Run({"--data", nested.string()}, "");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fs::is_directory(nested));
+}
+
+TEST_F(CliBinary, ABadLineStopsTheRunAndNamesItsNumber) {
+  const std::vector<std::string> bad = {
+      "[\"InitPage\"",
+      "{\"InitPage\": 1}",
+      "[]",
+      "[\"NoSuchMethod\"]",
+      "[\"InitPage\", 1]",
+      "[\"SetCalender\", 2005]",
+      "[\"SetCalender\", 2005, \"3\"]",
+      "[\"SetCalender\", 2005, 3.5]",
+      "[\"SetCalender\", 2005, 1e3]",
+      "[\"SetCalender\", 2147483648, 3]",
+      "[\"SetCalender\", true, 3]",
+      "[\"AddMemo\", \"s\", 5]",
+      "[\"SetWndPos\", \"memo\", 1, 2]",
+      "[\"@answer\", \"maybe\"]",
+      "[\"@font\", \"Face\"]",
+      "[\"@pick\"]",
+      "[\"@html\"]",
+      "[\"@unknown\"]",
+  };
+  for (const std::string& line : bad) {
+    // A comment and a blank line count as lines too.
+    const CliRun run =
+        Script("# session\n\n[\"@html\", \"before\"]\n" + line + "\n[\"@html\", \"after\"]\n");
+    EXPECT_EQ(run.status, 2) << line;
+    EXPECT_EQ(run.err.rfind("line 4: ", 0), 0u) << line << " -> " << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.out, "{\"event\":\"html\",\"id\":\"before\",\"html\":null}\n") << line;
+  }
+}
+
+TEST_F(CliBinary, AcceptsNullTextsExtremeIntegersAndLineEndings) {
+  const CliRun run = Script(
+      "[\"SetCalender\", -2147483648, 2147483647]\r\n"
+      "[\"ChangeSchedule\", null, 2005, 3, 9]\n"
+      "   \n"
+      "\t# indented comment\n"
+      "[\"@pick\", null]\n"
+      "[\"@html\", \"last\"]");  // no newline at the end
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "{\"event\":\"html\",\"id\":\"last\",\"html\":null}\n");
+}
+
+TEST_F(CliBinary, ReadsTheScriptFromAFileOrStandardInput) {
+  const std::string script = "[\"@html\", \"a\\\"b\"]\n[\"@html\", \"c\"]\n";
+  WriteFile("script.jsonl", script);
+  const CliRun from_stdin = Script(script);
+  const CliRun from_dash = Script(script, {"-"});
+  const CliRun from_file = Script("", {Path("script.jsonl").string()});
+  EXPECT_EQ(from_stdin.status, 0);
+  EXPECT_EQ(from_stdin.out,
+            "{\"event\":\"html\",\"id\":\"a\\\"b\",\"html\":null}\n"
+            "{\"event\":\"html\",\"id\":\"c\",\"html\":null}\n");
+  EXPECT_EQ(from_dash.out, from_stdin.out);
+  EXPECT_EQ(from_file.out, from_stdin.out);
+  EXPECT_EQ(from_file.status, 0);
+}
+
+}  // namespace
+}  // namespace vellumine::cli
