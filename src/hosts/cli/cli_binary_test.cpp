@@ -187,5 +187,58 @@ TEST_F(CliBinary, ReadsTheScriptFromAFileOrStandardInput) {
   EXPECT_EQ(from_file.status, 0);
 }
 
+TEST_F(CliBinary, PrintsElementsOfTheGivenPage) {
+  WriteFile("page.html",
+            "<!DOCTYPE html><html><head></head><body><div id=\"a\"><b>x</b></div>"
+            "<div id=\"a\">second</div><p id=\"q\">題&amp;</p></body></html>");
+  const CliRun run = Script("[\"@html\", \"a\"]\n[\"@html\", \"q\"]\n[\"@html\", \"A\"]\n",
+                            {"--page", Path("page.html").string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "{\"event\":\"html\",\"id\":\"a\",\"html\":\"<div id=\\\"a\\\"><b>x</b></div>\"}\n"
+            "{\"event\":\"html\",\"id\":\"q\",\"html\":\"<p id=\\\"q\\\">題&amp;</p>\"}\n"
+            "{\"event\":\"html\",\"id\":\"A\",\"html\":null}\n");
+}
+
+TEST_F(CliBinary, TheBundledPageIsTheProjectPage) {
+  std::string script;
+  for (const char* id :
+       {"calender",        "schedule",    "memo",        "memofield",     "link",
+        "linkfield",       "wplist",      "linklist",    "bgimg",         "schdllst",
+        "linkfilename",    "linkmenunum", "menumini",    "menunormal",    "option",
+        "option_calender", "option_menu", "memoinput",   "linkinput",     "schdlinput",
+        "memofrm",         "linkfrm",     "schdlfrm",    "MenuTextColor", "WeekDayColor",
+        "SatDayColor",     "SunDayColor", "ShadowColor", "CalenderFont",  "CalenderFontSize",
+        "LinkItemNum",     "MemoItemNum", "MenuFont",    "MenuFontSize"}) {
+    script += std::string("[\"@html\", \"") + id + "\"]\n";
+  }
+  const CliRun bundled = Script(script);
+  const CliRun file = Script(script, {"--page", VELLUMINE_WEB_DIR "/index.html"});
+  EXPECT_EQ(bundled.status, 0);
+  EXPECT_EQ(bundled.out, file.out);
+  for (const std::string& line : Lines(bundled.out)) {
+    EXPECT_EQ(line.find("\"html\":null"), std::string::npos) << line;
+  }
+}
+
+TEST_F(CliBinary, OutWritesTheDocumentAlsoAfterABadLine) {
+  WriteFile("page.html",
+            "<!DOCTYPE html><html><head></head><body><p id=\"p\">hi</p></body></html>");
+  const std::string out = Path("out.html").string();
+  CliRun run = Script("", {"--page", Path("page.html").string(), "--out", out});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string page = ReadAll(out);
+  EXPECT_NE(page.find("<p id=\"p\">hi</p>"), std::string::npos) << page;
+
+  fs::remove(out);
+  run = Script("[\"Nope\"]\n", {"--page", Path("page.html").string(), "--out", out});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(ReadAll(out), page);
+
+  run = Script("", {"--out", (Path("no-such-folder") / "out.html").string()});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err, "");
+}
+
 }  // namespace
 }  // namespace vellumine::cli
