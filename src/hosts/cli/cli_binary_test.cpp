@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
+#include "hosts/cli/trace_document.h"
 #include "tests/support.h"
 
 namespace vellumine::cli {
@@ -240,5 +242,85 @@ TEST_F(CliBinary, OutWritesTheDocumentAlsoAfterABadLine) {
   EXPECT_NE(run.err, "");
 }
 
+// A page element that only records what the control wrote into it.
+class RecordingElement : public Element {
+ public:
+  RecordingElement(std::u16string id, std::vector<std::string>& log) : id_(id), log_(log) {}
+  std::u16string Id() override { return id_; }
+  std::u16string TagName() override { return u"DIV"; }
+  void SetInnerHtml(std::u16string_view v) override { log_.push_back("inner"); }
+  void SetOuterHtml(std::u16string_view v) override { log_.push_back("outer"); }
+  void SetInnerText(std::u16string_view v) override { log_.push_back("text"); }
+  void SetAttribute(std::u16string_view, std::u16string_view, std::int32_t) override {
+    log_.push_back("attr");
+  }
+  void SetAttribute(std::u16string_view, std::int32_t, std::int32_t) override {
+    log_.push_back("attr");
+  }
+  void SetStyleLeft(std::int32_t) override { log_.push_back("left"); }
+  void SetStyleTop(std::int32_t) override { log_.push_back("top"); }
+  void SetStyleVisibility(std::u16string_view) override { log_.push_back("visibility"); }
+  void SetStyleColor(std::u16string_view) override { log_.push_back("color"); }
+  void SetStyleFontFamily(std::u16string_view) override { log_.push_back("font"); }
+  void SetStyleFontSize(std::int32_t) override { log_.push_back("size"); }
+  std::optional<std::int32_t> PixelLeft() override { return 0; }
+  std::optional<std::int32_t> PixelTop() override { return 0; }
+  void ForEachDescendant(const std::function<void(Element&)>&) override {}
+
+ private:
+  std::u16string id_;
+  std::vector<std::string>& log_;
+};
+
+// A page of one empty element "calender".
+class CalenderOnlyDocument : public Document {
+ public:
+  std::vector<std::string> log;
+  std::unique_ptr<Element> FindElementById(std::u16string_view id) override {
+    if (id != u"calender") return nullptr;
+    return std::make_unique<RecordingElement>(u"calender", log);
+  }
+  std::unique_ptr<Element> Body() override { return nullptr; }
+};
+
+TEST_F(CliBinary, TraceShowsExactlyWhatTheControlWrote) {
+  WriteFile("page.html",
+            "<!DOCTYPE html><html><head></head><body><div id=\"calender\"></div></body></html>");
+  const CliRun run = Script("[\"SetCalender\", 2005, 3]\n[\"@html\", \"none\"]\n",
+                            {"--page", Path("page.html").string(), "--trace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  // The same call in this process, on a page that only records the writes.
+  PosixPlatform files;
+  ScriptedPlatform ui(files, Utf8ToUtf16((dir_.path() / "replay").string() + "/"));
+  CSkerrow control(ui);
+  CalenderOnlyDocument page;
+  std::vector<std::string> expected;
+  TracingDocument traced(page, [&](const std::string& line) { expected.push_back(line); });
+  control.SetCalender(traced, 2005, 3);
+  ASSERT_FALSE(page.log.empty());
+  ASSERT_EQ(expected.size(), page.log.size());
+  expected.push_back(R"({"event":"html","id":"none","html":null})");
+  EXPECT_EQ(Lines(run.out), expected);
+}
+
+TEST_F(CliBinary, EventsComeBeforeTheWritesTheyLeadTo) {
+  WriteFile("page.html",
+            "<!DOCTYPE html><html><head></head><body><span id=\"MenuFont\"></span></body></html>");
+  const CliRun run = Script(
+      "[\"@font\", \"Foo Sans\", 12]\n[\"ChangeOption\", \"MenuFont\", 0]\n"
+      "[\"ChangeOption\", \"MenuFont\", 0]\n",
+      {"--page", Path("page.html").string(), "--trace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], R"({"event":"font","face":"Foo Sans","size":12})");
+  const auto written = std::find(lines.begin(), lines.end(),
+                                 R"({"op":"innerHTML","id":"MenuFont","value":"Foo Sans"})");
+  const auto cancelled = std::find(lines.begin(), lines.end(), R"({"event":"font","cancel":true})");
+  EXPECT_NE(written, lines.end()) << run.out;
+  EXPECT_NE(cancelled, lines.end()) << run.out;
+  EXPECT_LT(written, cancelled);
+}
 }  // namespace
 }  // namespace vellumine::cli
