@@ -68,7 +68,8 @@ std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, st
              {first, second, first, second, menu.name});
   // page <= last <= (count - 1) / per_page, so these products stay in range.
   const std::int32_t begin = page * per_page;
-  const std::int32_t end = std::min<std::int64_t>(std::int64_t{page + 1} * per_page, count);
+  const auto end =
+      static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{page + 1} * per_page, count));
   for (std::int32_t k = begin; k < end; ++k) {
     // A file name may hold "<", "&" or a quote: escape it for the markup.
     const std::u16string shown =
