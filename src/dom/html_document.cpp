@@ -1,17 +1,845 @@
-// Stub: replaced by the gumbo-based implementation.
+// The in-memory document: gumbo parses, and its read-only output is copied
+// into a mutable node tree that the page operations edit.
 #include "dom/html_document.h"
 
+#include <gumbo.h>
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "page/text.h"
+
 namespace vellumine {
-struct HtmlDocument::Impl {};
-std::unique_ptr<HtmlDocument> HtmlDocument::Parse(std::string_view) {
-  return std::unique_ptr<HtmlDocument>(new HtmlDocument(std::make_unique<Impl>()));
+namespace {
+
+struct Node {
+  enum class Kind { kDocument, kElement, kText, kComment };
+
+  explicit Node(Kind k) : kind(k) {}
+  Node(const Node&) = delete;
+  Node& operator=(const Node&) = delete;
+  // Children are released without recursion: a garbage page may nest
+  // elements far deeper than the stack allows.
+  ~Node() {
+    std::vector<std::shared_ptr<Node>> pending = std::move(children);
+    while (!pending.empty()) {
+      std::shared_ptr<Node> n = std::move(pending.back());
+      pending.pop_back();
+      if (n.use_count() == 1) {
+        for (auto& c : n->children) pending.push_back(std::move(c));
+        n->children.clear();
+      }
+    }
+  }
+
+  Kind kind;
+  // Element: the name as serialized (lower case for HTML elements).
+  std::string name;
+  GumboTag tag = GUMBO_TAG_UNKNOWN;
+  GumboNamespaceEnum ns = GUMBO_NAMESPACE_HTML;
+  // Element: qualified attribute names with their values, in order.
+  std::vector<std::pair<std::string, std::string>> attrs;
+  // Text and comment data.
+  std::string text;
+
+  Node* parent = nullptr;
+  std::size_t index = 0;  // position among the parent's children
+  // Set when the node leaves the document; handles to it then do nothing.
+  bool detached = false;
+  std::vector<std::shared_ptr<Node>> children;
+
+  const std::string* Attr(std::string_view attr) const {
+    for (const auto& a : attrs) {
+      if (a.first == attr) return &a.second;
+    }
+    return nullptr;
+  }
+};
+
+using NodePtr = std::shared_ptr<Node>;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string LowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
 }
+
+bool IsVoid(const Node& n) {
+  if (n.ns != GUMBO_NAMESPACE_HTML) return false;
+  switch (n.tag) {
+    case GUMBO_TAG_AREA:
+    case GUMBO_TAG_BASE:
+    case GUMBO_TAG_BASEFONT:
+    case GUMBO_TAG_BGSOUND:
+    case GUMBO_TAG_BR:
+    case GUMBO_TAG_COL:
+    case GUMBO_TAG_EMBED:
+    case GUMBO_TAG_FRAME:
+    case GUMBO_TAG_HR:
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_INPUT:
+    case GUMBO_TAG_KEYGEN:
+    case GUMBO_TAG_LINK:
+    case GUMBO_TAG_META:
+    case GUMBO_TAG_PARAM:
+    case GUMBO_TAG_SOURCE:
+    case GUMBO_TAG_TRACK:
+    case GUMBO_TAG_WBR:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsRawText(const Node* n) {
+  if (n == nullptr || n->kind != Node::Kind::kElement || n->ns != GUMBO_NAMESPACE_HTML) {
+    return false;
+  }
+  switch (n->tag) {
+    case GUMBO_TAG_SCRIPT:
+    case GUMBO_TAG_STYLE:
+    case GUMBO_TAG_XMP:
+    case GUMBO_TAG_IFRAME:
+    case GUMBO_TAG_NOEMBED:
+    case GUMBO_TAG_NOFRAMES:
+    case GUMBO_TAG_PLAINTEXT:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// ---- Conversion from gumbo's tree ----------------------------------------
+
+std::string ElementName(const GumboElement& e) {
+  GumboStringPiece original = e.original_tag;
+  if (original.data != nullptr && original.length > 0) gumbo_tag_from_original_text(&original);
+  if (e.tag_namespace == GUMBO_NAMESPACE_SVG && original.data != nullptr && original.length > 0) {
+    if (const char* svg = gumbo_normalize_svg_tagname(&original)) return svg;
+  }
+  if (e.tag != GUMBO_TAG_UNKNOWN && e.tag != GUMBO_TAG_LAST) {
+    const char* known = gumbo_normalized_tagname(e.tag);
+    if (known != nullptr && *known != '\0') return known;
+  }
+  if (original.data != nullptr && original.length > 0) {
+    return LowerAscii(std::string_view(original.data, original.length));
+  }
+  return "span";  // never seen: gumbo names every element it inserts
+}
+
+std::string AttributeName(const GumboAttribute& a) {
+  const std::string name = a.name != nullptr ? a.name : "";
+  switch (a.attr_namespace) {
+    case GUMBO_ATTR_NAMESPACE_XLINK:
+      return "xlink:" + name;
+    case GUMBO_ATTR_NAMESPACE_XML:
+      return "xml:" + name;
+    case GUMBO_ATTR_NAMESPACE_XMLNS:
+      return name == "xmlns" ? name : "xmlns:" + name;
+    default:
+      return name;
+  }
+}
+
+NodePtr ConvertOne(const GumboNode* g) {
+  switch (g->type) {
+    case GUMBO_NODE_ELEMENT:
+    case GUMBO_NODE_TEMPLATE: {
+      auto n = std::make_shared<Node>(Node::Kind::kElement);
+      const GumboElement& e = g->v.element;
+      n->tag = e.tag;
+      n->ns = e.tag_namespace;
+      n->name = ElementName(e);
+      n->attrs.reserve(e.attributes.length);
+      for (unsigned i = 0; i < e.attributes.length; ++i) {
+        const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
+        if (a == nullptr) continue;
+        n->attrs.emplace_back(AttributeName(*a), a->value != nullptr ? a->value : "");
+      }
+      return n;
+    }
+    case GUMBO_NODE_TEXT:
+    case GUMBO_NODE_CDATA:
+    case GUMBO_NODE_WHITESPACE: {
+      auto n = std::make_shared<Node>(Node::Kind::kText);
+      n->text = g->v.text.text != nullptr ? g->v.text.text : "";
+      return n;
+    }
+    case GUMBO_NODE_COMMENT: {
+      auto n = std::make_shared<Node>(Node::Kind::kComment);
+      n->text = g->v.text.text != nullptr ? g->v.text.text : "";
+      return n;
+    }
+    default:
+      return nullptr;
+  }
+}
+
+const GumboVector* ChildrenOf(const GumboNode* g) {
+  if (g->type == GUMBO_NODE_ELEMENT || g->type == GUMBO_NODE_TEMPLATE) {
+    return &g->v.element.children;
+  }
+  if (g->type == GUMBO_NODE_DOCUMENT) return &g->v.document.children;
+  return nullptr;
+}
+
+NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype);
+
+// Where "</form" starts an end tag inside region; npos when it doesn't.
+std::size_t FormEndTag(std::string_view region) {
+  for (std::size_t i = 0; i + 6 < region.size(); ++i) {
+    if (region[i] != '<' || region[i + 1] != '/') continue;
+    if (LowerAscii(region.substr(i + 2, 4)) != "form") continue;
+    const char next = region[i + 6];
+    if (next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' || next == '\r' ||
+        next == '\f') {
+      return i;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// gumbo takes a form off the stack at "</form>" without first writing out the
+// text it has buffered, so the form's last text lands after the form, merged
+// with whatever text follows it. Given such a form and the text node after
+// it, returns the part of the text that was written before "</form>".
+std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_view buffer) {
+  const GumboElement& f = form->v.element;
+  if (f.tag != GUMBO_TAG_FORM || f.tag_namespace != GUMBO_NAMESPACE_HTML ||
+      f.original_end_tag.length != 0) {
+    return {};
+  }
+  const GumboStringPiece& raw = text->v.text.original_text;
+  const char* begin = buffer.data();
+  if (raw.data == nullptr || raw.data < begin || raw.data > begin + buffer.size() ||
+      raw.length > static_cast<std::size_t>(begin + buffer.size() - raw.data) ||
+      raw.data - begin < static_cast<std::ptrdiff_t>(f.start_pos.offset)) {
+    return {};
+  }
+  // The form must still have been open where the text began: no "</form"
+  // between its last content and the text.
+  const char* open_from = f.original_tag.data;
+  std::size_t open_len = f.original_tag.length;
+  if (f.children.length > 0) {
+    const auto* last = static_cast<const GumboNode*>(f.children.data[f.children.length - 1]);
+    if (last->type == GUMBO_NODE_ELEMENT || last->type == GUMBO_NODE_TEMPLATE) {
+      const GumboElement& e = last->v.element;
+      const bool closed = e.original_end_tag.data != nullptr && e.original_end_tag.length > 0;
+      open_from = closed ? e.original_end_tag.data : e.original_tag.data;
+      open_len = closed ? e.original_end_tag.length : e.original_tag.length;
+    } else {
+      open_from = last->v.text.original_text.data;
+      open_len = last->v.text.original_text.length;
+    }
+  }
+  if (open_from == nullptr || open_from < begin || open_from + open_len > raw.data) return {};
+  if (FormEndTag(std::string_view(open_from + open_len,
+                                  static_cast<std::size_t>(raw.data - open_from) - open_len)) !=
+      std::string_view::npos) {
+    return {};
+  }
+  const std::string_view region(raw.data, raw.length);
+  const std::size_t end_tag = FormEndTag(region);
+  if (end_tag == std::string_view::npos || end_tag == 0) return {};
+  // Any tag before the form's own would have written the text out already,
+  // so the prefix is character data; decode it as the parser did.
+  const NodePtr decoded = ParseInto(region.substr(0, end_tag), GUMBO_TAG_DIV, nullptr);
+  std::string prefix;
+  for (const NodePtr& c : decoded->children) {
+    if (c->kind != Node::Kind::kText) return {};
+    prefix += c->text;
+  }
+  const std::string_view all = text->v.text.text != nullptr ? text->v.text.text : "";
+  return all.substr(0, prefix.size()) == prefix ? prefix : std::string();
+}
+
+// Copies the children of gumbo node `from` under `to`, without recursion.
+void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
+  std::vector<std::pair<const GumboNode*, Node*>> pending{{from, to}};
+  std::vector<std::pair<Node*, std::string>> form_tails;
+  while (!pending.empty()) {
+    auto [g, n] = pending.back();
+    pending.pop_back();
+    const GumboVector* kids = ChildrenOf(g);
+    if (kids == nullptr) continue;
+    n->children.reserve(kids->length);
+    const GumboNode* previous = nullptr;
+    for (unsigned i = 0; i < kids->length; ++i) {
+      const auto* gc = static_cast<const GumboNode*>(kids->data[i]);
+      if (gc == nullptr) continue;
+      NodePtr c = ConvertOne(gc);
+      if (!c) continue;
+      if (c->kind == Node::Kind::kText && previous != nullptr &&
+          previous->type == GUMBO_NODE_ELEMENT && !n->children.empty()) {
+        std::string tail = FormTail(previous, gc, buffer);
+        if (!tail.empty()) {
+          c->text.erase(0, tail.size());
+          form_tails.emplace_back(n->children.back().get(), std::move(tail));
+        }
+      }
+      previous = gc;
+      if (c->kind == Node::Kind::kText && c->text.empty()) continue;
+      c->parent = n;
+      c->index = n->children.size();
+      n->children.push_back(c);
+      if (c->kind == Node::Kind::kElement) pending.emplace_back(gc, c.get());
+    }
+  }
+  for (auto& [form, tail] : form_tails) {
+    auto t = std::make_shared<Node>(Node::Kind::kText);
+    t->text = std::move(tail);
+    t->parent = form;
+    t->index = form->children.size();
+    form->children.push_back(std::move(t));
+  }
+}
+
+// Parses html as a whole page (context GUMBO_TAG_LAST) or as a fragment in
+// the context of an element with that tag. The fragment's nodes become the
+// children of the returned holder node.
+NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
+  GumboOptions options = kGumboDefaultOptions;
+  options.max_errors = 0;  // errors are not reported; don't collect them
+  options.fragment_context = context;
+  options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+  GumboOutput* out = gumbo_parse_with_options(&options, html.data(), html.size());
+  auto holder = std::make_shared<Node>(Node::Kind::kDocument);
+  if (out == nullptr) return holder;
+  if (context == GUMBO_TAG_LAST) {
+    if (out->document != nullptr) {
+      if (has_doctype != nullptr) *has_doctype = out->document->v.document.has_doctype;
+      ConvertChildren(out->document, holder.get(), html);
+    }
+  } else if (out->root != nullptr) {
+    ConvertChildren(out->root, holder.get(), html);
+  }
+  gumbo_destroy_output(&options, out);
+  return holder;
+}
+
+// ---- Serialization --------------------------------------------------------
+
+void AppendEscaped(std::string& out, std::string_view s, bool attribute) {
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '&') {
+      out += "&amp;";
+    } else if (c == '\xC2' && i + 1 < s.size() && s[i + 1] == '\xA0') {
+      out += "&nbsp;";
+      ++i;
+    } else if (attribute && c == '"') {
+      out += "&quot;";
+    } else if (!attribute && c == '<') {
+      out += "&lt;";
+    } else if (!attribute && c == '>') {
+      out += "&gt;";
+    } else {
+      out.push_back(c);
+    }
+  }
+}
+
+void AppendStartTag(std::string& out, const Node& n) {
+  out.push_back('<');
+  out += n.name;
+  for (const auto& [name, value] : n.attrs) {
+    out.push_back(' ');
+    out += name;
+    out += "=\"";
+    AppendEscaped(out, value, true);
+    out.push_back('"');
+  }
+  out.push_back('>');
+}
+
+// Serializes node itself (outer) or only its children; iterative for the
+// same reason as ~Node.
+void SerializeNode(std::string& out, const Node& root, bool include_self) {
+  struct Step {
+    const Node* node;
+    bool close;  // write the end tag of node
+  };
+  std::vector<Step> pending;
+  auto push_children = [&pending](const Node& n) {
+    for (auto it = n.children.rbegin(); it != n.children.rend(); ++it) {
+      pending.push_back({it->get(), false});
+    }
+  };
+  if (include_self) {
+    pending.push_back({&root, false});
+  } else {
+    push_children(root);
+  }
+  while (!pending.empty()) {
+    const Step step = pending.back();
+    pending.pop_back();
+    const Node& n = *step.node;
+    if (step.close) {
+      out += "</";
+      out += n.name;
+      out.push_back('>');
+      continue;
+    }
+    switch (n.kind) {
+      case Node::Kind::kElement:
+        AppendStartTag(out, n);
+        if (IsVoid(n)) break;
+        pending.push_back({&n, true});
+        push_children(n);
+        break;
+      case Node::Kind::kText:
+        if (IsRawText(n.parent)) {
+          out += n.text;
+        } else {
+          AppendEscaped(out, n.text, false);
+        }
+        break;
+      case Node::Kind::kComment:
+        out += "<!--";
+        out += n.text;
+        out += "-->";
+        break;
+      case Node::Kind::kDocument:
+        push_children(n);
+        break;
+    }
+  }
+}
+
+// ---- Inline style -----------------------------------------------------------
+
+std::string_view Trim(std::string_view s) {
+  const auto is_space = [](char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+  };
+  while (!s.empty() && is_space(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_space(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// The declarations of a style text, split at ";" outside quotes and brackets.
+std::vector<std::string_view> Declarations(std::string_view style) {
+  std::vector<std::string_view> out;
+  auto push = [&out](std::string_view d) {
+    d = Trim(d);
+    if (!d.empty()) out.push_back(d);
+  };
+  std::size_t start = 0;
+  int depth = 0;
+  char quote = 0;
+  for (std::size_t i = 0; i < style.size(); ++i) {
+    const char c = style[i];
+    if (quote != 0) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == quote) {
+        quote = 0;
+      }
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (depth > 0) --depth;
+    } else if (c == ';' && depth == 0) {
+      push(style.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  push(style.substr(std::min(start, style.size())));
+  return out;
+}
+
+std::string PropertyOf(std::string_view declaration) {
+  const std::size_t colon = declaration.find(':');
+  return LowerAscii(Trim(declaration.substr(0, colon)));
+}
+
+// The style text with property set to value (removed when value is empty),
+// other declarations kept in their order.
+std::string WithProperty(std::string_view style, std::string_view property,
+                         std::string_view value) {
+  std::string out;
+  bool placed = false;
+  auto add = [&out](std::string_view d) {
+    if (!out.empty()) out += "; ";
+    out += d;
+  };
+  const std::string declaration = std::string(property) + ": " + std::string(value);
+  for (std::string_view d : Declarations(style)) {
+    if (PropertyOf(d) != property) {
+      add(d);
+    } else if (!placed) {
+      if (!value.empty()) add(declaration);
+      placed = true;
+    }
+  }
+  if (!placed && !value.empty()) add(declaration);
+  return out;
+}
+
+std::optional<std::string_view> PropertyValue(std::string_view style, std::string_view property) {
+  std::optional<std::string_view> found;
+  for (std::string_view d : Declarations(style)) {
+    if (PropertyOf(d) == property) {
+      const std::size_t colon = d.find(':');
+      found = colon == std::string_view::npos ? std::string_view() : Trim(d.substr(colon + 1));
+    }
+  }
+  return found;  // the last declaration wins, as in CSS
+}
+
+// A value that would end its declaration early or open a block is one the
+// page refuses.
+bool AcceptableStyleValue(std::string_view v) {
+  for (char c : v) {
+    if (c == ';' || c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20) return false;
+  }
+  return true;
+}
+
+bool ValidAttributeName(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7F || c == '"' || c == '\'' || c == '>' || c == '/' || c == '=' ||
+        c == '<') {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- The document ------------------------------------------------------------
+
+struct HtmlDocument::Impl {
+  NodePtr root = std::make_shared<Node>(Node::Kind::kDocument);
+  bool has_doctype = false;
+  // id -> attached elements carrying it, in no particular order.
+  std::unordered_map<std::string, std::vector<Node*>> ids;
+
+  static const std::string* IdOf(const Node& n) {
+    if (n.kind != Node::Kind::kElement) return nullptr;
+    const std::string* id = n.Attr("id");
+    return id != nullptr && !id->empty() ? id : nullptr;
+  }
+
+  void AddId(Node* n) {
+    if (const std::string* id = IdOf(*n)) ids[*id].push_back(n);
+  }
+  void RemoveId(Node* n) {
+    const std::string* id = IdOf(*n);
+    if (id == nullptr) return;
+    auto it = ids.find(*id);
+    if (it == ids.end()) return;
+    auto& v = it->second;
+    auto pos = std::find(v.begin(), v.end(), n);
+    if (pos != v.end()) {
+      *pos = v.back();
+      v.pop_back();
+    }
+    if (v.empty()) ids.erase(it);
+  }
+
+  template <typename F>
+  static void ForSubtree(Node* top, F&& f) {
+    std::vector<Node*> pending{top};
+    while (!pending.empty()) {
+      Node* n = pending.back();
+      pending.pop_back();
+      f(n);
+      for (auto& c : n->children) pending.push_back(c.get());
+    }
+  }
+
+  void Attach(Node* top) {
+    ForSubtree(top, [this](Node* n) {
+      n->detached = false;
+      AddId(n);
+    });
+  }
+  void Detach(Node* top) {
+    ForSubtree(top, [this](Node* n) {
+      RemoveId(n);
+      n->detached = true;
+    });
+  }
+
+  static void Renumber(Node* parent) {
+    for (std::size_t i = 0; i < parent->children.size(); ++i) {
+      parent->children[i]->parent = parent;
+      parent->children[i]->index = i;
+    }
+  }
+
+  // True when a precedes b in document order.
+  static bool Before(const Node* a, const Node* b) {
+    auto path = [](const Node* n) {
+      std::vector<std::size_t> p;
+      for (; n->parent != nullptr; n = n->parent) p.push_back(n->index);
+      std::reverse(p.begin(), p.end());
+      return p;
+    };
+    return path(a) < path(b);  // an ancestor's path is a prefix: it comes first
+  }
+
+  Node* First(std::string_view id_utf8) const {
+    if (id_utf8.empty()) return nullptr;
+    auto it = ids.find(std::string(id_utf8));
+    if (it == ids.end() || it->second.empty()) return nullptr;
+    Node* best = it->second.front();
+    for (Node* n : it->second) {
+      if (n != best && Before(n, best)) best = n;
+    }
+    return best;
+  }
+
+  // Replaces the children of parent by those of holder.
+  void ReplaceChildren(Node* parent, Node* holder) {
+    for (auto& c : parent->children) Detach(c.get());
+    std::vector<NodePtr> old = std::move(parent->children);
+    parent->children = std::move(holder->children);
+    holder->children.clear();
+    Renumber(parent);
+    for (auto& c : parent->children) Attach(c.get());
+    old.clear();  // handles to the old content now find it gone
+  }
+
+  // Replaces node (a child of its parent) by the children of holder.
+  void ReplaceNode(Node* node, Node* holder) {
+    Node* parent = node->parent;
+    const std::size_t at = node->index;
+    if (parent == nullptr || at >= parent->children.size() || parent->children[at].get() != node) {
+      return;
+    }
+    NodePtr keep = parent->children[at];  // alive until the swap is done
+    Detach(node);
+    std::vector<NodePtr> next;
+    next.reserve(parent->children.size() - 1 + holder->children.size());
+    for (std::size_t i = 0; i < at; ++i) next.push_back(std::move(parent->children[i]));
+    for (auto& c : holder->children) next.push_back(std::move(c));
+    for (std::size_t i = at + 1; i < parent->children.size(); ++i) {
+      next.push_back(std::move(parent->children[i]));
+    }
+    const std::size_t added_end = at + holder->children.size();
+    holder->children.clear();
+    parent->children = std::move(next);
+    Renumber(parent);
+    for (std::size_t i = at; i < added_end; ++i) Attach(parent->children[i].get());
+    node->parent = nullptr;
+  }
+};
+
+namespace {
+
+GumboTag ContextTag(const Node& n) {
+  // Any element gumbo does not know parses its content as an ordinary one.
+  return n.tag == GUMBO_TAG_UNKNOWN || n.tag == GUMBO_TAG_LAST ? GUMBO_TAG_DIV : n.tag;
+}
+
+class HtmlElement : public Element {
+ public:
+  HtmlElement(HtmlDocument::Impl* doc, const NodePtr& node) : doc_(doc), node_(node) {}
+
+  std::u16string Id() override {
+    NodePtr n = Live();
+    if (!n) return {};
+    const std::string* id = n->Attr("id");
+    return id != nullptr ? Utf8ToUtf16(*id) : std::u16string();
+  }
+
+  std::u16string TagName() override {
+    NodePtr n = Live();
+    if (!n) return {};
+    std::string upper = n->name;
+    for (char& c : upper) c = AsciiUpper(c);
+    return Utf8ToUtf16(upper);
+  }
+
+  void SetInnerHtml(std::u16string_view html) override {
+    NodePtr n = Live();
+    if (!n) return;
+    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n), nullptr);
+    doc_->ReplaceChildren(n.get(), holder.get());
+  }
+
+  void SetOuterHtml(std::u16string_view html) override {
+    NodePtr n = Live();
+    // An element directly under the document can't be replaced: the page
+    // refuses the write.
+    if (!n || n->parent == nullptr || n->parent->kind != Node::Kind::kElement) return;
+    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n->parent), nullptr);
+    doc_->ReplaceNode(n.get(), holder.get());
+  }
+
+  void SetInnerText(std::u16string_view text) override {
+    NodePtr n = Live();
+    if (!n) return;
+    auto holder = std::make_shared<Node>(Node::Kind::kDocument);
+    if (!text.empty()) {
+      auto t = std::make_shared<Node>(Node::Kind::kText);
+      t->text = Utf16ToUtf8(text);
+      holder->children.push_back(std::move(t));
+    }
+    doc_->ReplaceChildren(n.get(), holder.get());
+  }
+
+  void SetAttribute(std::u16string_view name, std::u16string_view value,
+                    std::int32_t flags) override {
+    NodePtr n = Live();
+    if (!n) return;
+    std::string key = Utf16ToUtf8(UpToZero(name));
+    if (!ValidAttributeName(key)) return;
+    if (n->ns == GUMBO_NAMESPACE_HTML) key = LowerAscii(key);
+    const bool is_id = key == "id";
+    if (is_id) doc_->RemoveId(n.get());
+    std::string text = Utf16ToUtf8(UpToZero(value));
+    auto it = std::find_if(n->attrs.begin(), n->attrs.end(),
+                           [&key](const auto& a) { return a.first == key; });
+    if (it != n->attrs.end()) {
+      it->second = std::move(text);
+    } else {
+      n->attrs.emplace_back(std::move(key), std::move(text));
+    }
+    if (is_id) doc_->AddId(n.get());
+  }
+
+  void SetAttribute(std::u16string_view name, std::int32_t value, std::int32_t flags) override {
+    SetAttribute(name, Utf8ToUtf16(std::to_string(value)), flags);
+  }
+
+  void SetStyleLeft(std::int32_t px) override { SetStyle("left", Px(px)); }
+  void SetStyleTop(std::int32_t px) override { SetStyle("top", Px(px)); }
+  void SetStyleVisibility(std::u16string_view v) override {
+    SetStyle("visibility", Utf16ToUtf8(UpToZero(v)));
+  }
+  void SetStyleColor(std::u16string_view v) override {
+    SetStyle("color", Utf16ToUtf8(UpToZero(v)));
+  }
+  void SetStyleFontFamily(std::u16string_view v) override {
+    SetStyle("font-family", Utf16ToUtf8(UpToZero(v)));
+  }
+  void SetStyleFontSize(std::int32_t px) override { SetStyle("font-size", Px(px)); }
+
+  std::optional<std::int32_t> PixelLeft() override { return Pixels("left"); }
+  std::optional<std::int32_t> PixelTop() override { return Pixels("top"); }
+
+  void ForEachDescendant(const std::function<void(Element&)>& fn) override {
+    NodePtr n = Live();
+    if (!n) return;
+    // Collected first so the walk stays sound whatever the callback does.
+    std::vector<NodePtr> all;
+    std::vector<Node*> pending;
+    for (auto it = n->children.rbegin(); it != n->children.rend(); ++it) {
+      pending.push_back(it->get());
+    }
+    while (!pending.empty()) {
+      Node* d = pending.back();
+      pending.pop_back();
+      if (d->kind != Node::Kind::kElement) continue;
+      all.push_back(d->parent->children[d->index]);
+      for (auto it = d->children.rbegin(); it != d->children.rend(); ++it) {
+        pending.push_back(it->get());
+      }
+    }
+    for (const NodePtr& d : all) {
+      HtmlElement e(doc_, d);
+      fn(e);
+    }
+  }
+
+ private:
+  // The node while it is still in the document; null otherwise.
+  NodePtr Live() const {
+    NodePtr n = node_.lock();
+    return n && !n->detached ? n : nullptr;
+  }
+
+  static std::string Px(std::int32_t v) { return std::to_string(v) + "px"; }
+
+  void SetStyle(std::string_view property, const std::string& value) {
+    NodePtr n = Live();
+    if (!n || !AcceptableStyleValue(value)) return;
+    const std::string* style = n->Attr("style");
+    const std::string next = WithProperty(style != nullptr ? *style : "", property, value);
+    for (auto& a : n->attrs) {
+      if (a.first == "style") {
+        a.second = next;
+        return;
+      }
+    }
+    if (!next.empty()) n->attrs.emplace_back("style", next);
+  }
+
+  std::optional<std::int32_t> Pixels(std::string_view property) const {
+    NodePtr n = Live();
+    if (!n) return std::nullopt;
+    const std::string* style = n->Attr("style");
+    if (style == nullptr) return 0;
+    const std::optional<std::string_view> v = PropertyValue(*style, property);
+    if (!v) return 0;
+    return ParseDecimal(Utf8ToUtf16(*v));
+  }
+
+  HtmlDocument::Impl* doc_;
+  std::weak_ptr<Node> node_;
+};
+
+NodePtr Shared(Node* n) { return n->parent->children[n->index]; }
+
+}  // namespace
+
+std::unique_ptr<HtmlDocument> HtmlDocument::Parse(std::string_view html) {
+  auto impl = std::make_unique<Impl>();
+  impl->root = ParseInto(html, GUMBO_TAG_LAST, &impl->has_doctype);
+  Impl::Renumber(impl->root.get());
+  impl->Attach(impl->root.get());
+  return std::unique_ptr<HtmlDocument>(new HtmlDocument(std::move(impl)));
+}
+
 HtmlDocument::HtmlDocument(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 HtmlDocument::~HtmlDocument() = default;
-std::unique_ptr<Element> HtmlDocument::FindElementById(std::u16string_view) { return nullptr; }
-std::unique_ptr<Element> HtmlDocument::Body() { return nullptr; }
-std::string HtmlDocument::Serialize() const { return {}; }
-std::optional<std::string> HtmlDocument::OuterHtmlById(std::u16string_view) const {
-  return std::nullopt;
+
+std::unique_ptr<Element> HtmlDocument::FindElementById(std::u16string_view id) {
+  Node* n = impl_->First(Utf16ToUtf8(UpToZero(id)));
+  if (n == nullptr) return nullptr;
+  return std::make_unique<HtmlElement>(impl_.get(), Shared(n));
 }
+
+std::unique_ptr<Element> HtmlDocument::Body() {
+  for (const NodePtr& html : impl_->root->children) {
+    if (html->kind != Node::Kind::kElement) continue;
+    for (const NodePtr& c : html->children) {
+      if (c->kind == Node::Kind::kElement && c->ns == GUMBO_NAMESPACE_HTML &&
+          (c->tag == GUMBO_TAG_BODY || c->tag == GUMBO_TAG_FRAMESET)) {
+        return std::make_unique<HtmlElement>(impl_.get(), c);
+      }
+    }
+    break;  // only the document element is looked in
+  }
+  return nullptr;
+}
+
+std::string HtmlDocument::Serialize() const {
+  std::string out;
+  if (impl_->has_doctype) out += "<!DOCTYPE html>";
+  SerializeNode(out, *impl_->root, false);
+  return out;
+}
+
+std::optional<std::string> HtmlDocument::OuterHtmlById(std::u16string_view id) const {
+  Node* n = impl_->First(Utf16ToUtf8(UpToZero(id)));
+  if (n == nullptr) return std::nullopt;
+  std::string out;
+  SerializeNode(out, *n, true);
+  return out;
+}
+
 }  // namespace vellumine

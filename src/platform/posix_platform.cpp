@@ -1,28 +1,224 @@
-// Stub: replaced by the POSIX implementation.
 #include "platform/posix_platform.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+
+#include "page/text.h"
+
 namespace vellumine {
+namespace {
+
+// The UTF-8 form of a path; nullopt for a path the system can't name (empty,
+// or with a zero unit that would silently cut it).
+std::optional<std::string> NativePath(std::u16string_view path) {
+  if (path.empty() || path.find(u'\0') != std::u16string_view::npos) return std::nullopt;
+  return Utf16ToUtf8(path);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// A name for a temporary file beside the target; it begins with "." so that
+// no key search ever lists it.
+std::string TempName(const std::string& folder, const std::string& base) {
+  static std::atomic<unsigned> counter{0};
+  static const unsigned salt = std::random_device{}();
+  return folder + "." + base + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(salt) +
+         "-" + std::to_string(counter++);
+}
+
+}  // namespace
+
 PosixPlatform::PosixPlatform() : data_folder_(DefaultPosixDataFolder()) {}
+
 Answer PosixPlatform::ShowMessage(std::u16string_view, const std::optional<std::u16string>&,
                                   Buttons buttons) {
   return buttons == Buttons::kOk ? Answer::kOk : Answer::kNo;
 }
+
 std::optional<FontChoice> PosixPlatform::PickFont(std::u16string_view, std::int32_t) {
   return std::nullopt;
 }
+
 std::optional<std::u16string> PosixPlatform::PickFile() { return std::nullopt; }
 std::optional<std::u16string> PosixPlatform::PickFolder() { return std::nullopt; }
-void PosixPlatform::Launch(std::u16string_view) {}
-std::u16string PosixPlatform::DataFolder() { return data_folder_; }
-std::uint32_t PosixPlatform::TickCount() { return 0; }
-LocalDate PosixPlatform::Today() { return {2026, 12, 7}; }
-int PosixPlatform::PathKind(std::u16string_view) { return 0; }
-bool PosixPlatform::CreateFolder(std::u16string_view) { return false; }
-std::optional<std::string> PosixPlatform::ReadFile(std::u16string_view) { return std::nullopt; }
-bool PosixPlatform::WriteFileAtomic(std::u16string_view, std::string_view) { return false; }
-bool PosixPlatform::RemoveFile(std::u16string_view) { return false; }
-std::vector<std::u16string> PosixPlatform::ListFiles(std::u16string_view, std::u16string_view) {
-  return {};
+
+void PosixPlatform::Launch(std::u16string_view path) {
+  const auto native = NativePath(path);
+  if (!native) return;
+  GFile* file = g_file_new_for_path(native->c_str());
+  gchar* uri = g_file_get_uri(file);
+  if (uri != nullptr) {
+    GError* error = nullptr;
+    if (!g_app_info_launch_default_for_uri(uri, nullptr, &error) && error != nullptr) {
+      g_error_free(error);  // nothing to tell: a launch that fails is ignored
+    }
+    g_free(uri);
+  }
+  g_object_unref(file);
 }
-std::u16string DefaultPosixDataFolder() { return u"/tmp/Vellumine/"; }
+
+std::u16string PosixPlatform::DataFolder() { return data_folder_; }
+
+std::uint32_t PosixPlatform::TickCount() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  const auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
+                  static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
+  return static_cast<std::uint32_t>(ms);
+}
+
+LocalDate PosixPlatform::Today() {
+  const time_t now = time(nullptr);
+  tm local{};
+  if (localtime_r(&now, &local) == nullptr) return {1970, 1, 1};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+int PosixPlatform::PathKind(std::u16string_view path) {
+  const auto native = NativePath(path);
+  struct stat st {};
+  if (!native || stat(native->c_str(), &st) != 0) return 0;
+  return S_ISDIR(st.st_mode) ? 2 : 1;
+}
+
+bool PosixPlatform::CreateFolder(std::u16string_view path) {
+  const auto native = NativePath(path);
+  if (!native) return false;
+  if (mkdir(native->c_str(), 0777) == 0) return true;
+  struct stat st {};
+  return errno == EEXIST && stat(native->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::string> PosixPlatform::ReadFile(std::u16string_view path) {
+  const auto native = NativePath(path);
+  if (!native) return std::nullopt;
+  // O_NONBLOCK: a named pipe in the data folder must not hang the page.
+  const int fd = open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return std::nullopt;
+  }
+  std::string out;
+  out.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(fd);
+  return out;
+}
+
+bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes) {
+  const auto native = NativePath(path);
+  if (!native || native->back() == '/') return false;
+  const std::size_t slash = native->rfind('/');
+  const std::string folder =
+      slash == std::string::npos ? std::string() : native->substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? *native : native->substr(slash + 1);
+
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = TempName(folder, base);
+    fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = rename(temp.c_str(), native->c_str()) == 0;
+  if (!ok) {
+    unlink(temp.c_str());
+    return false;
+  }
+  // Make the rename itself durable. Some file systems can't sync a folder;
+  // the new content is in place either way.
+  const int dir = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+bool PosixPlatform::RemoveFile(std::u16string_view path) {
+  const auto native = NativePath(path);
+  if (!native) return false;
+  return unlink(native->c_str()) == 0 || errno == ENOENT;
+}
+
+std::vector<std::u16string> PosixPlatform::ListFiles(std::u16string_view folder,
+                                                     std::u16string_view prefix) {
+  std::vector<std::u16string> out;
+  const auto native = NativePath(folder);
+  if (!native) return out;
+  const std::string want = Utf16ToUtf8(prefix);
+  DIR* dir = opendir(native->c_str());
+  if (dir == nullptr) return out;
+  std::string base = *native;
+  if (base.back() != '/') base.push_back('/');
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.substr(0, want.size()) != want || name == "." || name == "..") continue;
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat st {};
+      regular = stat((base + entry->d_name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+    if (regular) out.push_back(Utf8ToUtf16(name));
+  }
+  closedir(dir);
+  return out;
+}
+
+std::u16string DefaultPosixDataFolder() {
+  std::string root;
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg != nullptr && xdg[0] == '/') {
+    root = xdg;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || home[0] == '\0') {
+      const passwd* pw = getpwuid(getuid());
+      home = pw != nullptr ? pw->pw_dir : nullptr;
+    }
+    root = home != nullptr && home[0] != '\0' ? home : "/tmp";
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    root += "/.local/share";
+  }
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  if (root == "/") root.clear();
+  return Utf8ToUtf16(root + "/Vellumine/");
+}
+
 }  // namespace vellumine

@@ -1,23 +1,131 @@
-// Stub: replaced by the store's implementation.
 #include "store/records.h"
 
+#include "page/text.h"
+#include "page/wide_format.h"
+
 namespace vellumine {
-bool RecordReader::Next(std::u16string*) { return false; }
-void AppendRecord(std::string&, std::u16string_view) {}
+
+bool RecordReader::Next(std::u16string* record) {
+  if (ended_) return false;
+  const std::size_t left = bytes_.size() - pos_;
+  if (left < 4) {
+    ended_ = true;
+    return false;
+  }
+  const auto byte = [this](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[i]));
+  };
+  const std::uint32_t raw =
+      byte(pos_) | byte(pos_ + 1) << 8 | byte(pos_ + 2) << 16 | byte(pos_ + 3) << 24;
+  const auto count = static_cast<std::int32_t>(raw);
+  // A negative or absurd count can only come from a damaged file: end it here
+  // rather than allocate for it.
+  if (count < 0 || count > kMaxRecordUnits || static_cast<std::size_t>(count) * 2 > left - 4) {
+    ended_ = true;
+    return false;
+  }
+  pos_ += 4;
+  record->resize(static_cast<std::size_t>(count));
+  for (std::int32_t i = 0; i < count; ++i) {
+    (*record)[i] = static_cast<char16_t>(byte(pos_) | byte(pos_ + 1) << 8);
+    pos_ += 2;
+  }
+  return true;
+}
+
+void AppendRecord(std::string& out, std::u16string_view text) {
+  const auto count = static_cast<std::uint32_t>(text.size());
+  out.reserve(out.size() + 4 + 2 * text.size());
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(count >> shift));
+  for (char16_t unit : text) {
+    out.push_back(static_cast<char>(unit & 0xFF));
+    out.push_back(static_cast<char>(unit >> 8));
+  }
+}
+
 const std::u16string_view kSettingsKeys[20] = {
-    u"WPNo",       u"WeekDayColor",     u"SatDayColor", u"SunDayColor",  u"ShadowColor",
-    u"MenuTextColor", u"WndName",       u"WndPos.x",    u"WndPos.y",     u"Visibility",
-    u"CalenderFontSize", u"LinkItemNum", u"MemoItemNum", u"FaceName",    u"FontSize",
-    u"CalenderFaceName", u"WndDefault", u"WndTextColor", u"WndFaceName", u"WndFontSize"};
+    u"WPNo",        u"WeekDayColor",  u"SatDayColor",      u"SunDayColor",
+    u"ShadowColor", u"MenuTextColor", u"WndName",          u"WndPos.x",
+    u"WndPos.y",    u"Visibility",    u"CalenderFontSize", u"LinkItemNum",
+    u"MemoItemNum", u"FaceName",      u"FontSize",         u"CalenderFaceName",
+    u"WndDefault",  u"WndTextColor",  u"WndFaceName",      u"WndFontSize"};
 const std::u16string_view kLinkIndexKeys[2] = {u"Hash", u"PageNum"};
 const std::u16string_view kMemoKeys[2] = {u"Subject", u"Message"};
-KeyMatch LookupKey(std::span<const std::u16string_view>, std::u16string_view) { return {}; }
-std::u16string_view PlainValue(std::u16string_view, const KeyMatch&) { return {}; }
-IndexedValue ParseIndexed(std::u16string_view, const KeyMatch&) { return {}; }
-std::uint32_t ParseHex8(std::u16string_view) { return 0; }
-std::uint32_t ParseHex8(std::string_view) { return 0; }
-std::uint32_t StringHash(std::u16string_view) { return 0; }
-bool IsDriveRoot(std::u16string_view) { return false; }
-std::u16string KeyHex(const ItemKey&) { return u"0000000000000000"; }
-ItemKey ParseHashRecord(std::u16string_view) { return {}; }
+
+KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (KeyPrefixEqual(record, table[i]) == 0) {
+      return {static_cast<int>(i), table[i].size()};
+    }
+  }
+  return {};
+}
+
+std::u16string_view PlainValue(std::u16string_view record, const KeyMatch& match) {
+  // The unit at the key's end is taken to be "=" without looking at it.
+  if (record.size() <= match.length) return {};
+  return record.substr(match.length + 1);
+}
+
+IndexedValue ParseIndexed(std::u16string_view record, const KeyMatch& match) {
+  IndexedValue out;
+  if (record.size() < match.length) return out;
+  const std::u16string_view rest = record.substr(match.length);
+  out.index = ParseDecimal(rest);
+  const std::size_t eq = rest.find(u'=');
+  if (eq != std::u16string_view::npos) out.value = rest.substr(eq + 1);
+  return out;
+}
+
+namespace {
+
+template <typename Unit>
+std::uint32_t Hex8(std::basic_string_view<Unit> text) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 8; ++i) {
+    const std::uint32_t c =
+        i < text.size()
+            ? static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<Unit>>(text[i]))
+            : static_cast<std::uint32_t>('0');
+    std::uint32_t digit;
+    if (c >= '0' && c <= '9') {
+      digit = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+      digit = c - 'a' + 10;
+    } else {
+      digit = c - 55;  // "A".."F" give 10..15; anything else is not rejected
+    }
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+}  // namespace
+
+std::uint32_t ParseHex8(std::u16string_view text) { return Hex8(text); }
+std::uint32_t ParseHex8(std::string_view text) { return Hex8(text); }
+
+std::uint32_t StringHash(std::u16string_view text) {
+  std::uint32_t h = 0;
+  for (char16_t unit : UpToZero(text)) h = h * 1429u + unit;
+  return h;
+}
+
+bool IsDriveRoot(std::u16string_view text) {
+  if (text.size() != 2 || text[1] != u':') return false;
+  const char16_t c = text[0];
+  return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
+
+std::u16string KeyHex(const ItemKey& key) {
+  return WideFormatted(u"%08x%08x", {key.first, key.second});
+}
+
+ItemKey ParseHashRecord(std::u16string_view record) {
+  const auto at = [record](std::size_t from) {
+    return from < record.size() ? record.substr(from) : std::u16string_view();
+  };
+  return {ParseHex8(at(5)), ParseHex8(at(13))};
+}
+
 }  // namespace vellumine

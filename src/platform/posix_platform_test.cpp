@@ -1,0 +1,217 @@
+#include "platform/posix_platform.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "page/text.h"
+#include "tests/support.h"
+
+namespace vellumine {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempDir;
+
+std::u16string U16(const fs::path& p) { return Utf8ToUtf16(p.string()); }
+
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Sets an environment variable for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    if (value) {
+      setenv(name, value, 1);
+    } else {
+      unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(PosixPlatformTest, PathKindAndFolders) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path folder = dir.path() / "フォルダ";
+  EXPECT_EQ(p.PathKind(U16(folder)), 0);
+  EXPECT_TRUE(p.CreateFolder(U16(folder)));
+  EXPECT_TRUE(p.CreateFolder(U16(folder)));  // existing counts as made
+  EXPECT_EQ(p.PathKind(U16(folder)), 2);
+  EXPECT_TRUE(fs::is_directory(folder));
+  { std::ofstream(folder / "a*b") << "x"; }
+  EXPECT_EQ(p.PathKind(U16(folder / "a*b")), 1);
+  EXPECT_EQ(p.PathKind(U16(folder / "a*")), 0);  // never a wildcard match
+  EXPECT_EQ(p.PathKind(U16(folder / "?*b")), 0);
+  EXPECT_FALSE(p.CreateFolder(U16(folder / "a*b")));  // a file is in the way
+  EXPECT_FALSE(p.CreateFolder(U16(dir.path() / "missing" / "child")));
+  EXPECT_EQ(p.PathKind(u""), 0);
+  EXPECT_EQ(p.PathKind(U16(folder) + std::u16string(1, u'\0') + u"x"), 0);
+}
+
+TEST(PosixPlatformTest, ReadWriteRemove) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path file = dir.path() / "ファイル";
+  EXPECT_EQ(p.ReadFile(U16(file)), std::nullopt);
+  const std::string bytes("\x00\x01\xff\xfe zero", 9);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), bytes));
+  EXPECT_EQ(p.ReadFile(U16(file)), bytes);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), ""));
+  EXPECT_EQ(p.ReadFile(U16(file)), "");
+  std::string big(300000, '\0');
+  std::mt19937 gen(3);
+  for (char& c : big) c = static_cast<char>(gen());
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), big));
+  EXPECT_EQ(p.ReadFile(U16(file)), big);
+  EXPECT_EQ(p.ReadFile(U16(dir.path())), std::nullopt);  // a folder is no file
+  // Only the target is left: no temporary files.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+  EXPECT_TRUE(p.RemoveFile(U16(file)));
+  EXPECT_FALSE(fs::exists(file));
+  EXPECT_TRUE(p.RemoveFile(U16(file)));  // already gone
+  EXPECT_FALSE(p.RemoveFile(U16(dir.path())));
+}
+
+TEST(PosixPlatformTest, FailedWritesKeepTheOldFile) {
+  TempDir dir;
+  PosixPlatform p;
+  EXPECT_FALSE(p.WriteFileAtomic(U16(dir.path() / "missing" / "f"), "x"));
+  fs::create_directories(dir.path() / "folder");
+  EXPECT_FALSE(p.WriteFileAtomic(U16(dir.path() / "folder"), "x"));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+  EXPECT_FALSE(p.WriteFileAtomic(U16(dir.path()) + u"/", "x"));
+  EXPECT_FALSE(p.WriteFileAtomic(u"", "x"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+  const fs::path ro = dir.path() / "ro";
+  fs::create_directories(ro);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(ro / "f"), "old"));
+  chmod(ro.c_str(), 0500);
+  if (access(ro.c_str(), W_OK) != 0) {
+    EXPECT_FALSE(p.WriteFileAtomic(U16(ro / "f"), "new"));
+    EXPECT_EQ(Slurp(ro / "f"), "old");
+  }
+  chmod(ro.c_str(), 0700);
+}
+
+TEST(PosixPlatformTest, ListFilesFiltersByPrefixAndKind) {
+  TempDir dir;
+  PosixPlatform p;
+  for (const char* name :
+       {"0bd09186aaaaaaaa", "0bd09186bbbbbbbb", "0bd09187cccccccc", "x0bd09186"}) {
+    std::ofstream(dir.path() / name) << "x";
+  }
+  fs::create_directories(dir.path() / "0bd09186dddddddd");  // a folder, not listed
+  fs::create_symlink(dir.path() / "0bd09186aaaaaaaa", dir.path() / "0bd09186eeeeeeee");
+  std::vector<std::u16string> names = p.ListFiles(U16(dir.path()), u"0bd09186");
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"0bd09186aaaaaaaa", u"0bd09186bbbbbbbb",
+                                                u"0bd09186eeeeeeee"}));
+  EXPECT_EQ(p.ListFiles(U16(dir.path()) + u"/", u"0bd09187"),
+            (std::vector<std::u16string>{u"0bd09187cccccccc"}));
+  EXPECT_TRUE(p.ListFiles(U16(dir.path() / "missing"), u"").empty());
+}
+
+TEST(PosixPlatformTest, DefaultDataFolder) {
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", "/xdg/data/");
+    EXPECT_EQ(DefaultPosixDataFolder(), u"/xdg/data/Vellumine/");
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", "relative/data");
+    ScopedEnv home("HOME", "/home/ユーザー");
+    EXPECT_EQ(DefaultPosixDataFolder(), u"/home/ユーザー/.local/share/Vellumine/");
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", "/h");
+    EXPECT_EQ(DefaultPosixDataFolder(), u"/h/.local/share/Vellumine/");
+    PosixPlatform p;
+    EXPECT_EQ(p.DataFolder(), u"/h/.local/share/Vellumine/");
+    p.set_data_folder(u"/other/");
+    EXPECT_EQ(p.DataFolder(), u"/other/");
+  }
+}
+
+TEST(PosixPlatformTest, ClockAndDate) {
+  PosixPlatform p;
+  const std::uint32_t a = p.TickCount();
+  const std::uint32_t b = p.TickCount();
+  EXPECT_LE(static_cast<std::uint32_t>(b - a), 10000u);  // monotonic: never backwards
+  const LocalDate today = p.Today();
+  const time_t now = time(nullptr);
+  tm local{};
+  localtime_r(&now, &local);
+  // Allow a midnight between the two readings.
+  EXPECT_EQ(today.year, local.tm_year + 1900);
+  EXPECT_GE(today.month, 1);
+  EXPECT_LE(today.month, 12);
+  EXPECT_GE(today.day, 1);
+  EXPECT_LE(today.day, 31);
+  EXPECT_EQ(p.Separator(), u'/');
+}
+
+TEST(PosixPlatformTest, NoDialogsOfItsOwn) {
+  PosixPlatform p;
+  EXPECT_EQ(p.ShowMessage(u"x", std::nullopt, Buttons::kOk), Answer::kOk);
+  EXPECT_EQ(p.ShowMessage(u"x", u"c", Buttons::kYesNo), Answer::kNo);
+  EXPECT_EQ(p.PickFont(u"f", 12), std::nullopt);
+  EXPECT_EQ(p.PickFile(), std::nullopt);
+  EXPECT_EQ(p.PickFolder(), std::nullopt);
+}
+
+// A writer killed at any moment leaves the old or the new content, whole.
+TEST(PosixPlatformTest, KilledWriterNeverTearsTheFile) {
+  TempDir dir;
+  const fs::path file = dir.path() / "config";
+  std::string contents[2] = {std::string(200000, 'a'), std::string(150000, 'b')};
+  for (int i = 0; i < 150000; i += 997) contents[1][i] = 'c';
+  {
+    PosixPlatform p;
+    ASSERT_TRUE(p.WriteFileAtomic(U16(file), contents[0]));
+  }
+  std::mt19937 gen(11);
+  for (int round = 0; round < 25; ++round) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      PosixPlatform p;
+      for (unsigned i = 0;; ++i) p.WriteFileAtomic(U16(file), contents[i % 2]);
+    }
+    usleep(gen() % 20000);
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string now = Slurp(file);
+    ASSERT_TRUE(now == contents[0] || now == contents[1]) << "torn at round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace vellumine
