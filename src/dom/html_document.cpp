@@ -494,13 +494,30 @@ std::optional<std::string_view> PropertyValue(std::string_view style, std::strin
   return found;  // the last declaration wins, as in CSS
 }
 
-// A value that would end its declaration early or open a block is one the
-// page refuses.
+// A value that would end its declaration early (";" outside quotes), open a
+// block, or leave a quote, a bracket or an escape open (swallowing the
+// declarations after it) is one the page refuses.
 bool AcceptableStyleValue(std::string_view v) {
-  for (char c : v) {
-    if (c == ';' || c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20) return false;
+  char quote = 0;
+  int depth = 0;
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const char c = v[i];
+    if (c == '{' || c == '}' || static_cast<unsigned char>(c) < 0x20) return false;
+    if (c == '\\') {
+      if (++i >= v.size()) return false;
+    } else if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == ';') {
+      return false;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '(') {
+      ++depth;
+    } else if (c == ')' && --depth < 0) {
+      return false;
+    }
   }
-  return true;
+  return quote == 0 && depth == 0;
 }
 
 bool ValidAttributeName(std::string_view name) {

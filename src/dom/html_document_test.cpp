@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "page/page_ids.h"
 #include "page/text.h"
+#include "tests/support.h"
 
 namespace vellumine {
 namespace {
@@ -74,6 +76,33 @@ TEST(HtmlDocumentSerialize, ForeignElementsKeepTheirNames) {
   EXPECT_EQ(Outer(*doc, u"c"), "<clipPath id=\"c\"></clipPath>");
   EXPECT_NE(doc->Serialize().find("<svg viewBox=\"0 0 1 1\">"), std::string::npos);
   EXPECT_NE(doc->Serialize().find("<a xlink:href=\"#c\"></a>"), std::string::npos);
+}
+
+TEST(HtmlDocumentSerialize, BundledPageHasItsElementsAndReparsesToItself) {
+  const auto doc = HtmlDocument::Parse(testing::BundledPage());
+  const std::u16string_view wanted[] = {
+      ids::kCalender,         ids::kSchedule,      ids::kMemo,
+      ids::kMemoField,        ids::kLink,          ids::kLinkField,
+      ids::kWpList,           ids::kLinkList,      ids::kBgImg,
+      ids::kSchdlLst,         ids::kLinkFileName,  ids::kLinkMenuNum,
+      ids::kMenuTextColor,    ids::kWeekDayColor,  ids::kSatDayColor,
+      ids::kSunDayColor,      ids::kShadowColor,   ids::kCalenderFont,
+      ids::kCalenderFontSize, ids::kLinkItemNum,   ids::kMemoItemNum,
+      ids::kMenuFont,         ids::kMenuFontSize,  ids::kMemoForm,
+      ids::kLinkForm,         ids::kScheduleForm,  ids::kMemoInput,
+      ids::kLinkInput,        ids::kScheduleInput, ids::kSchdlLstSubmit};
+  for (std::u16string_view id : wanted) {
+    auto e = doc->FindElementById(id);
+    ASSERT_NE(e, nullptr) << Utf16ToUtf8(id);
+    EXPECT_EQ(e->Id(), id);
+  }
+  for (std::u16string_view id : ids::kFixedPanels) EXPECT_NE(doc->FindElementById(id), nullptr);
+  EXPECT_EQ(doc->FindElementById(ids::kSchdlLst)->TagName(), u"TEXTAREA");
+  EXPECT_EQ(doc->FindElementById(ids::kWpList)->TagName(), u"SELECT");
+  EXPECT_EQ(doc->FindElementById(ids::kBgImg)->TagName(), u"IMG");
+  const std::string once = doc->Serialize();
+  EXPECT_EQ(once.rfind("<!DOCTYPE html><html lang=\"ja\"><head>", 0), 0u);
+  EXPECT_EQ(HtmlDocument::Parse(once)->Serialize(), once);
 }
 
 TEST(HtmlDocumentSerialize, TextBeforeAFormEndTagStaysInTheForm) {
@@ -287,6 +316,9 @@ TEST(HtmlDocumentStyle, SettersKeepOtherDeclarations) {
   // A value that would break out of its declaration is refused.
   v->SetStyleFontFamily(u"a; left: 99px");
   v->SetStyleColor(u"red}");
+  v->SetStyleFontFamily(u"O'Reilly Sans");
+  v->SetStyleFontFamily(u"a(b");
+  v->SetStyleFontFamily(u"a\\");
   EXPECT_EQ(v->PixelLeft(), 10);
   EXPECT_EQ(Outer(*doc, u"v"),
             "<div id=\"v\" style=\"left: 10px; top: 20px; visibility: visible\"></div>");
@@ -302,6 +334,16 @@ TEST(HtmlDocumentStyle, PixelPositionReadsTheLeadingInteger) {
   EXPECT_EQ(doc->FindElementById(u"c")->PixelTop(), 2);
   doc->FindElementById(u"c")->SetStyleTop(5);
   EXPECT_EQ(Outer(*doc, u"c"), "<p id=\"c\" style=\"top: 5px\"></p>");
+  // Quoted values keep the declarations after them readable.
+  auto a = doc->FindElementById(u"a");
+  a->SetStyleFontFamily(u"'Ｏ;Ｋ', \"x\\\"y\", serif");
+  a->SetStyleLeft(4);
+  a->SetStyleFontSize(9);
+  a->SetStyleFontSize(10);
+  EXPECT_EQ(a->PixelLeft(), 4);
+  EXPECT_EQ(Outer(*doc, u"a"),
+            "<p id=\"a\" style=\"left: 4px; top: -3px; font-family: 'Ｏ;Ｋ', "
+            "&quot;x\\&quot;y&quot;, serif; font-size: 10px\"></p>");
 }
 
 TEST(HtmlDocumentWalk, DescendantsInDocumentOrderWithoutSelf) {
@@ -361,6 +403,52 @@ TEST(HtmlDocumentRobustness, GarbageAndDeepNestingDoNotCrash) {
   EXPECT_GT(doc->Serialize().size(), deep.size());
   doc->FindElementById(u"d")->SetInnerText(u"flat");
   EXPECT_EQ(Outer(*doc, u"d"), "<div id=\"d\">flat</div>");
+}
+
+TEST(HtmlDocumentRobustness, JunkWrittenIntoEveryKindOfElement) {
+  const std::string page =
+      "<!DOCTYPE html><html id=\"e0\"><head id=\"e1\"><title id=\"e2\">t</title>"
+      "<style id=\"e3\"></style><script id=\"e4\"></script><noscript id=\"e5\"></noscript>"
+      "</head><body id=\"e6\"><table id=\"e7\"><caption id=\"e8\"></caption>"
+      "<colgroup id=\"e9\"><col id=\"e10\"></colgroup><thead id=\"e11\"><tr id=\"e12\">"
+      "<th id=\"e13\"></th><td id=\"e14\"></td></tr></thead></table>"
+      "<select id=\"e15\"><optgroup id=\"e16\"><option id=\"e17\"></option></optgroup>"
+      "</select><textarea id=\"e18\"></textarea><template id=\"e19\"><p id=\"e20\"></p>"
+      "</template><svg id=\"e21\"><foreignObject id=\"e22\"></foreignObject>"
+      "<title id=\"e23\"></title></svg><math id=\"e24\"><mi id=\"e25\"></mi></math>"
+      "<iframe id=\"e26\"></iframe><xmp id=\"e27\"></xmp><form id=\"e28\"></form>"
+      "<ul id=\"e29\"><li id=\"e30\"></li></ul><dl id=\"e31\"><dt id=\"e32\"></dt></dl>"
+      "<ruby id=\"e33\"><rt id=\"e34\"></rt></ruby><button id=\"e35\"></button>"
+      "<a id=\"e36\"></a><object id=\"e37\"></object><frameset id=\"e38\"></frameset>"
+      "<br id=\"e39\"><custom-tag id=\"e40\"></custom-tag><plaintext id=\"e41\">";
+  const std::u16string junk[] = {u"<tr><td>x</td></tr>",
+                                 u"</body></html><body>b",
+                                 u"<frameset><frame>",
+                                 u"<table><form><tr>",
+                                 u"<option><select>x",
+                                 u"<svg><desc><b>x</svg>y",
+                                 u"</form>z<form>a</form>",
+                                 u"<html><head><body>",
+                                 u"<template><td>x</template>",
+                                 u"<!--",
+                                 u"<plaintext><b>",
+                                 u"\xD800<\0>&#0;&#xD800;&amp"};
+  for (const std::u16string& html : junk) {
+    for (int id = 0; id <= 41; ++id) {
+      const auto doc = HtmlDocument::Parse(page);
+      const std::u16string name = u"e" + Utf8ToUtf16(std::to_string(id));
+      if (auto e = doc->FindElementById(name)) {
+        e->SetInnerHtml(html);
+        e->SetAttribute(u"id", name, 0);
+        e->SetInnerHtml(html + html);
+        e->SetOuterHtml(html);
+        e->SetOuterHtml(html);
+        e->SetInnerText(html);
+      }
+      if (auto body = doc->Body()) body->SetOuterHtml(html);
+      EXPECT_FALSE(doc->Serialize().empty());
+    }
+  }
 }
 
 // Random writes; after each one, every lookup must answer as a scan of the

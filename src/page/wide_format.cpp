@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <type_traits>
 #include <string>
+#include <type_traits>
 
 namespace vellumine {
 namespace {
@@ -20,8 +20,8 @@ bool IsIntConversion(char16_t c) {
   return c == u'd' || c == u'i' || c == u'o' || c == u'u' || c == u'x' || c == u'X' || c == u'p';
 }
 bool IsFloatConversion(char16_t c) {
-  return c == u'a' || c == u'A' || c == u'e' || c == u'E' || c == u'f' || c == u'F' ||
-         c == u'g' || c == u'G';
+  return c == u'a' || c == u'A' || c == u'e' || c == u'E' || c == u'f' || c == u'F' || c == u'g' ||
+         c == u'G';
 }
 
 std::size_t Columns(std::u16string_view text) {
@@ -60,9 +60,9 @@ void AppendNumber(std::u16string& dest, std::u16string_view spec, char16_t lette
     if constexpr (std::is_same_v<T, double>) {
       n = std::snprintf(out.data(), out.size(), narrow.c_str(), value);
     } else if (letter == u'p') {
-      n = std::snprintf(out.data(), out.size(), narrow.c_str(),
-                        reinterpret_cast<void*>(static_cast<std::uintptr_t>(
-                            static_cast<std::uint32_t>(value))));
+      n = std::snprintf(
+          out.data(), out.size(), narrow.c_str(),
+          reinterpret_cast<void*>(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(value))));
     } else if (letter == u'd' || letter == u'i') {
       n = std::snprintf(out.data(), out.size(), narrow.c_str(), static_cast<int>(value));
     } else {
@@ -129,11 +129,12 @@ std::size_t WideFormat(std::u16string& dest, std::u16string_view format,
           a && a->kind() == FormatArg::Kind::kText ? UpToZero(a->text_value()) : u"";
       AppendPadded(dest, text, width, left, zero);
     } else if (letter == u'c') {
+      // A missing argument is an empty text, not a zero unit that would cut
+      // the text short wherever it is read up to a zero.
       const FormatArg* a = take();
-      const char16_t unit = a && a->kind() == FormatArg::Kind::kInt
-                                ? static_cast<char16_t>(a->int_value() & 0xFFFF)
-                                : u'\0';
-      AppendPadded(dest, std::u16string_view(&unit, 1), width, left, zero);
+      const bool has_unit = a && a->kind() == FormatArg::Kind::kInt;
+      const char16_t unit = has_unit ? static_cast<char16_t>(a->int_value() & 0xFFFF) : u'\0';
+      AppendPadded(dest, std::u16string_view(&unit, has_unit ? 1 : 0), width, left, zero);
     } else if (letter == u'%') {
       AppendPadded(dest, u"%", width, left, zero);
     } else if (IsIntConversion(letter)) {
