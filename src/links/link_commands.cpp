@@ -40,12 +40,9 @@ std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) 
   }
   const char16_t separator = control.platform().Separator();
   if (path.size() > 1 && path.back() == separator) path.pop_back();
-  if (!path.empty() && IsDriveRoot(path)) return path;
-  if (path.empty()) {
-    control.Refuse(msg::kNoFileOrFolder);
-    return std::nullopt;
-  }
-  const int kind = control.platform().PathKind(path);
+  // A drive is taken at its word: probing would wait on empty drives.
+  if (IsDriveRoot(path)) return path;
+  const int kind = path.empty() ? 0 : control.platform().PathKind(path);
   if (kind != 1 && kind != 2) {
     control.Refuse(msg::kNoFileOrFolder);
     return std::nullopt;
