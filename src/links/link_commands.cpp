@@ -40,7 +40,7 @@ std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) 
   }
   const char16_t separator = control.platform().Separator();
   if (path.size() > 1 && path.back() == separator) path.pop_back();
-  // A drive is taken at its word: probing would wait on empty drives.
+  // A drive ("E:") is accepted as it is, without asking the file system.
   if (IsDriveRoot(path)) return path;
   const int kind = path.empty() ? 0 : control.platform().PathKind(path);
   if (kind != 1 && kind != 2) {
