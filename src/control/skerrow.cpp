@@ -146,8 +146,7 @@ HResult CSkerrow::Open(std::int32_t LinkMenuNo, std::int32_t LinkNo) {
   return kOk;
 }
 
-HResult CSkerrow::ChangeLinkPage(Document& document, std::int32_t LinkMenuNo,
-                                 std::int32_t PageNo) {
+HResult CSkerrow::ChangeLinkPage(Document& document, std::int32_t LinkMenuNo, std::int32_t PageNo) {
   CallScope scope(*this);
   links::ChangeLinkPage(*this, document, LinkMenuNo, PageNo);
   return kOk;

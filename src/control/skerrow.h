@@ -35,8 +35,7 @@ class CSkerrow {
   HResult AddWallPaper(Document& document, const TextArg& FileName);
   HResult RemoveWallPaper(Document& document, std::int32_t No);
   HResult SetBG(Document& document, std::int32_t No);
-  HResult SetWndPos(const TextArg& WndName, std::int32_t x, std::int32_t y,
-                    std::int32_t Visiblity);
+  HResult SetWndPos(const TextArg& WndName, std::int32_t x, std::int32_t y, std::int32_t Visiblity);
   HResult InitPage(Document& document);
   HResult ChangeOption(Document& document, const TextArg& OptionName, std::int32_t Value);
   HResult OpenFile(Document& document);
@@ -60,8 +59,8 @@ class CSkerrow {
   HResult RemoveLinkMenu(Document& document, std::int32_t MenuNo);
   HResult PermuteLink(Document& document, std::int32_t LinkNo1, std::int32_t LinkNo2,
                       std::int32_t LinkMenuNo);
-  HResult ChangeWindowOption(Document& document, const TextArg& MenuName,
-                             const TextArg& OptionName, std::int32_t Value);
+  HResult ChangeWindowOption(Document& document, const TextArg& MenuName, const TextArg& OptionName,
+                             std::int32_t Value);
   HResult ChangeMemoPage(Document& document, std::int32_t PageNo);
 
   // Services for the subsystems.

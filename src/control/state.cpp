@@ -4,11 +4,11 @@ namespace vellumine {
 
 const std::array<ColorEntry, kColorCount> kColorTable = {{
     {u"#000000", u"平日既定色"}, {u"#0000c0", u"土曜既定色"}, {u"#c00040", u"日曜既定色"},
-    {u"Black", u"Black"},       {u"Gray", u"Gray"},         {u"Silver", u"Silver"},
-    {u"White", u"White"},       {u"Maroon", u"Maroon"},     {u"Red", u"Red"},
-    {u"Purple", u"Purple"},     {u"Fuchsia", u"Fuchsia"},   {u"Green", u"Green"},
-    {u"Lime", u"Lime"},         {u"Olive", u"Olive"},       {u"Yellow", u"Yellow"},
-    {u"Navy", u"Navy"},         {u"Blue", u"Blue"},         {u"Teal", u"Teal"},
+    {u"Black", u"Black"},        {u"Gray", u"Gray"},          {u"Silver", u"Silver"},
+    {u"White", u"White"},        {u"Maroon", u"Maroon"},      {u"Red", u"Red"},
+    {u"Purple", u"Purple"},      {u"Fuchsia", u"Fuchsia"},    {u"Green", u"Green"},
+    {u"Lime", u"Lime"},          {u"Olive", u"Olive"},        {u"Yellow", u"Yellow"},
+    {u"Navy", u"Navy"},          {u"Blue", u"Blue"},          {u"Teal", u"Teal"},
     {u"Aqua", u"Aqua"},
 }};
 

@@ -1,20 +1,218 @@
-// Stub: replaced by the window frames' implementation.
 #include "control/windows.h"
 
+#include <algorithm>
+
 #include "control/skerrow.h"
+#include "page/page_ids.h"
+#include "page/wide_format.h"
+#include "store/records.h"
+#include "store/settings.h"
 
 namespace vellumine::windows {
-WndRecord* FindRecord(WndList&, std::u16string_view) { return nullptr; }
-int FindRecordIndex(const WndList&, std::u16string_view) { return -1; }
-bool RemoveRecord(WndList&, std::u16string_view) { return false; }
-void SetWndPos(CSkerrow&, const TextArg&, std::int32_t, std::int32_t, std::int32_t) {}
-void ApplyWndLayout(CSkerrow&, Document&) {}
-void RestyleWindows(CSkerrow&, Document&) {}
-void Refresh(CSkerrow&, Document&) {}
-int PruneWndList(Document&, WndList& list) { return static_cast<int>(list.size()); }
-void ForgetFixedPanels(ControlState&) {}
-std::u16string WindowFrame(const ControlState&, std::u16string_view, std::u16string_view body,
-                           bool) {
-  return std::u16string(body);
+namespace {
+
+// A window name as the page passes it: a zero unit ends it, as it would end
+// the element id it names.
+std::u16string_view WindowName(const TextArg& name) {
+  return name ? UpToZero(*name) : std::u16string_view();
 }
+
+WndRecord NewRecord(const PageOptions& global, std::u16string_view name, std::int32_t x,
+                    std::int32_t y, std::int32_t visibility) {
+  WndRecord record;
+  DefaultWndStyle(global, record);
+  record.name = std::u16string(name);
+  record.hash = StringHash(name);
+  record.x = x;
+  record.y = y;
+  record.visibility = visibility;
+  return record;
+}
+
+// Colours every DIV inside the window, and colour, face and size every PRE.
+void StyleWindow(Element& element, std::int32_t color, std::int32_t font_size,
+                 std::u16string_view font) {
+  if (color < 0 || color >= kColorCount) return;
+  const std::u16string_view value = ColorValue(color);
+  element.ForEachDescendant([&](Element& inner) {
+    const std::u16string tag = inner.TagName();
+    if (tag == u"DIV") {
+      inner.SetStyleColor(value);
+    } else if (tag == u"PRE") {
+      inner.SetStyleColor(value);
+      inner.SetStyleFontFamily(font);
+      inner.SetStyleFontSize(font_size);
+    }
+  });
+}
+
+}  // namespace
+
+int FindRecordIndex(const WndList& list, std::u16string_view name) {
+  const std::uint32_t hash = StringHash(name);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].hash == hash && TextCompare(list[i].name, name) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+WndRecord* FindRecord(WndList& list, std::u16string_view name) {
+  const int i = FindRecordIndex(list, name);
+  return i < 0 ? nullptr : &list[i];
+}
+
+bool RemoveRecord(WndList& list, std::u16string_view name) {
+  const int i = FindRecordIndex(list, name);
+  if (i < 0) return false;
+  list.erase(list.begin() + i);
+  return true;
+}
+
+void SetWndPos(CSkerrow& control, const TextArg& name_arg, std::int32_t x, std::int32_t y,
+               std::int32_t visibility) {
+  const std::u16string_view name = WindowName(name_arg);
+  // A nameless window can never be found on the page again.
+  if (name.empty()) return;
+  ControlState& state = control.state();
+
+  if (WndRecord* record = FindRecord(state.windows, name)) {
+    record->x = x;
+    record->y = y;
+    record->visibility = visibility;
+  } else {
+    if (state.windows.size() >= static_cast<std::size_t>(kMaxWindows)) return;
+    state.windows.push_back(NewRecord(state.options, name, x, y, visibility));
+  }
+  SaveConfig(control.store(), state);
+
+  WallPaperEntry* current = state.CurrentWallPaper();
+  if (current == nullptr) return;
+  // The wallpaper's record is looked up by name rather than by the global
+  // index: when the index was moved by a removal, or the background could not
+  // be applied, the two lists differ, and writing by position would give one
+  // window another's place.
+  if (WndRecord* record = FindRecord(current->windows, name)) {
+    record->x = x;
+    record->y = y;
+    record->visibility = visibility;
+  } else if (current->windows.size() < static_cast<std::size_t>(kMaxWindows)) {
+    current->windows.push_back(NewRecord(state.options, name, x, y, visibility));
+  }
+  SaveWallPaperSettings(control.store(), *current);
+}
+
+void ApplyWndLayout(CSkerrow& control, Document& document) {
+  for (const WndRecord& record : control.state().windows) {
+    std::unique_ptr<Element> element = document.FindElementById(record.name);
+    if (!element) continue;
+    element->SetStyleLeft(record.x);
+    element->SetStyleTop(record.y);
+    // Other values leave the visibility the page gave the window.
+    if (record.visibility == 0) {
+      element->SetStyleVisibility(u"hidden");
+    } else if (record.visibility == 1) {
+      element->SetStyleVisibility(u"visible");
+    }
+  }
+}
+
+void RestyleWindows(CSkerrow& control, Document& document) {
+  ControlState& state = control.state();
+  if (std::unique_ptr<Element> body = document.Body()) {
+    StyleWindow(*body, state.options.menu_text_color, state.options.menu_font_size,
+                state.options.menu_font);
+  }
+  for (const WndRecord& record : state.windows) {
+    if (record.individual == 0) continue;
+    if (std::unique_ptr<Element> element = document.FindElementById(record.name)) {
+      StyleWindow(*element, record.text_color, record.font_size, record.font);
+    }
+  }
+  // The body styling reached the calendar too; it takes its own colours back.
+  control.SetCalender(document, state.shown_year, state.shown_month);
+}
+
+void Refresh(CSkerrow& control, Document& document) {
+  ApplyWndLayout(control, document);
+  RestyleWindows(control, document);
+}
+
+int PruneWndList(Document& document, WndList& list) {
+  std::erase_if(list, [&](const WndRecord& record) {
+    return document.FindElementById(record.name) == nullptr;
+  });
+  return static_cast<int>(list.size());
+}
+
+void ForgetFixedPanels(ControlState& state) {
+  // Every record of a panel, duplicates from a hand-edited file included.
+  auto forget = [](WndList& list) {
+    for (WndRecord& record : list) {
+      for (std::u16string_view panel : ids::kFixedPanels) {
+        if (record.hash == StringHash(panel) && TextCompare(record.name, panel) == 0) {
+          record.name.resize(1);
+          record.hash = StringHash(record.name);
+          break;
+        }
+      }
+    }
+  };
+  forget(state.windows);
+  for (WallPaperEntry& entry : state.wallpapers) forget(entry.windows);
+}
+
+std::u16string WindowFrame(const ControlState& state, std::u16string_view name,
+                           std::u16string_view body, bool with_close) {
+  std::u16string out;
+  WideFormat(out, u"<div id=\"%s_view\" style=\"visibility:inherit\">", {name});
+  WideFormat(out, u"<div id=\"%s_view_id\" style=\"visibility:hidden\">%s_main</div>",
+             {name, name});
+  WideFormat(out,
+             u"<div id=\"%s_view_value\" style=\"position:absolute;left:0px;top:0px;margin:0px;"
+             u"border:0px;visibility:inherit\">",
+             {name});
+  out.append(body);
+  WideFormat(out, u"<pre onmouseup=\"setview('%s_option','%s_view')\">設定</pre>", {name, name});
+  if (with_close) WideFormat(out, u"<pre onmouseup=change('%s')>閉じる</pre>", {name});
+  out.append(u"</div></div>");
+  WideFormat(out, u"<div id=\"%s_main\" style=\"visibility:hidden\">", {name});
+  out.append(u"</div>");
+  WideFormat(out, u"<div id=\"%s_option\" style=\"visibility:hidden\">", {name});
+
+  // A window without a record of its own shows the page-wide menu options.
+  std::int32_t individual = 0;
+  std::int32_t color = state.options.menu_text_color;
+  std::u16string_view font = state.options.menu_font;
+  std::int32_t font_size = state.options.menu_font_size;
+  const int i = FindRecordIndex(state.windows, name);
+  if (i >= 0) {
+    const WndRecord& record = state.windows[i];
+    individual = record.individual;
+    color = record.text_color;
+    font = record.font;
+    font_size = record.font_size;
+  }
+  WideFormat(out,
+             u"<pre>個別設定:<span id=\"%sDefault\" onmouseup=\"Skerrow.ChangeWindowOption("
+             u"document,'%s','Default',1)\">%s</span></pre>",
+             {name, name, IndividualLabel(individual)});
+  WideFormat(out,
+             u"<pre><span id=\"%sTextColor\" onmouseup=\"Skerrow.ChangeWindowOption(document,'%s',"
+             u"'TextColor',1)\">文字色:%s</span></pre>",
+             {name, name, ColorLabel(color)});
+  WideFormat(out,
+             u"<pre>フォント:<span id=\"%sFont\" onmouseup=\"Skerrow.ChangeWindowOption(document,"
+             u"'%s','Font',0)\">%s</span></pre>",
+             {name, name, font});
+  WideFormat(out,
+             u"<pre>フォントサイズ:<span onmouseup=\"Skerrow.ChangeWindowOption(document,'%s',"
+             u"'FontSize',-1)\">&lt;</span><span id=\"%sFontSize\">%d</span><span "
+             u"onmouseup=\"Skerrow.ChangeWindowOption(document,'%s','FontSize',1)\">&gt;</span>"
+             u"</pre>",
+             {name, name, font_size, name});
+  WideFormat(out, u"<pre onmouseup=\"setview('%s_main','%s_view')\">戻る</pre>", {name, name});
+  out.append(u"</div>");
+  return out;
+}
+
 }  // namespace vellumine::windows

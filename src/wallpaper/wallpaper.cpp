@@ -1,14 +1,178 @@
-// Stub: replaced by the wallpaper commands' implementation.
 #include "wallpaper/wallpaper.h"
 
+#include <algorithm>
+#include <string>
+
+#include "control/messages.h"
+#include "control/option_texts.h"
 #include "control/skerrow.h"
+#include "control/windows.h"
+#include "organiser/escape.h"
+#include "page/page_ids.h"
+#include "page/wide_format.h"
+#include "store/random_source.h"
+#include "store/records.h"
+#include "store/settings.h"
 
 namespace vellumine::wallpaper {
-void AddWallPaper(CSkerrow&, Document&, const TextArg&) {}
-void RemoveWallPaper(CSkerrow&, Document&, std::int32_t) {}
-void SetBG(CSkerrow&, Document&, std::int32_t) {}
-void SetBG_Random(CSkerrow&, Document&) {}
-void RenderWallPaperList(CSkerrow&, Document&) {}
-void ApplyBackground(CSkerrow&, Document&, std::int32_t) {}
-void ApplyWallPaperOptions(CSkerrow&, std::int32_t) {}
+
+namespace {
+
+int Count(const ControlState& state) { return static_cast<int>(state.wallpapers.size()); }
+
+bool InTable(const ControlState& state, std::int32_t no) { return no >= 0 && no < Count(state); }
+
+// Wildcards never name one file, and a zero unit would cut the path short at
+// the platform boundary, so neither can be a picture.
+bool IsPlainPath(std::u16string_view path) {
+  return path.find_first_of(std::u16string_view(u"*?\0", 3)) == std::u16string_view::npos;
+}
+
+// The pruning answer becomes the list's count.
+void Prune(Document& document, WndList& list) {
+  const int count = windows::PruneWndList(document, list);
+  if (count >= 0 && static_cast<std::size_t>(count) < list.size()) list.resize(count);
+}
+
+}  // namespace
+
+void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_name) {
+  if (!file_name) return;
+  const std::u16string& path = *file_name;
+  if (!IsPlainPath(path) || control.platform().PathKind(path) != 1) {
+    control.Refuse(msg::kNoFile);
+    return;
+  }
+  ControlState& state = control.state();
+  const std::uint32_t hash = StringHash(path);
+  for (const WallPaperEntry& e : state.wallpapers) {
+    if (e.key.first == hash && TextCompare(e.path, path) == 0) {
+      control.Refuse(msg::kSameWallPaper);
+      return;
+    }
+  }
+  if (Count(state) >= kMaxWallPapers) {
+    control.Refuse(msg::kTableFull);
+    return;
+  }
+
+  WallPaperEntry entry;
+  entry.path = path;
+  entry.key = ItemKey{hash, 0};
+  // Takes over the settings file of an earlier registration of this path.
+  if (LoadWallPaperSettings(control.store(), state, entry) == 0) {
+    entry.options.week_day_color = state.options.week_day_color;
+    entry.options.sat_day_color = state.options.sat_day_color;
+    entry.options.sun_day_color = state.options.sun_day_color;
+    entry.options.shadow_color = state.options.shadow_color;
+    entry.options.menu_text_color = state.options.menu_text_color;
+    entry.windows.clear();
+    SaveWallPaperSettings(control.store(), entry);
+  }
+  state.wallpapers.push_back(std::move(entry));
+  SaveWallPaperList(control.store(), state);
+  RenderWallPaperList(control, document);
+}
+
+void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
+  ControlState& state = control.state();
+  if (!InTable(state, no)) return;
+  state.wallpapers.erase(state.wallpapers.begin() + no);
+  SaveWallPaperList(control.store(), state);
+  RenderWallPaperList(control, document);
+
+  // Keep the index on the wallpaper the page shows, so later layout changes
+  // are not saved into a neighbour's settings file; a removed current
+  // wallpaper gives way to a random one.
+  const std::int32_t current = state.current_wallpaper;
+  if (current > no && current <= Count(state)) {
+    state.current_wallpaper = current - 1;
+    SaveConfig(control.store(), state);
+  } else if (current == no) {
+    state.current_wallpaper = -1;
+    SaveConfig(control.store(), state);
+    control.SetBG_Random(document);
+  } else if (current >= Count(state)) {
+    control.SetBG_Random(document);
+  }
+}
+
+void SetBG_Random(CSkerrow& control, Document& document) {
+  const int count = Count(control.state());
+  if (count == 0) return;
+  const double drawn = RandomSource::Instance().NextFraction() * count;
+  const std::int32_t no = std::clamp(static_cast<std::int32_t>(drawn), 0, count - 1);
+  control.SetBG(document, no);
+}
+
+void SetBG(CSkerrow& control, Document& document, std::int32_t no) {
+  ApplyBackground(control, document, no);
+  ControlState& state = control.state();
+  Prune(document, state.windows);
+  SaveConfig(control.store(), state);
+  if (WallPaperEntry* current = state.CurrentWallPaper()) {
+    Prune(document, current->windows);
+    SaveWallPaperSettings(control.store(), *current);
+  }
+  options::RefreshOptionTexts(control, document);
+}
+
+void ApplyBackground(CSkerrow& control, Document& document, std::int32_t no) {
+  ControlState& state = control.state();
+  if (!InTable(state, no)) return;
+  std::unique_ptr<Element> image = document.FindElementById(ids::kBgImg);
+  if (!image) return;
+  state.current_wallpaper = no;
+  image->SetAttribute(u"src", state.wallpapers[no].path, 0);
+  image.reset();
+  SaveConfig(control.store(), state);
+  ApplyWallPaperOptions(control, no);
+  windows::ApplyWndLayout(control, document);
+  windows::RestyleWindows(control, document);
+  control.SetCalender(document, state.shown_year, state.shown_month);
+}
+
+void ApplyWallPaperOptions(CSkerrow& control, std::int32_t no) {
+  ControlState& state = control.state();
+  if (!InTable(state, no)) return;
+  const WallPaperEntry& wp = state.wallpapers[no];
+  state.windows = wp.windows;
+
+  PageOptions& g = state.options;
+  const PageOptions& own = wp.options;
+  auto take = [](std::int32_t& global, std::int32_t value) {
+    if (value >= 0) global = value;
+  };
+  take(g.week_day_color, own.week_day_color);
+  take(g.sat_day_color, own.sat_day_color);
+  take(g.sun_day_color, own.sun_day_color);
+  take(g.shadow_color, own.shadow_color);
+  take(g.menu_text_color, own.menu_text_color);
+  take(g.link_item_num, own.link_item_num);
+  take(g.memo_item_num, own.memo_item_num);
+  take(g.menu_font_size, own.menu_font_size);
+  take(g.calender_font_size, own.calender_font_size);
+  if (!own.menu_font.empty()) g.menu_font = own.menu_font;
+  if (!own.calender_font.empty()) g.calender_font = own.calender_font;
+}
+
+void RenderWallPaperList(CSkerrow& control, Document& document) {
+  std::unique_ptr<Element> list = document.FindElementById(ids::kWpList);
+  if (!list) return;
+  const char16_t separator = control.platform().Separator();
+  std::u16string html = u"<select id=\"wplist\" size=\"8\">";
+  std::int32_t i = 0;
+  for (const WallPaperEntry& wp : control.state().wallpapers) {
+    const std::size_t cut = wp.path.rfind(separator);
+    const std::u16string_view name = cut == std::u16string::npos
+                                         ? std::u16string_view(wp.path)
+                                         : std::u16string_view(wp.path).substr(cut + 1);
+    // A file name may hold "<", "&" or a quote; the list shows it as named.
+    WideFormat(html, u"<option value=\"%d\">%s</option>", {i, EscapeMarkup(name)});
+    ++i;
+  }
+  html.append(u"</select>");
+  list->SetOuterHtml(html);
+}
+
 }  // namespace vellumine::wallpaper
