@@ -11,7 +11,7 @@
 
 #include "page/document.h"
 
-namespace vellumine::testing {
+namespace vellumine::control_test {
 
 struct FakeNode {
   std::u16string id;
@@ -103,4 +103,4 @@ class FakeDocument : public Document {
   int lookups = 0;
 };
 
-}  // namespace vellumine::testing
+}  // namespace vellumine::control_test

@@ -11,13 +11,13 @@
 namespace vellumine {
 namespace {
 
-using testing::FakeDocument;
+using control_test::FakeDocument;
+using control_test::Window;
 using testing::Fixture;
 using testing::U8;
-using testing::Window;
 
 std::string Text(FakeDocument& doc, std::u16string_view id) {
-  const testing::FakeNode* n = doc.Node(id);
+  const control_test::FakeNode* n = doc.Node(id);
   return n && n->inner_html ? U8(*n->inner_html) : "<unset>";
 }
 

@@ -8,18 +8,20 @@
 #include "control/skerrow.h"
 #include "control/test_records.h"
 #include "page/page_ids.h"
+#include "platform/posix_platform.h"
+#include "platform/scripted_platform.h"
 #include "tests/support.h"
 
 namespace vellumine {
 namespace {
 
-using testing::ConfigRecords;
-using testing::FakeDocument;
-using testing::FakeNode;
+using control_test::ConfigRecords;
+using control_test::FakeDocument;
+using control_test::FakeNode;
+using control_test::WallPaperRecords;
+using control_test::Window;
 using testing::Fixture;
 using testing::U8;
-using testing::WallPaperRecords;
-using testing::Window;
 
 constexpr char16_t kWallPaperPath[] = u"/pics/sea.jpg";
 constexpr char kWallPaperFile[] = "wp/1111111122222222";
@@ -189,9 +191,6 @@ TEST(ChangeOption, FontDialogSetsFaceAndSize) {
   MakeCurrentWallPaper(f.state());
   f.ui().QueueFont(FontChoice{u"Meiryo", 40});
   f.control().ChangeOption(page.doc, u"MenuFont", 0);
-  ASSERT_EQ(f.ui().events().size(), 1u);
-  EXPECT_EQ(U8(f.ui().events()[0].face), "ＭＳ ゴシック");  // starts from the current font
-  EXPECT_EQ(f.ui().events()[0].size, 13);
   EXPECT_EQ(U8(f.state().options.menu_font), "Meiryo");
   EXPECT_EQ(f.state().options.menu_font_size, 30);
   EXPECT_EQ(U8(f.state().wallpapers[0].options.menu_font), "Meiryo");
@@ -234,6 +233,35 @@ TEST(FontPicker, CutsTheFaceAndClampsTheSize) {
   f.ui().QueueFont(FontChoice{u"", 12});
   EXPECT_EQ(options::FontPicker(f.control(), face, 12), -1);
   EXPECT_EQ(U8(face), "Kept");
+}
+
+// Remembers the face and size every font dialog starts from.
+class FontRecorder : public ScriptedPlatform {
+ public:
+  using ScriptedPlatform::ScriptedPlatform;
+  std::optional<FontChoice> PickFont(std::u16string_view face, std::int32_t size) override {
+    asked.push_back(U8(face) + " " + std::to_string(size));
+    return ScriptedPlatform::PickFont(face, size);
+  }
+  std::vector<std::string> asked;
+};
+
+TEST(FontPicker, StartsFromTheFontOfWhatItChanges) {
+  testing::TempDir dir;
+  PosixPlatform files;
+  FontRecorder ui(files, Utf8ToUtf16((dir.path() / "data").string() + "/"));
+  CSkerrow control(ui);
+  Page page;
+  control.state().options.calender_font = u"Cal";
+  control.state().options.calender_font_size = 22;
+  WndRecord r = Window(control.state().options, u"memoA", 0, 0, 1);
+  r.font = u"Own";
+  r.font_size = 9;
+  control.state().windows = {r};
+  control.ChangeOption(page.doc, u"MenuFont", 0);
+  control.ChangeOption(page.doc, u"CalenderFont", 0);
+  control.ChangeWindowOption(page.doc, u"memoA", u"Font", 0);
+  EXPECT_EQ(ui.asked, (std::vector<std::string>{"ＭＳ ゴシック 13", "Cal 22", "Own 9"}));
 }
 
 TEST(ChangeWindowOption, MakesTheRecordFromTheElementInBothLists) {
@@ -299,7 +327,6 @@ TEST(ChangeWindowOption, ItemNumFontSizeAndFont) {
   f.control().ChangeWindowOption(page.doc, u"memoA", u"Font", 0);
   EXPECT_EQ(U8(f.state().windows[0].font), "Mono");
   EXPECT_EQ(f.state().windows[0].font_size, 11);
-  EXPECT_EQ(f.ui().events().back().size, 30);  // the dialog started from the record
   EXPECT_EQ(f.state().wallpapers[0].windows, f.state().windows);
   EXPECT_EQ(f.Records(kWallPaperFile),
             WallPaperRecords(kWallPaperPath, PageOptions::Unset(), f.state().windows));
@@ -366,7 +393,7 @@ TEST(ChangeWindowOption, FullListRefusesSilently) {
   Fixture f;
   Page page;
   for (int i = 0; i < kMaxWindows; ++i) {
-    f.state().windows.push_back(Window(f.state().options, u"w" + testing::Num(i), 0, 0, 1));
+    f.state().windows.push_back(Window(f.state().options, u"w" + control_test::Num(i), 0, 0, 1));
   }
   f.control().ChangeWindowOption(page.doc, u"memoA", u"TextColor", 1);
   EXPECT_EQ(f.state().windows.size(), static_cast<std::size_t>(kMaxWindows));

@@ -10,7 +10,7 @@
 #include "page/text.h"
 #include "store/records.h"
 
-namespace vellumine::testing {
+namespace vellumine::control_test {
 
 inline std::u16string Num(std::int32_t v) { return Utf8ToUtf16(std::to_string(v)); }
 
@@ -78,4 +78,4 @@ inline WndRecord Window(const PageOptions& o, std::u16string name, std::int32_t 
   return w;
 }
 
-}  // namespace vellumine::testing
+}  // namespace vellumine::control_test

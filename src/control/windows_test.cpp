@@ -12,12 +12,12 @@
 namespace vellumine {
 namespace {
 
-using testing::ConfigRecords;
-using testing::FakeDocument;
+using control_test::ConfigRecords;
+using control_test::FakeDocument;
+using control_test::WallPaperRecords;
+using control_test::Window;
 using testing::Fixture;
 using testing::U8;
-using testing::WallPaperRecords;
-using testing::Window;
 
 constexpr char16_t kWallPaperPath[] = u"/pics/sea.jpg";
 constexpr ItemKey kWallPaperKey{0x11111111, 0x22222222};
@@ -118,7 +118,7 @@ TEST(SetWndPos, WallPaperListOutOfStepIsUpdatedByName) {
 TEST(SetWndPos, FullListRefusesANewNameSilently) {
   Fixture f;
   for (int i = 0; i < kMaxWindows; ++i) {
-    f.state().windows.push_back(Window(f.state().options, u"w" + testing::Num(i), i, i, 1));
+    f.state().windows.push_back(Window(f.state().options, u"w" + control_test::Num(i), i, i, 1));
   }
   const WndList before = f.state().windows;
   f.control().SetWndPos(u"one-too-many", 1, 1, 1);
@@ -327,7 +327,7 @@ TEST(InitPageWindows, StoredOptionRecordDoesNotMoveTheOptionPanel) {
   FakeDocument doc;
   AddWindows(doc, {u"calender", u"option"});
   f.control().InitPage(doc);
-  const testing::FakeNode& option = *doc.Node(u"option");
+  const control_test::FakeNode& option = *doc.Node(u"option");
   EXPECT_EQ(option.left, std::nullopt);
   EXPECT_EQ(option.top, std::nullopt);
   EXPECT_EQ(option.visibility, std::nullopt);
