@@ -178,7 +178,7 @@ Sub TestAddMemoWritesFilesAndWindows()
   at = InStr(list, "<pre onmouseup=change('memo")
   Expect at > 0, "subject listed"
   If at > 0 Then memoKey = Mid(list, at + Len("<pre onmouseup=change('memo"), 16)
-  ExpectEqual Mid(list, at, 46 + Len(subject)), "<pre onmouseup=change('memo" & memoKey & "')>" & subject & "</pre>", "list line"
+  ExpectEqual Mid(list, at, 52 + Len(subject)), "<pre onmouseup=change('memo" & memoKey & "')>" & subject & "</pre>", "list line"
   Expect fso.FileExists(dataFolder & "memo\" & memoKey), "memo file named by its key"
   Expect Not doc.getElementById("memo" & memoKey) Is Nothing, "memo window written"
   ExpectEqual Element("subject" & memoKey).id, "subject" & memoKey, "subject element written"
