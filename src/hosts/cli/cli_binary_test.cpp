@@ -322,5 +322,71 @@ TEST_F(CliBinary, EventsComeBeforeTheWritesTheyLeadTo) {
   EXPECT_NE(cancelled, lines.end()) << run.out;
   EXPECT_LT(written, cancelled);
 }
+
+TEST_F(CliBinary, ASessionReportsEveryDialogAndLaunch) {
+  const std::string file = Path("list.txt").string();
+  WriteFile("list.txt", "milk\n");
+  const std::string script =
+      "[\"InitPage\"]\n"
+      "[\"AddMemo\", null, \"x\"]\n"
+      "[\"AddMemo\", \"s\", null]\n"
+      "[\"MakeLinkMenu\", null, -1]\n"
+      "[\"MakeLinkMenu\", \"Files\", -1]\n"
+      "[\"@pick\", \"" +
+      file +
+      "\"]\n"
+      "[\"OpenFile\"]\n"
+      "[\"OpenFolder\"]\n"
+      "[\"AddLink\", \"" +
+      file +
+      "\", 0]\n"
+      "[\"AddLink\", \"" +
+      file +
+      "\", 0]\n"
+      "[\"Open\", 0, 0]\n"
+      "[\"RemoveLinkMenu\", 0]\n"
+      "[\"@answer\", \"yes\"]\n"
+      "[\"RemoveLinkMenu\", 0]\n"
+      "[\"Open\", 0, 0]\n";
+  const CliRun run = Script(script, {"--trace"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> events;
+  const std::vector<std::string> lines = Lines(run.out);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind("{\"event\":", 0) != 0) continue;
+    events.push_back(lines[i]);
+    if (lines[i].find("\"kind\":\"file\"") != std::string::npos) {
+      // The picked path goes straight into the page's field.
+      ASSERT_LT(i + 1, lines.size());
+      EXPECT_EQ(lines[i + 1],
+                "{\"op\":\"attribute\",\"id\":\"linkfilename\",\"name\":\"value\","
+                "\"value\":\"" +
+                    file + "\"}");
+    }
+  }
+  const std::string no_subject =
+      R"({"event":"message","text":"題名が入力されていません","caption":"","buttons":"ok"})";
+  const std::string no_body =
+      R"({"event":"message","text":"本文が入力されていません","caption":"","buttons":"ok"})";
+  const std::string no_name =
+      R"({"event":"message","text":"メニュー名が入力されていません","caption":"","buttons":"ok"})";
+  const std::string duplicate =
+      R"({"event":"message","text":"同じ項目が存在します","caption":"","buttons":"ok"})";
+  const std::string question =
+      R"({"event":"question","text":"メニューを削除してよろしいですか？","caption":null,)"
+      R"("buttons":"yesno","answer":)";
+  const std::vector<std::string> expected = {
+      no_subject,
+      no_body,
+      no_name,
+      "{\"event\":\"pick\",\"kind\":\"file\",\"path\":\"" + file + "\"}",
+      R"({"event":"pick","kind":"folder","cancel":true})",
+      duplicate,
+      "{\"event\":\"open\",\"path\":\"" + file + "\"}",
+      question + "\"no\"}",
+      question + "\"yes\"}",
+  };
+  EXPECT_EQ(events, expected);
+}
 }  // namespace
 }  // namespace vellumine::cli
