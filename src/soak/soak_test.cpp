@@ -222,10 +222,12 @@ class SoakPlatform : public ScriptedPlatform {
   }
   bool save_failed() const { return save_failed_; }
   int launches() const { return launches_; }
+  int messages() const { return messages_; }
 
   Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>&,
                      Buttons buttons) override {
     if (text == msg::kSaveFailed) save_failed_ = true;
+    ++messages_;
     if (buttons == Buttons::kYesNo) return call_ ? call_->answer : Answer::kNo;
     return Answer::kOk;
   }
@@ -250,6 +252,7 @@ class SoakPlatform : public ScriptedPlatform {
   const Call* call_ = nullptr;
   bool save_failed_ = false;
   int launches_ = 0;
+  int messages_ = 0;
   std::uint64_t writes_ = 0;
 };
 
@@ -494,6 +497,19 @@ class Session {
   const ControlState& state() const { return control_->state(); }
   const std::vector<std::u16string>& paths() const { return paths_; }
 
+  // What the tables hold, and what the sequence made the user see.
+  std::string Summary() const {
+    const ControlState& s = state();
+    std::size_t links = 0;
+    for (const LinkMenu& m : s.menus) links += m.links.size();
+    std::ostringstream out;
+    out << s.wallpapers.size() << " wallpapers, " << s.windows.size() << " window records, "
+        << s.menus.size() << " link menus with " << links << " links, " << s.memos.size()
+        << " memos; " << platform_->messages() << " messages, " << platform_->launches()
+        << " launches, " << platform_->writes() << " file writes";
+    return out.str();
+  }
+
   // Runs one call and checks; index is the call's place in the sequence.
   std::optional<Fault> Step(const Call& call, std::size_t index, bool last, CheckMode mode) {
     const HResult result = Run(call);
@@ -538,6 +554,12 @@ class Session {
     const std::u16string collide[] = {base + u"a\u0600.png", base + u"bk.png"};
     for (const std::u16string& p : collide) std::ofstream(fs::path(Utf16ToUtf8(p))) << "x";
     for (const char* n : names) paths_.push_back(U16(pics / n));
+    // Enough distinct files for link menus of several pages.
+    for (int i = 0; i < 24; ++i) {
+      const fs::path p = pics / ("f" + std::to_string(i) + ".txt");
+      std::ofstream(p) << i;
+      paths_.push_back(U16(p));
+    }
     for (const std::u16string& p : collide) paths_.push_back(p);
     paths_.push_back(U16(pics));
     paths_.push_back(U16(pics) + u"/");
@@ -906,8 +928,8 @@ class Generator {
     set(M::RenewMemo, 2);
     set(M::RemoveMemo, s.memos.size() > 15 ? 3 : 1);
     set(M::MakeLinkMenu, s.menus.size() < 8 ? 3 : 0.5);
-    set(M::RemoveLinkMenu, s.menus.size() > 6 ? 2 : 0.5);
-    set(M::AddLink, 5);
+    set(M::RemoveLinkMenu, s.menus.size() > 6 ? 1.5 : 0.3);
+    set(M::AddLink, 8);
     set(M::ChangeLink, 2);
     set(M::RemoveLink, 2);
     set(M::PermuteLink, 2);
@@ -1131,6 +1153,7 @@ TEST(Soak, RandomCallsKeepFilesAndPageInStep) {
       if (o.trace) std::cout << "[soak] " << i << ": " << Describe(calls.back()) << std::endl;
       fault = session.Step(calls.back(), i, i + 1 == o.calls, CheckMode::kEvery);
     }
+    std::cout << "[soak] " << session.Summary() << std::endl;
   }
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
