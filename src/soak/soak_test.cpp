@@ -139,8 +139,17 @@ static_assert(std::size(kMethodNames) == static_cast<std::size_t>(M::kCount));
 // One method call with its arguments and the user's answers to whatever
 // dialog it shows. Texts and numbers are used in the order the method takes
 // them.
+// A memo or link menu window named by the item's place in its table, so that
+// a shrunk sequence names the same window though the keys drawn differ.
+struct WindowRef {
+  enum class Kind { kNone, kMemo, kLink, kMenuName };
+  Kind kind = Kind::kNone;
+  std::size_t index = 0;
+};
+
 struct Call {
   M method = M::EditMemo;
+  WindowRef window;  // when set, replaces the first text
   std::vector<std::int32_t> n;
   std::vector<TextArg> t;
   Answer answer = Answer::kNo;         // a Yes/No question
@@ -178,9 +187,15 @@ std::string Describe(const Call& call) {
     if (!first) out << ", ";
     first = false;
   };
-  for (const TextArg& t : call.t) {
+  for (std::size_t i = 0; i < call.t.size(); ++i) {
     sep();
-    out << Quote(t);
+    if (i == 0 && call.window.kind != WindowRef::Kind::kNone) {
+      static const char* const kKinds[] = {"", "memo", "link", "menuname"};
+      out << "<" << kKinds[static_cast<int>(call.window.kind)] << " window of item "
+          << call.window.index << ">";
+    } else {
+      out << Quote(call.t[i]);
+    }
   }
   for (std::int32_t v : call.n) {
     sep();
@@ -512,12 +527,13 @@ class Session {
 
   // Runs one call and checks; index is the call's place in the sequence.
   std::optional<Fault> Step(const Call& call, std::size_t index, bool last, CheckMode mode) {
+    const TextArg window = call.t.empty() ? TextArg() : WindowArg(call);
     const HResult result = Run(call);
     if (call.method == M::ChangeSchedule || call.method == M::ChangeDate) {
       last_date_ = {call.n[0], call.n[1], call.n[2]};
     }
-    if (call.method == M::ChangeWindowOption && call.t[0]) {
-      pending_windows_.emplace_back(UpToZero(*call.t[0]));
+    if (call.method == M::ChangeWindowOption && window) {
+      pending_windows_.emplace_back(UpToZero(*window));
     }
     if (call.method == M::ChangeLinkMenu || call.method == M::AddLink ||
         call.method == M::RemoveLinkMenu) {
@@ -576,6 +592,26 @@ class Session {
     paths_.push_back(u"");
     paths_.push_back(U16(pics) + u"/a.png\u0000tail");
     paths_.push_back(U16(pics) + u"/\xD800.png");
+  }
+
+  // The window name a call passes, its reference resolved against the tables.
+  TextArg WindowArg(const Call& c) const {
+    const ControlState& s = state();
+    switch (c.window.kind) {
+      case WindowRef::Kind::kNone:
+        return c.t.at(0);
+      case WindowRef::Kind::kMemo:
+        if (c.window.index < s.memos.size()) return u"memo" + KeyHex(s.memos[c.window.index].key);
+        return u"memo-gone";
+      case WindowRef::Kind::kLink:
+      case WindowRef::Kind::kMenuName:
+        if (c.window.index < s.menus.size()) {
+          return (c.window.kind == WindowRef::Kind::kLink ? u"link" : u"menuname") +
+                 KeyHex(s.menus[c.window.index].key);
+        }
+        return u"link-gone";
+    }
+    return c.t.at(0);
   }
 
   HResult Run(const Call& c) {
@@ -819,7 +855,7 @@ class Generator {
         c.n = {Index(walls)};
         break;
       case M::SetWndPos:
-        c.t = {WindowName(s)};
+        c.t = {WindowName(s, c)};
         c.n = {Coordinate(), Coordinate(), OneOf<std::int32_t>({0, 1, 1, 0, 2, -1})};
         break;
       case M::ChangeOption:
@@ -899,8 +935,8 @@ class Generator {
         break;
       }
       case M::ChangeWindowOption:
-        c.t = {WindowName(s), OneOf<TextArg>({u"TextColor", u"ItemNum", u"Font", u"FontSize",
-                                              u"Default", u"DefaultX", u"Bogus", std::nullopt})};
+        c.t = {WindowName(s, c), OneOf<TextArg>({u"TextColor", u"ItemNum", u"Font", u"FontSize",
+                                                 u"Default", u"DefaultX", u"Bogus", std::nullopt})};
         c.n = {Step()};
         c.font = Font();
         break;
@@ -1026,15 +1062,17 @@ class Generator {
     const auto& pool = session.paths();
     return pool[static_cast<std::size_t>(Range(0, static_cast<std::int32_t>(pool.size()) - 1))];
   }
-  TextArg WindowName(const ControlState& s) {
+  TextArg WindowName(const ControlState& s, Call& c) {
     const int r = Range(0, 99);
     if (r < 20 && !s.memos.empty()) {
-      const MemoEntry& m = s.memos[static_cast<std::size_t>(Range(0, s.memos.size() - 1))];
-      return u"memo" + KeyHex(m.key);
+      c.window = {WindowRef::Kind::kMemo, static_cast<std::size_t>(Range(0, s.memos.size() - 1))};
+      return u"memo" + KeyHex(s.memos[c.window.index].key);
     }
     if (r < 40 && !s.menus.empty()) {
-      const LinkMenu& m = s.menus[static_cast<std::size_t>(Range(0, s.menus.size() - 1))];
-      return (Chance(0.8) ? u"link" : u"menuname") + KeyHex(m.key);
+      c.window = {Chance(0.8) ? WindowRef::Kind::kLink : WindowRef::Kind::kMenuName,
+                  static_cast<std::size_t>(Range(0, s.menus.size() - 1))};
+      return (c.window.kind == WindowRef::Kind::kLink ? u"link" : u"menuname") +
+             KeyHex(s.menus[c.window.index].key);
     }
     if (r < 80) {
       return OneOf<TextArg>({u"calender", u"schedule", u"memo", u"link", u"option", u"menumini",
