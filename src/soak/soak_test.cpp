@@ -22,7 +22,8 @@
 //    memo and link windows, window layout, styles and option texts again, so
 //    that the pages differ only where the files differ (with
 //    VELLUMINE_SOAK_AS_DRAWN=1 the live page is compared as its calls left
-//    it, which also finds fragments a call forgot to redraw). Both show the
+//    it, which also finds fragments a call forgot to redraw; =2 leaves out
+//    the frame option texts of windows without a record, see below). Both show the
 //    same date (ChangeDate) and the same menu's link list (ChangeLinkMenu),
 //    which InitPage cannot know. The content elements are compared with every
 //    style attribute removed: positions, colours and fonts are styles derived
@@ -490,7 +491,7 @@ enum class CheckMode {
 
 class Session {
  public:
-  Session(const std::string& page, std::size_t full_every, bool as_drawn)
+  Session(const std::string& page, std::size_t full_every, int as_drawn)
       : page_(page), full_every_(full_every), as_drawn_(as_drawn), root_(SoakRoot()) {
     MakePictures();
     platform_ = std::make_unique<SoakPlatform>(files_, U16(data()) + u"/");
@@ -742,6 +743,26 @@ class Session {
     return text;
   }
 
+  // RefreshOptionTexts rewrites the frame option texts of windows with a
+  // record in the global list only; the frame of a window without one keeps
+  // what it was drawn with. With VELLUMINE_SOAK_AS_DRAWN=2 both pages get the
+  // current page-wide texts there, so that other stale fragments show.
+  static void WriteUnlistedFrameTexts(const ControlState& live, Document& doc) {
+    auto set = [&](const std::u16string& id, std::u16string_view text) {
+      if (std::unique_ptr<Element> e = doc.FindElementById(id)) e->SetInnerHtml(text);
+    };
+    auto write = [&](const std::u16string& name) {
+      if (windows::FindRecordIndex(live.windows, name) >= 0) return;
+      const PageOptions& o = live.options;
+      set(name + u"Default", IndividualLabel(0));
+      set(name + u"TextColor", WideFormatted(u"文字色:%s", {ColorLabel(o.menu_text_color)}));
+      set(name + u"Font", o.menu_font);
+      set(name + u"FontSize", WideFormatted(u"%d", {o.menu_font_size}));
+    };
+    for (const MemoEntry& m : live.memos) write(u"memo" + KeyHex(m.key));
+    for (const LinkMenu& m : live.menus) write(u"link" + KeyHex(m.key));
+  }
+
   std::optional<std::string> CheckPage() {
     RandomGuard guard;
     const fs::path copy = root_ / "fresh";
@@ -774,6 +795,10 @@ class Session {
         options::RefreshOptionTexts(*control, *doc);
       }
     }
+    if (as_drawn_ == 2) {
+      WriteUnlistedFrameTexts(live, *doc_);
+      WriteUnlistedFrameTexts(live, *fresh_doc);
+    }
     // What the user looks at that InitPage can't know: one date, one link list.
     control_->ChangeDate(*doc_, last_date_.year, last_date_.month, last_date_.day);
     fresh.ChangeDate(*fresh_doc, last_date_.year, last_date_.month, last_date_.day);
@@ -804,7 +829,7 @@ class Session {
 
   std::string page_;
   std::size_t full_every_;
-  bool as_drawn_;
+  int as_drawn_;
   fs::path root_;
   PosixPlatform files_;
   std::unique_ptr<SoakPlatform> platform_;
@@ -1097,7 +1122,7 @@ struct Options {
   std::size_t calls = 300;
   std::size_t every = 25;
   bool trace = false;
-  bool as_drawn = false;  // compare the live page as its calls left it
+  int as_drawn = 0;  // 1, 2: compare the live page as its calls left it
   double shrink_seconds = 300;
 };
 
@@ -1113,7 +1138,7 @@ Options FromEnvironment() {
   o.calls = EnvNumber("VELLUMINE_SOAK_CALLS", o.calls);
   o.every = std::max<std::uint64_t>(1, EnvNumber("VELLUMINE_SOAK_EVERY", o.every));
   o.trace = EnvNumber("VELLUMINE_SOAK_TRACE", 0) != 0;
-  o.as_drawn = EnvNumber("VELLUMINE_SOAK_AS_DRAWN", 0) != 0;
+  o.as_drawn = static_cast<int>(EnvNumber("VELLUMINE_SOAK_AS_DRAWN", 0));
   o.shrink_seconds = static_cast<double>(EnvNumber("VELLUMINE_SOAK_SHRINK_SECONDS", 300));
   return o;
 }
