@@ -38,8 +38,8 @@
 //    random source is saved before and restored after them.
 //
 // Knobs (environment): VELLUMINE_SOAK_CALLS (default 300), VELLUMINE_SOAK_SEED,
-// VELLUMINE_SOAK_EVERY (full check interval, default 25), VELLUMINE_SOAK_TRACE=1
-// prints every call before it runs (for a crash, with the seed),
+// VELLUMINE_SOAK_EVERY (page check interval, default 25, up to 100 for long runs),
+// VELLUMINE_SOAK_TRACE=1 prints every call before it runs (for a crash, with the seed),
 // VELLUMINE_SOAK_AS_DRAWN=1 (above), VELLUMINE_SOAK_SHRINK_SECONDS (default
 // 300). A failure prints the seed and the shortest call sequence found in
 // that time that still fails.
@@ -60,6 +60,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/messages.h"
@@ -253,16 +254,18 @@ class SoakPlatform : public ScriptedPlatform {
   std::optional<std::u16string> PickFile() override { return call_ ? call_->pick : std::nullopt; }
   std::optional<std::u16string> PickFolder() override { return call_ ? call_->pick : std::nullopt; }
   void Launch(std::u16string_view) override { ++launches_; }
-  // Counts changes to files, so that unchanged files need not be read again.
+  // Notes which groups of files changed, so that the others need not be read
+  // again: 1 config, 2 wallpapers, 4 link menus, 8 memos.
   bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
-    ++writes_;
+    Touch(path);
     return ScriptedPlatform::WriteFileAtomic(path, bytes);
   }
   bool RemoveFile(std::u16string_view path) override {
-    ++writes_;
+    Touch(path);
     return ScriptedPlatform::RemoveFile(path);
   }
   std::uint64_t writes() const { return writes_; }
+  unsigned TakeTouched() { return std::exchange(touched_, 0u); }
 
  private:
   const Call* call_ = nullptr;
@@ -270,6 +273,18 @@ class SoakPlatform : public ScriptedPlatform {
   int launches_ = 0;
   int messages_ = 0;
   std::uint64_t writes_ = 0;
+  unsigned touched_ = 0;
+
+  void Touch(std::u16string_view path) {
+    ++writes_;
+    const std::u16string folder = DataFolder();
+    if (path.substr(0, folder.size()) != folder) return;
+    const std::u16string_view rel = path.substr(folder.size());
+    if (rel == u"config") touched_ |= 1;
+    if (rel == u"wplist" || rel.starts_with(u"wp/")) touched_ |= 2;
+    if (rel == u"link" || rel.starts_with(u"linkmenu/")) touched_ |= 4;
+    if (rel == u"memolist" || rel.starts_with(u"memo/")) touched_ |= 8;
+  }
 };
 
 // A folder on /dev/shm when there is one: the files are replaced durably on
@@ -522,14 +537,24 @@ class Session {
     out << s.wallpapers.size() << " wallpapers, " << s.windows.size() << " window records, "
         << s.menus.size() << " link menus with " << links << " links, " << s.memos.size()
         << " memos; " << platform_->messages() << " messages, " << platform_->launches()
-        << " launches, " << platform_->writes() << " file writes";
+        << " launches, " << platform_->writes() << " file writes; seconds in calls "
+        << Seconds(calls_time_) << ", file checks " << Seconds(stored_time_) << ", page checks "
+        << Seconds(page_time_);
     return out.str();
   }
 
   // Runs one call and checks; index is the call's place in the sequence.
   std::optional<Fault> Step(const Call& call, std::size_t index, bool last, CheckMode mode) {
     const TextArg window = call.t.empty() ? TextArg() : WindowArg(call);
+    const auto t0 = std::chrono::steady_clock::now();
     const HResult result = Run(call);
+    const auto t1 = std::chrono::steady_clock::now();
+    calls_time_ += t1 - t0;
+    struct Timer {
+      std::chrono::steady_clock::duration& sum;
+      std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+      ~Timer() { sum += std::chrono::steady_clock::now() - start; }
+    };
     if (call.method == M::ChangeSchedule || call.method == M::ChangeDate) {
       last_date_ = {call.n[0], call.n[1], call.n[2]};
     }
@@ -548,10 +573,12 @@ class Session {
     if (auto bad = CheckLimits()) return fault("limits", *bad);
     const bool check_now = mode == CheckMode::kEvery || last;
     if (check_now) {
+      Timer timer{stored_time_};
       if (auto bad = CheckStored()) return fault("persisted state", *bad);
     }
     const bool full_now = last || (mode == CheckMode::kEvery && (index + 1) % full_every_ == 0);
     if (full_now) {
+      Timer timer{page_time_};
       if (auto bad = CheckPage()) return fault("page after a fresh InitPage", *bad);
     }
     return std::nullopt;
@@ -703,16 +730,28 @@ class Session {
 
   // The files read back as InitPage reads them, compared with the live state.
   std::optional<std::string> CheckStored() {
-    if (!stored_ || stored_writes_ != platform_->writes()) {
-      RandomGuard guard;
-      Store store(*platform_, state().data_folder);
+    unsigned touched = platform_->TakeTouched();
+    if (!stored_) {
       stored_ = std::make_unique<ControlState>();
       stored_->data_folder = state().data_folder;
-      LoadConfig(store, *stored_);
-      LoadWallPaperList(store, *stored_);
-      links::LoadLinkMenus(store, *stored_);
-      memos::LoadMemoList(store, *stored_);
-      stored_writes_ = platform_->writes();
+      touched = 15;
+    }
+    if (touched != 0) {
+      // Each group is read as InitPage reads it; a wallpaper's window records
+      // take style defaults from the options read before them, but every field
+      // but ItemNum is stored, so the config need not be read again with them.
+      RandomGuard guard;
+      Store store(*platform_, state().data_folder);
+      ControlState& s = *stored_;
+      if (touched & 1) {
+        s.options = PageOptions();
+        s.current_wallpaper = -1;
+        s.windows.clear();
+        LoadConfig(store, s);
+      }
+      if (touched & 2) LoadWallPaperList(store, s);
+      if (touched & 4) links::LoadLinkMenus(store, s);
+      if (touched & 8) memos::LoadMemoList(store, s);
     }
     const ControlState& stored = *stored_;
     std::vector<std::string> diffs = CompareState(state(), stored);
@@ -838,9 +877,14 @@ class Session {
   std::vector<std::u16string> paths_;
   LocalDate last_date_{2026, 12, 7};
   std::int32_t last_menu_ = 0;
-  // The files as last read, and the platform's write count then.
+  static double Seconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+  }
+  std::chrono::steady_clock::duration calls_time_{};
+  std::chrono::steady_clock::duration stored_time_{};
+  std::chrono::steady_clock::duration page_time_{};
+  // The files as last read.
   std::unique_ptr<ControlState> stored_;
-  std::uint64_t stored_writes_ = 0;
   // Windows named by ChangeWindowOption since the files last matched.
   std::vector<std::u16string> pending_windows_;
 };
@@ -985,9 +1029,9 @@ class Generator {
     // Weights keep the tables moving both ways around a working size.
     std::vector<double> w(static_cast<std::size_t>(M::kCount), 1.0);
     auto set = [&](M m, double v) { w[static_cast<std::size_t>(m)] = v; };
-    set(M::AddMemo, s.memos.size() < 25 ? 4 : 0.5);
+    set(M::AddMemo, s.memos.size() < 16 ? 4 : 0.5);
     set(M::RenewMemo, 2);
-    set(M::RemoveMemo, s.memos.size() > 15 ? 3 : 1);
+    set(M::RemoveMemo, s.memos.size() > 12 ? 3 : 1);
     set(M::MakeLinkMenu, s.menus.size() < 8 ? 3 : 0.5);
     set(M::RemoveLinkMenu, s.menus.size() > 6 ? 1.5 : 0.3);
     set(M::AddLink, 8);
@@ -1136,6 +1180,9 @@ Options FromEnvironment() {
   Options o;
   o.seed = EnvNumber("VELLUMINE_SOAK_SEED", o.seed);
   o.calls = EnvNumber("VELLUMINE_SOAK_CALLS", o.calls);
+  // A page check costs about as much as fifty calls: long runs check every
+  // hundredth call, short ones every 25th.
+  o.every = std::clamp<std::size_t>(o.calls / 200, 25, 100);
   o.every = std::max<std::uint64_t>(1, EnvNumber("VELLUMINE_SOAK_EVERY", o.every));
   o.trace = EnvNumber("VELLUMINE_SOAK_TRACE", 0) != 0;
   o.as_drawn = static_cast<int>(EnvNumber("VELLUMINE_SOAK_AS_DRAWN", 0));
