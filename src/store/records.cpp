@@ -54,7 +54,10 @@ const std::u16string_view kMemoKeys[2] = {u"Subject", u"Message"};
 
 KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record) {
   for (std::size_t i = 0; i < table.size(); ++i) {
-    if (KeyPrefixEqual(record, table[i]) == 0) {
+    // Only the key's length of the record takes part: the comparison looks
+    // for the end of both texts first, and a long record (a memo's message, a
+    // window name) would otherwise be scanned once per key.
+    if (KeyPrefixEqual(record.substr(0, table[i].size()), table[i]) == 0) {
       return {static_cast<int>(i), table[i].size()};
     }
   }
