@@ -52,12 +52,24 @@ const std::u16string_view kSettingsKeys[20] = {
 const std::u16string_view kLinkIndexKeys[2] = {u"Hash", u"PageNum"};
 const std::u16string_view kMemoKeys[2] = {u"Subject", u"Message"};
 
+namespace {
+
+// KeyPrefixEqual(record, key) == 0 for a key without zero units, stopping at
+// the first difference: every record of every settings file is looked up in
+// a table of twenty keys, and most differ from a key in the first units.
+bool PrefixMatches(std::u16string_view record, std::u16string_view key) {
+  for (std::size_t j = 0; j < key.size(); ++j) {
+    if (j >= record.size() || record[j] == u'\0') return true;  // the record ended first
+    if (record[j] != key[j]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record) {
   for (std::size_t i = 0; i < table.size(); ++i) {
-    // Only the key's length of the record takes part: the comparison looks
-    // for the end of both texts first, and a long record (a memo's message, a
-    // window name) would otherwise be scanned once per key.
-    if (KeyPrefixEqual(record.substr(0, table[i].size()), table[i]) == 0) {
+    if (PrefixMatches(record, table[i])) {
       return {static_cast<int>(i), table[i].size()};
     }
   }
