@@ -1,0 +1,31 @@
+// The platform of the page's process in the desktop app: files, clock and
+// data folder are the POSIX ones; dialogs and launches are asked of the
+// window's process over the private channel. With the channel down, a
+// message answers OK (a question No), pickers cancel and launches do nothing.
+#pragma once
+
+#include "hosts/desktop/channel.h"
+#include "platform/posix_platform.h"
+
+namespace vellumine::desktop {
+
+class DesktopPlatform : public PosixPlatform {
+ public:
+  // channel may be nullptr (no window process to ask).
+  explicit DesktopPlatform(ChannelClient* channel) : channel_(channel) {}
+
+  Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
+                     Buttons buttons) override;
+  std::optional<FontChoice> PickFont(std::u16string_view face, std::int32_t size) override;
+  std::optional<std::u16string> PickFile() override;
+  std::optional<std::u16string> PickFolder() override;
+  void Launch(std::u16string_view path) override;
+
+ private:
+  GVariant* Call(const char* name, GVariant* args);
+  std::optional<std::u16string> PickPath(const char* name);
+
+  ChannelClient* channel_;
+};
+
+}  // namespace vellumine::desktop

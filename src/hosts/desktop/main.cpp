@@ -1,0 +1,211 @@
+// vellumine: the organiser page in a window of its own, or as the desktop.
+//
+//   vellumine [--data DIR] [--desktop]
+//   vellumine [--data DIR] --screenshot FILE.png
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/page_view.h"
+
+namespace {
+
+using vellumine::desktop::AppPaths;
+using vellumine::desktop::Dialogs;
+using vellumine::desktop::DialogServer;
+using vellumine::desktop::PageView;
+
+struct Options {
+  std::string data_dir;
+  bool desktop = false;
+  std::string screenshot;
+};
+
+struct App {
+  Options options;
+  AppPaths paths;
+  std::string data_folder;
+  Dialogs dialogs;
+  std::unique_ptr<DialogServer> server;
+  std::unique_ptr<PageView> page;
+  GtkWidget* window = nullptr;
+};
+
+void Usage(FILE* out) {
+  std::fputs(
+      "Usage: vellumine [--data DIR] [--desktop]\n"
+      "       vellumine [--data DIR] --screenshot FILE.png\n"
+      "  --data DIR          keep the data in DIR instead of the XDG data folder\n"
+      "  --desktop           show the page as the desktop, behind all windows\n"
+      "  --screenshot FILE   render the page once off-screen into FILE (PNG) and exit\n",
+      out);
+}
+
+// 0 when parsed, otherwise the exit status.
+int ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--desktop") {
+      options.desktop = true;
+    } else if ((arg == "--data" || arg == "--screenshot") && i + 1 < argc) {
+      (arg == "--data" ? options.data_dir : options.screenshot) = argv[++i];
+      if ((arg == "--data" ? options.data_dir : options.screenshot).empty()) {
+        Usage(stderr);
+        return 2;
+      }
+    } else if (arg == "--help" || arg == "-h") {
+      Usage(stdout);
+      return -1;
+    } else {
+      std::fprintf(stderr, "vellumine: unknown argument %s\n", arg.c_str());
+      Usage(stderr);
+      return 2;
+    }
+  }
+  return 0;
+}
+
+bool IsX11(GdkDisplay* display) {
+  return display != nullptr && std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkX11Display") == 0;
+}
+
+void MakeDesktopWindow(GtkWindow* window) {
+  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
+  GdkRectangle area{0, 0, 1280, 800};
+  if (monitor != nullptr) gdk_monitor_get_geometry(monitor, &area);
+  if (IsX11(display)) {
+    // The window manager keeps a desktop window below every other window.
+    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DESKTOP);
+    gtk_window_set_decorated(window, FALSE);
+    gtk_window_set_skip_taskbar_hint(window, TRUE);
+    gtk_window_set_skip_pager_hint(window, TRUE);
+    gtk_window_set_keep_below(window, TRUE);
+    gtk_window_stick(window);
+    gtk_window_move(window, area.x, area.y);
+    gtk_window_set_default_size(window, area.width, area.height);
+  } else {
+    std::fputs(
+        "vellumine: this display offers no desktop window to clients; "
+        "showing the page full-screen instead.\n",
+        stderr);
+    gtk_window_fullscreen(window);
+  }
+}
+
+void OnStartup(GApplication* application, gpointer data) {
+  auto* app = static_cast<App*>(data);
+  app->server = std::make_unique<DialogServer>(app->dialogs);
+  if (!app->server->Start()) {
+    std::fputs("vellumine: can't open the dialog channel; dialogs will be cancelled\n", stderr);
+  }
+  app->window = gtk_application_window_new(GTK_APPLICATION(application));
+  gtk_window_set_title(GTK_WINDOW(app->window), "Vellumine");
+  gtk_window_set_default_size(GTK_WINDOW(app->window), 1280, 800);
+  app->dialogs.set_parent(GTK_WINDOW(app->window));
+  app->page = std::make_unique<PageView>(app->paths, app->data_folder, *app->server);
+  gtk_container_add(GTK_CONTAINER(app->window), app->page->widget());
+  if (app->options.desktop) MakeDesktopWindow(GTK_WINDOW(app->window));
+  app->page->Load();
+}
+
+void OnActivate(GApplication* /*application*/, gpointer data) {
+  // Also what a second launch on the same data folder does: raise this one.
+  auto* app = static_cast<App*>(data);
+  if (app->window == nullptr) return;
+  gtk_widget_show_all(app->window);
+  gtk_window_present(GTK_WINDOW(app->window));
+}
+
+void OnShutdown(GApplication* /*application*/, gpointer data) {
+  auto* app = static_cast<App*>(data);
+  app->page.reset();
+  app->window = nullptr;
+}
+
+int RunScreenshot(App& app) {
+  app.server = std::make_unique<DialogServer>(app.dialogs);
+  app.server->Start();
+  GtkWidget* window = gtk_offscreen_window_new();
+  app.page = std::make_unique<PageView>(app.paths, app.data_folder, *app.server);
+  gtk_widget_set_size_request(app.page->widget(), 1280, 800);
+  gtk_container_add(GTK_CONTAINER(window), app.page->widget());
+  gtk_widget_show_all(window);
+
+  struct Shot {
+    std::string file;
+    GMainLoop* loop;
+    int status = 1;
+  } shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE)};
+
+  app.page->on_loaded = [&shot, &app] {
+    webkit_web_view_get_snapshot(
+        app.page->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          auto* s = static_cast<Shot*>(data);
+          cairo_surface_t* surface =
+              webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+          if (surface != nullptr) {
+            if (cairo_surface_write_to_png(surface, s->file.c_str()) == CAIRO_STATUS_SUCCESS) {
+              s->status = 0;
+            }
+            cairo_surface_destroy(surface);
+          }
+          if (s->status != 0) std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
+          g_main_loop_quit(s->loop);
+        },
+        &shot);
+  };
+  // A page that never finishes loading must not keep the run alive.
+  guint watchdog = g_timeout_add_seconds(
+      60,
+      [](gpointer data) {
+        std::fputs("vellumine: the page did not load in time\n", stderr);
+        g_main_loop_quit(static_cast<Shot*>(data)->loop);
+        return G_SOURCE_REMOVE;
+      },
+      &shot);
+  app.page->Load();
+  g_main_loop_run(shot.loop);
+  g_source_remove(watchdog);
+  g_main_loop_unref(shot.loop);
+  app.page.reset();
+  gtk_widget_destroy(window);
+  return shot.status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  App app;
+  if (int status = ParseOptions(argc, argv, app.options); status != 0) {
+    return status < 0 ? 0 : status;
+  }
+  app.paths = vellumine::desktop::FindAppPaths();
+  app.data_folder = vellumine::desktop::DataFolderUtf8(app.options.data_dir);
+  if (!app.dialogs.UseScriptFromEnvironment()) return 2;
+
+  if (!app.options.screenshot.empty()) {
+    if (!gtk_init_check(&argc, &argv)) {
+      std::fputs("vellumine: no display\n", stderr);
+      return 1;
+    }
+    return RunScreenshot(app);
+  }
+
+  std::string id = vellumine::desktop::ApplicationId(app.data_folder);
+  GtkApplication* application = gtk_application_new(id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
+  g_signal_connect(application, "startup", G_CALLBACK(OnStartup), &app);
+  g_signal_connect(application, "activate", G_CALLBACK(OnActivate), &app);
+  g_signal_connect(application, "shutdown", G_CALLBACK(OnShutdown), &app);
+  // Our own options are read already; GApplication sees the program name only.
+  int status = g_application_run(G_APPLICATION(application), 1, argv);
+  g_object_unref(application);
+  app.server.reset();
+  return status;
+}

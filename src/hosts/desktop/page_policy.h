@@ -1,0 +1,18 @@
+// Which addresses are the bundled page. The view shows that page and nothing
+// else; only that page gets the control.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vellumine::desktop {
+
+// True when uri is the page at page_uri, possibly with a fragment ("#top"):
+// the same local file, whatever the escaping of its address.
+bool IsBundledPage(std::string_view uri, std::string_view page_uri);
+
+// True for an address worth handing to the user's own browser or file
+// handler when a link on the page asks to leave it.
+bool IsExternalLink(std::string_view uri);
+
+}  // namespace vellumine::desktop

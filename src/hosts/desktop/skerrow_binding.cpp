@@ -1,0 +1,162 @@
+#include "hosts/desktop/skerrow_binding.h"
+
+#include <memory>
+#include <optional>
+
+#include "control/skerrow.h"
+#include "hosts/desktop/desktop_platform.h"
+#include "hosts/desktop/js_document.h"
+
+namespace vellumine::desktop {
+namespace {
+
+// One control with its platform; owned by the script object and freed when
+// the page lets go of it.
+struct PageControl {
+  PageControl(const std::u16string& data_folder, ChannelClient* channel)
+      : platform(channel), control((platform.set_data_folder(data_folder), platform)) {}
+  DesktopPlatform platform;
+  CSkerrow control;
+  bool busy = false;
+};
+
+// The script's arguments, converted as the interface takes them.
+class Args {
+ public:
+  Args(JSCContext* context, GPtrArray* values) : context_(context), values_(values) {}
+
+  JSCValue* At(guint i) const {
+    return values_ != nullptr && i < values_->len ? JSC_VALUE(g_ptr_array_index(values_, i))
+                                                  : nullptr;
+  }
+  TextArg Text(guint i) const { return TextArgument(context_, At(i)); }
+  std::int32_t Int(guint i) const { return IntArgument(context_, At(i)); }
+  Document& Doc(guint i) {
+    if (!document_) document_.emplace(context_, At(i));
+    return *document_;
+  }
+
+ private:
+  JSCContext* context_;
+  GPtrArray* values_;
+  std::optional<JsDocument> document_;
+};
+
+using Handler = void (*)(CSkerrow&, Args&);
+
+struct Method {
+  const char* name;
+  Handler handler;
+};
+
+const Method kMethods[] = {
+    {"SetBG_Random", [](CSkerrow& c, Args& a) { c.SetBG_Random(a.Doc(0)); }},
+    {"SetCalender", [](CSkerrow& c, Args& a) { c.SetCalender(a.Doc(0), a.Int(1), a.Int(2)); }},
+    {"AddWallPaper", [](CSkerrow& c, Args& a) { c.AddWallPaper(a.Doc(0), a.Text(1)); }},
+    {"RemoveWallPaper", [](CSkerrow& c, Args& a) { c.RemoveWallPaper(a.Doc(0), a.Int(1)); }},
+    {"SetBG", [](CSkerrow& c, Args& a) { c.SetBG(a.Doc(0), a.Int(1)); }},
+    {"SetWndPos",
+     [](CSkerrow& c, Args& a) { c.SetWndPos(a.Text(0), a.Int(1), a.Int(2), a.Int(3)); }},
+    {"InitPage", [](CSkerrow& c, Args& a) { c.InitPage(a.Doc(0)); }},
+    {"ChangeOption", [](CSkerrow& c, Args& a) { c.ChangeOption(a.Doc(0), a.Text(1), a.Int(2)); }},
+    {"OpenFile", [](CSkerrow& c, Args& a) { c.OpenFile(a.Doc(0)); }},
+    {"OpenFolder", [](CSkerrow& c, Args& a) { c.OpenFolder(a.Doc(0)); }},
+    {"AddLink", [](CSkerrow& c, Args& a) { c.AddLink(a.Doc(0), a.Text(1), a.Int(2)); }},
+    {"ChangeLink",
+     [](CSkerrow& c, Args& a) { c.ChangeLink(a.Doc(0), a.Int(1), a.Text(2), a.Int(3)); }},
+    {"RemoveLink", [](CSkerrow& c, Args& a) { c.RemoveLink(a.Doc(0), a.Int(1), a.Int(2)); }},
+    {"Open", [](CSkerrow& c, Args& a) { c.Open(a.Int(0), a.Int(1)); }},
+    {"ChangeLinkPage",
+     [](CSkerrow& c, Args& a) { c.ChangeLinkPage(a.Doc(0), a.Int(1), a.Int(2)); }},
+    {"ChangeDate",
+     [](CSkerrow& c, Args& a) { c.ChangeDate(a.Doc(0), a.Int(1), a.Int(2), a.Int(3)); }},
+    {"ChangeSchedule",
+     [](CSkerrow& c, Args& a) {
+       c.ChangeSchedule(a.Doc(0), a.Text(1), a.Int(2), a.Int(3), a.Int(4));
+     }},
+    {"AddMemo", [](CSkerrow& c, Args& a) { c.AddMemo(a.Doc(0), a.Text(1), a.Text(2)); }},
+    {"RenewMemo",
+     [](CSkerrow& c, Args& a) { c.RenewMemo(a.Doc(0), a.Text(1), a.Text(2), a.Int(3)); }},
+    {"RemoveMemo", [](CSkerrow& c, Args& a) { c.RemoveMemo(a.Doc(0), a.Int(1)); }},
+    {"EditMemo", [](CSkerrow& c, Args& a) { c.EditMemo(a.Doc(0), a.Int(1)); }},
+    {"MakeLinkMenu", [](CSkerrow& c, Args& a) { c.MakeLinkMenu(a.Doc(0), a.Text(1), a.Int(2)); }},
+    {"ChangeLinkMenu", [](CSkerrow& c, Args& a) { c.ChangeLinkMenu(a.Doc(0), a.Int(1)); }},
+    {"RemoveLinkMenu", [](CSkerrow& c, Args& a) { c.RemoveLinkMenu(a.Doc(0), a.Int(1)); }},
+    {"PermuteLink",
+     [](CSkerrow& c, Args& a) { c.PermuteLink(a.Doc(0), a.Int(1), a.Int(2), a.Int(3)); }},
+    {"ChangeWindowOption",
+     [](CSkerrow& c, Args& a) { c.ChangeWindowOption(a.Doc(0), a.Text(1), a.Text(2), a.Int(3)); }},
+    {"ChangeMemoPage", [](CSkerrow& c, Args& a) { c.ChangeMemoPage(a.Doc(0), a.Int(1)); }},
+};
+
+constexpr std::size_t kMethodCount = sizeof kMethods / sizeof kMethods[0];
+static_assert(kMethodCount == 27);
+
+void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
+  auto* page = static_cast<PageControl*>(instance);
+  auto* method = static_cast<const Method*>(user_data);
+  if (page == nullptr) return;
+  // A page handler that runs while the control writes into the page (a
+  // mutation listener, say) must not enter the control half-way through a
+  // method; such a nested call is dropped.
+  if (page->busy) return;
+  JSCContext* context = jsc_context_get_current();
+  if (context == nullptr) return;
+  page->busy = true;
+  Args converted(context, args);
+  method->handler(page->control, converted);
+  page->busy = false;
+  jsc_context_clear_exception(context);
+}
+
+void DestroyPageControl(gpointer instance) { delete static_cast<PageControl*>(instance); }
+
+constexpr char kClassKey[] = "vellumine-skerrow-class";
+
+JSCClass* SkerrowClass(JSCContext* context) {
+  auto* klass = static_cast<JSCClass*>(g_object_get_data(G_OBJECT(context), kClassKey));
+  if (klass != nullptr) return klass;
+  klass = jsc_context_register_class(context, "Skerrow", nullptr, nullptr, DestroyPageControl);
+  for (const Method& method : kMethods) {
+    jsc_class_add_method_variadic(klass, method.name, G_CALLBACK(CallMethod),
+                                  const_cast<Method*>(&method), nullptr, G_TYPE_NONE);
+  }
+  g_object_set_data(G_OBJECT(context), kClassKey, klass);
+  return klass;
+}
+
+}  // namespace
+
+TextArg TextArgument(JSCContext* context, JSCValue* value) {
+  if (value == nullptr || jsc_value_is_null(value) || jsc_value_is_undefined(value)) {
+    return std::nullopt;
+  }
+  std::u16string text = FromJsString(value);
+  jsc_context_clear_exception(context);
+  return text;
+}
+
+std::int32_t IntArgument(JSCContext* context, JSCValue* value) {
+  if (value == nullptr) return 0;
+  std::int32_t n = jsc_value_to_int32(value);
+  jsc_context_clear_exception(context);
+  return n;
+}
+
+const char* const* SkerrowMethodNames(std::size_t* count) {
+  static const char* names[kMethodCount];
+  for (std::size_t i = 0; i < kMethodCount; ++i) names[i] = kMethods[i].name;
+  *count = kMethodCount;
+  return names;
+}
+
+void InstallSkerrow(JSCContext* context, const std::u16string& data_folder,
+                    ChannelClient* channel) {
+  JSCClass* klass = SkerrowClass(context);
+  auto* page = new PageControl(data_folder, channel);
+  JSCValue* object = jsc_value_new_object(context, page, klass);
+  jsc_context_set_value(context, "Skerrow", object);
+  g_object_unref(object);
+}
+
+}  // namespace vellumine::desktop
