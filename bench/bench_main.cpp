@@ -360,7 +360,7 @@ void Register(bool smoke) {
   static const std::vector<Command> commands = Commands();
   const Scale scales[] = {TenthScale(), FullScale()};
   auto tune = [smoke](benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMillisecond)->UseRealTime();
+    b->Unit(benchmark::kMillisecond);
     if (smoke) b->Iterations(1);
   };
   tune(benchmark::RegisterBenchmark("Yardstick/ParseFinalPage/full", RunYardstick));
