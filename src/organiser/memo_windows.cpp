@@ -1,16 +1,205 @@
-// Stub: replaced by the memo windows' implementation.
 #include "organiser/memo_windows.h"
 
+#include <algorithm>
+#include <string>
+
+#include "control/messages.h"
 #include "control/skerrow.h"
+#include "control/windows.h"
+#include "organiser/escape.h"
+#include "organiser/memo_store.h"
+#include "page/page_ids.h"
+#include "page/wide_format.h"
+#include "store/records.h"
+#include "store/settings.h"
 
 namespace vellumine::memos {
-void RenderMemos(CSkerrow&, Document&) {}
-void RenderMemoList(CSkerrow&, Document&) {}
-void RenderMemoWindows(CSkerrow&, Document&) {}
-void AddMemo(CSkerrow&, Document&, const TextArg&, const TextArg&) {}
-void RenewMemo(CSkerrow&, Document&, const TextArg&, const TextArg&, std::int32_t) {}
-void RemoveMemo(CSkerrow&, Document&, std::int32_t) {}
+namespace {
+
+// A page size read from a settings file may be below the lower bound that
+// ChangeOption keeps; it must never divide.
+constexpr std::int32_t kDefaultMemoItemNum = 10;
+
+std::int64_t MemosPerPage(const ControlState& state) {
+  const std::int32_t n = state.options.memo_item_num;
+  return n < 1 ? kDefaultMemoItemNum : n;
+}
+
+std::u16string WindowName(const ItemKey& key) {
+  return WideFormatted(u"memo%08x%08x", {key.first, key.second});
+}
+
+// Texts longer than a record can hold would be written but never read back.
+bool FitsRecord(const std::u16string& text) {
+  return text.size() + 8 <= static_cast<std::size_t>(kMaxRecordUnits);
+}
+
+// Escapes and checks the typed texts; refuses (subject first) and returns
+// false when they can't be stored.
+bool PrepareTexts(CSkerrow& control, const TextArg& subject, const TextArg& message,
+                  std::u16string& escaped_subject, std::u16string& escaped_message) {
+  if (!subject) {
+    control.Refuse(msg::kNoSubject);
+    return false;
+  }
+  if (!message) {
+    control.Refuse(msg::kNoMessage);
+    return false;
+  }
+  escaped_subject = EscapeMarkup(std::u16string_view(*subject));
+  escaped_message = EscapeMarkup(std::u16string_view(*message));
+  if (!FitsRecord(escaped_subject) || !FitsRecord(escaped_message)) {
+    control.Refuse(msg::kSaveFailed);
+    return false;
+  }
+  return true;
+}
+
+void RedrawAll(CSkerrow& control, Document& document) {
+  RenderMemos(control, document);
+  windows::ApplyWndLayout(control, document);
+}
+
+}  // namespace
+
+void RenderMemos(CSkerrow& control, Document& document) {
+  RenderMemoList(control, document);
+  RenderMemoWindows(control, document);
+}
+
+void RenderMemoList(CSkerrow& control, Document& document) {
+  std::unique_ptr<Element> list = document.FindElementById(ids::kMemo);
+  if (!list) return;
+  ControlState& state = control.state();
+  const std::int64_t per_page = MemosPerPage(state);
+  const std::int64_t count = static_cast<std::int64_t>(state.memos.size());
+  const std::int64_t last = count == 0 ? 0 : (count - 1) / per_page;
+  const std::int64_t page = std::clamp<std::int64_t>(state.memo_page, 0, last);
+  state.memo_page = static_cast<std::int32_t>(page);
+
+  std::u16string html;
+  WideFormat(html, u"<pre onmouseup=movewnd(\"memo\")>移動</pre>");
+  const std::int64_t end = std::min(count, (page + 1) * per_page);
+  for (std::int64_t i = page * per_page; i < end; ++i) {
+    const MemoEntry& memo = state.memos[static_cast<std::size_t>(i)];
+    // A memo without a subject keeps its place on the page but shows no line.
+    if (!memo.subject) continue;
+    WideFormat(html, u"<pre onmouseup=change('memo%08x%08x')>%s</pre>",
+               {memo.key.first, memo.key.second, *memo.subject});
+  }
+  if (page > 0) {
+    WideFormat(html, u"<pre onmouseup=Skerrow.ChangeMemoPage(document,%d)>前のページ</pre>",
+               {static_cast<std::int32_t>(page - 1)});
+  }
+  if (page < last) {
+    WideFormat(html, u"<pre onmouseup=Skerrow.ChangeMemoPage(document,%d)>次のページ</pre>",
+               {static_cast<std::int32_t>(page + 1)});
+  }
+  WideFormat(html,
+             u"<pre onmouseup=\"memofrm.memonum.value=-1;change('memoinput')\">メモの追加</pre>");
+  WideFormat(html, u"<pre onmouseup=change(\"memo\")>閉じる</pre>");
+  list->SetInnerHtml(html);
+}
+
+void RenderMemoWindows(CSkerrow& control, Document& document) {
+  std::unique_ptr<Element> field = document.FindElementById(ids::kMemoField);
+  if (!field) return;
+  const ControlState& state = control.state();
+  std::u16string containers;
+  for (const MemoEntry& memo : state.memos) {
+    WideFormat(containers,
+               u"<div id=\"memo%08x%08x\" style=\"position:absolute;left:20%%;top:10%%;"
+               u"margin:0px;border:0px;visibility:visible\")></div>",
+               {memo.key.first, memo.key.second});
+  }
+  field->SetInnerHtml(containers);
+  field.reset();
+
+  const std::u16string empty;
+  for (std::size_t i = 0; i < state.memos.size(); ++i) {
+    const MemoEntry& memo = state.memos[i];
+    const std::uint32_t a = memo.key.first;
+    const std::uint32_t b = memo.key.second;
+    const std::u16string name = WindowName(memo.key);
+    // A window that can't be found is skipped; the others are still drawn.
+    std::unique_ptr<Element> window = document.FindElementById(name);
+    if (!window) continue;
+    // A memo whose file could not be read is drawn with empty texts.
+    std::u16string body;
+    WideFormat(body, u"<pre id=\"subject%08x%08x\" onmouseup=movewnd('memo%08x%08x')>%s</pre>",
+               {a, b, a, b, memo.subject ? *memo.subject : empty});
+    WideFormat(body, u"<pre id=\"message%08x%08x\">%s</pre>",
+               {a, b, memo.message ? *memo.message : empty});
+    WideFormat(body,
+               u"<pre onmouseup=\"trinputfield('subject%08x%08x','subject');"
+               u"trinputfield('message%08x%08x','message');memofrm.memonum.value=%d;"
+               u"show('memoinput');\">編集</pre>",
+               {a, b, a, b, static_cast<std::int32_t>(i)});
+    window->SetInnerHtml(windows::WindowFrame(state, name, body, true));
+  }
+}
+
+void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
+             const TextArg& message) {
+  std::u16string escaped_subject;
+  std::u16string escaped_message;
+  if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
+  ControlState& state = control.state();
+  if (static_cast<int>(state.memos.size()) >= kMaxMemos) {
+    control.Refuse(msg::kTableFull);
+    return;
+  }
+  MemoEntry entry;
+  entry.key.first = StringHash(escaped_subject);
+  entry.subject = std::move(escaped_subject);
+  entry.message = std::move(escaped_message);
+  SaveMemoFile(control.store(), entry);
+  state.memos.push_back(std::move(entry));
+  SaveMemoList(control.store(), state);
+  RedrawAll(control, document);
+}
+
+void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
+               const TextArg& message, std::int32_t num) {
+  ControlState& state = control.state();
+  if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
+  std::u16string escaped_subject;
+  std::u16string escaped_message;
+  if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
+  MemoEntry& memo = state.memos[static_cast<std::size_t>(num)];
+  memo.subject = std::move(escaped_subject);
+  memo.message = std::move(escaped_message);
+  SaveMemoFile(control.store(), memo);
+  SaveMemoList(control.store(), state);
+  RedrawAll(control, document);
+}
+
+void RemoveMemo(CSkerrow& control, Document& document, std::int32_t num) {
+  ControlState& state = control.state();
+  if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
+  const auto it = state.memos.begin() + num;
+  ForgetWindow(control, WindowName(it->key));
+  DeleteMemoFile(control.store(), *it);
+  state.memos.erase(it);
+  SaveMemoList(control.store(), state);
+  RedrawAll(control, document);
+}
+
 void EditMemo(CSkerrow&, Document&, std::int32_t) {}
-void ChangeMemoPage(CSkerrow&, Document&, std::int32_t) {}
-void ForgetWindow(CSkerrow&, std::u16string_view) {}
+
+void ChangeMemoPage(CSkerrow& control, Document& document, std::int32_t page) {
+  control.state().memo_page = page;
+  RenderMemoList(control, document);
+}
+
+void ForgetWindow(CSkerrow& control, std::u16string_view name) {
+  ControlState& state = control.state();
+  if (windows::RemoveRecord(state.windows, name)) SaveConfig(control.store(), state);
+  for (WallPaperEntry& wallpaper : state.wallpapers) {
+    if (windows::RemoveRecord(wallpaper.windows, name)) {
+      SaveWallPaperSettings(control.store(), wallpaper);
+    }
+  }
+}
+
 }  // namespace vellumine::memos

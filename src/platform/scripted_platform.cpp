@@ -46,7 +46,7 @@ std::optional<FontChoice> ScriptedPlatform::PickFont(std::u16string_view, std::i
   return font;
 }
 
-std::optional<std::u16string> ScriptedPlatform::PickFile() {
+std::optional<std::u16string> ScriptedPlatform::Pick(bool folder) {
   std::optional<std::u16string> path;
   if (!picks_.empty()) {
     path = std::move(picks_.front());
@@ -54,26 +54,16 @@ std::optional<std::u16string> ScriptedPlatform::PickFile() {
   }
   UiEvent event;
   event.kind = UiEvent::Kind::kPick;
+  event.folder = folder;
   event.cancel = !path.has_value();
   if (path) event.path = *path;
   Report(std::move(event));
   return path;
 }
 
-std::optional<std::u16string> ScriptedPlatform::PickFolder() {
-  std::optional<std::u16string> path;
-  if (!picks_.empty()) {
-    path = std::move(picks_.front());
-    picks_.pop_front();
-  }
-  UiEvent event;
-  event.kind = UiEvent::Kind::kPick;
-  event.folder = true;
-  event.cancel = !path.has_value();
-  if (path) event.path = *path;
-  Report(std::move(event));
-  return path;
-}
+std::optional<std::u16string> ScriptedPlatform::PickFile() { return Pick(false); }
+
+std::optional<std::u16string> ScriptedPlatform::PickFolder() { return Pick(true); }
 
 void ScriptedPlatform::Launch(std::u16string_view path) {
   UiEvent event;

@@ -76,6 +76,8 @@ class ScriptedPlatform : public Platform {
 
  private:
   void Report(UiEvent event);
+  // Both pickers share one queue, as the runner's "@pick" does.
+  std::optional<std::u16string> Pick(bool folder);
 
   Platform& files_;
   std::u16string data_folder_;
