@@ -1,10 +1,43 @@
-// Stub: replaced by the pickers' implementation.
 #include "links/launch.h"
 
+#include <memory>
+#include <optional>
+#include <string>
+
 #include "control/skerrow.h"
+#include "page/page_ids.h"
 
 namespace vellumine::links {
-void OpenFile(CSkerrow&, Document&) {}
-void OpenFolder(CSkerrow&, Document&) {}
-void Open(CSkerrow&, std::int32_t, std::int32_t) {}
+namespace {
+
+// The picked path into the edit form's field; no picker without the field,
+// and a cancel leaves the field as it was.
+template <typename Pick>
+void PickInto(Document& document, Pick pick) {
+  std::unique_ptr<Element> field = document.FindElementById(ids::kLinkFileName);
+  if (!field) return;
+  const std::optional<std::u16string> path = pick();
+  if (path) field->SetAttribute(u"value", *path, 1);
+}
+
+}  // namespace
+
+void OpenFile(CSkerrow& control, Document& document) {
+  PickInto(document, [&control] { return control.platform().PickFile(); });
+}
+
+void OpenFolder(CSkerrow& control, Document& document) {
+  PickInto(document, [&control] { return control.platform().PickFolder(); });
+}
+
+void Open(CSkerrow& control, std::int32_t menu_no, std::int32_t link_no) {
+  const ControlState& state = control.state();
+  if (link_no < 0 || menu_no < 0 || menu_no >= static_cast<std::int32_t>(state.menus.size())) {
+    return;
+  }
+  const LinkMenu& menu = state.menus[static_cast<std::size_t>(menu_no)];
+  if (link_no >= static_cast<std::int32_t>(menu.links.size())) return;
+  control.platform().Launch(menu.links[static_cast<std::size_t>(link_no)].path);
+}
+
 }  // namespace vellumine::links

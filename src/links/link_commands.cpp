@@ -1,13 +1,174 @@
-// Stub: replaced by the link commands' implementation.
 #include "links/link_commands.h"
 
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "control/messages.h"
 #include "control/skerrow.h"
+#include "control/windows.h"
+#include "links/link_store.h"
+#include "links/link_windows.h"
+#include "organiser/escape.h"
+#include "organiser/memo_windows.h"
+#include "page/page_ids.h"
+#include "page/wide_format.h"
+#include "store/records.h"
 
 namespace vellumine::links {
-void MakeLinkMenu(CSkerrow&, Document&, const TextArg&, std::int32_t) {}
-void RemoveLinkMenu(CSkerrow&, Document&, std::int32_t) {}
-void AddLink(CSkerrow&, Document&, const TextArg&, std::int32_t) {}
-void ChangeLink(CSkerrow&, Document&, std::int32_t, const TextArg&, std::int32_t) {}
-void RemoveLink(CSkerrow&, Document&, std::int32_t, std::int32_t) {}
-void PermuteLink(CSkerrow&, Document&, std::int32_t, std::int32_t, std::int32_t) {}
+namespace {
+
+LinkMenu* MenuAt(ControlState& state, std::int32_t no) {
+  if (no < 0 || no >= static_cast<std::int32_t>(state.menus.size())) return nullptr;
+  return &state.menus[static_cast<std::size_t>(no)];
+}
+
+bool IsLinkPosition(const LinkMenu& menu, std::int32_t no) {
+  return no >= 0 && no < static_cast<std::int32_t>(menu.links.size());
+}
+
+// The path as it is to be stored, or nullopt (after telling the user) when
+// nothing is there. Wildcards are refused outright: a probe would answer for
+// whatever first matches. One trailing separator is cut, except from the
+// root itself.
+std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) {
+  // A zero unit would end the path early at the file system and in every
+  // record; no file name holds one.
+  if (path.find_first_of(std::u16string_view(u"*?\0", 3)) != std::u16string::npos) {
+    control.Refuse(msg::kNoFileOrFolder);
+    return std::nullopt;
+  }
+  const char16_t separator = control.platform().Separator();
+  if (path.size() > 1 && path.back() == separator) path.pop_back();
+  // A drive ("E:") is accepted as it is, without asking the file system.
+  if (IsDriveRoot(path)) return path;
+  const int kind = path.empty() ? 0 : control.platform().PathKind(path);
+  if (kind != 1 && kind != 2) {
+    control.Refuse(msg::kNoFileOrFolder);
+    return std::nullopt;
+  }
+  return path;
+}
+
+// True (after telling the user) when another link of the menu has this exact
+// path; skip is the position of the link being changed, or -1.
+bool IsDuplicate(CSkerrow& control, const LinkMenu& menu, std::u16string_view path,
+                 std::uint32_t hash, std::int32_t skip) {
+  for (std::size_t i = 0; i < menu.links.size(); ++i) {
+    if (static_cast<std::int32_t>(i) == skip) continue;
+    const LinkEntry& link = menu.links[i];
+    if (link.path_hash == hash && link.path == path) {
+      control.Refuse(msg::kSameItem);
+      return true;
+    }
+  }
+  return false;
+}
+
+// Writes the menu's file and shows the change, then refreshes the edit
+// form's list through the interface.
+void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no) {
+  SaveMenuLinks(control.store(), menu);
+  RenderLinkWindows(control, document);
+  control.ChangeLinkMenu(document, menu_no);
+}
+
+}  // namespace
+
+void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_name,
+                  std::int32_t menu_no) {
+  if (!menu_name) {
+    control.Refuse(msg::kNoMenuName);
+    return;
+  }
+  ControlState& state = control.state();
+  LinkMenu* menu = MenuAt(state, menu_no);
+  if (menu != nullptr) {
+    // A new name only: key, links and page stay, so files and ids do too.
+    menu->name = EscapeMarkup(std::u16string_view(*menu_name));
+  } else {
+    if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) {
+      control.Refuse(msg::kTableFull);
+      return;
+    }
+    LinkMenu fresh;
+    fresh.key.first = StringHash(UpToZero(*menu_name));
+    fresh.name = EscapeMarkup(std::u16string_view(*menu_name));
+    state.menus.push_back(std::move(fresh));
+    const auto position = static_cast<std::int32_t>(state.menus.size() - 1);
+    menu = &state.menus.back();
+    if (std::unique_ptr<Element> field = document.FindElementById(ids::kLinkMenuNum)) {
+      field->SetAttribute(u"value", position, 0);
+    }
+  }
+  // The menu file first: it fixes a new key that the index must carry.
+  SaveMenuLinks(control.store(), *menu);
+  SaveLinkIndex(control.store(), state);
+  RenderLinkWindows(control, document);
+}
+
+void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {
+  ControlState& state = control.state();
+  LinkMenu* menu = MenuAt(state, menu_no);
+  if (menu == nullptr) return;
+  if (control.ShowMessage(msg::kConfirmRemoveMenu, std::nullopt, Buttons::kYesNo) != Answer::kYes) {
+    return;
+  }
+  const std::u16string key = KeyHex(menu->key);
+  memos::ForgetWindow(control, u"link" + key);
+  memos::ForgetWindow(control, u"menuname" + key);
+  control.store().Remove(u"linkmenu/" + key);
+  state.menus.erase(state.menus.begin() + menu_no);
+  SaveLinkIndex(control.store(), state);
+  RenderLinkWindows(control, document);
+  windows::ApplyWndLayout(control, document);
+}
+
+void AddLink(CSkerrow& control, Document& document, const TextArg& path, std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(control.state(), menu_no);
+  if (!path || menu == nullptr) return;
+  if (static_cast<int>(menu->links.size()) >= kMaxLinks) {
+    control.Refuse(msg::kTableFull);
+    return;
+  }
+  std::optional<std::u16string> checked = CheckPath(control, *path);
+  if (!checked) return;
+  const std::uint32_t hash = StringHash(*checked);
+  if (IsDuplicate(control, *menu, *checked, hash, -1)) return;
+  menu->links.push_back(LinkEntry{std::move(*checked), hash});
+  SaveAndShow(control, document, *menu, menu_no);
+}
+
+void ChangeLink(CSkerrow& control, Document& document, std::int32_t link_no, const TextArg& path,
+                std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(control.state(), menu_no);
+  if (menu == nullptr || !IsLinkPosition(*menu, link_no) || !path) return;
+  std::optional<std::u16string> checked = CheckPath(control, *path);
+  if (!checked) return;
+  const std::uint32_t hash = StringHash(*checked);
+  if (IsDuplicate(control, *menu, *checked, hash, link_no)) return;
+  menu->links[static_cast<std::size_t>(link_no)] = LinkEntry{std::move(*checked), hash};
+  SaveAndShow(control, document, *menu, menu_no);
+}
+
+void RemoveLink(CSkerrow& control, Document& document, std::int32_t link_no, std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(control.state(), menu_no);
+  if (menu == nullptr || !IsLinkPosition(*menu, link_no)) return;
+  menu->links.erase(menu->links.begin() + link_no);
+  SaveAndShow(control, document, *menu, menu_no);
+}
+
+void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
+                 std::int32_t link_no2, std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(control.state(), menu_no);
+  if (menu == nullptr || !IsLinkPosition(*menu, link_no1) || !IsLinkPosition(*menu, link_no2)) {
+    return;
+  }
+  std::swap(menu->links[static_cast<std::size_t>(link_no1)],
+            menu->links[static_cast<std::size_t>(link_no2)]);
+  SaveMenuLinks(control.store(), *menu);
+  control.ChangeLinkMenu(document, menu_no);
+  RenderLinkWindows(control, document);
+}
+
 }  // namespace vellumine::links

@@ -19,6 +19,10 @@ void RenderLinkWindows(CSkerrow& control, Document& document);
 void RenderLinkMenuWindow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t no);
 // The inner markup of one menu window before framing; clamps the page.
 std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, std::int32_t no);
+// As above, naming links after the given path separator (the other form takes
+// the data folder's last unit).
+std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, std::int32_t no,
+                                   char16_t separator);
 // The "linklist" select element; menu nullptr gives an empty list.
 std::u16string ComposeLinkList(const LinkMenu* menu);
 // Brings the menu's page into 0..last.
