@@ -25,7 +25,7 @@ class ResultsReporter : public benchmark::ConsoleReporter {
   bool failed() const { return failed_; }
 
  private:
-  std::map<std::string, double> seconds_;  // per iteration, by benchmark name
+  std::map<std::string, double> seconds_;  // per iteration, by benchmark name, fastest repetition
   std::vector<std::string> order_;         // first scale-free name, in run order
   bool failed_ = false;
 };
