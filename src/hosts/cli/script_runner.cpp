@@ -81,6 +81,9 @@ ScriptRunner::ScriptRunner(CSkerrow& control, ScriptedPlatform& ui, HtmlDocument
   ui_.set_observer([this](const UiEvent& event) { sink_(EventLine(event)); });
 }
 
+// The platform may outlive the runner; its observer must not.
+ScriptRunner::~ScriptRunner() { ui_.set_observer(nullptr); }
+
 std::optional<std::string> ScriptRunner::RunLine(std::string_view text) {
   if (IsBlank(text) || IsComment(text)) return std::nullopt;
   nlohmann::json line;

@@ -22,6 +22,9 @@ class ScriptRunner {
   // order it happens. With trace, page writes are reported too.
   ScriptRunner(CSkerrow& control, ScriptedPlatform& ui, HtmlDocument& document, bool trace,
                LineSink sink);
+  ~ScriptRunner();
+  ScriptRunner(const ScriptRunner&) = delete;
+  ScriptRunner& operator=(const ScriptRunner&) = delete;
 
   // Runs one line of the script; nullopt when it ran (or was skipped as
   // blank or a comment), else what is wrong with it.
