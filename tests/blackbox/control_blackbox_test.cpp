@@ -1,0 +1,326 @@
+// The control driven as a user's tool drives it: scripts of method calls fed
+// to the runner binary, checked by what it prints (dialogs, page writes,
+// element markup) and by the data files it leaves behind.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "store/records.h"
+#include "tests/support.h"
+
+namespace vellumine {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct Output {
+  int status = -1;
+  std::vector<json> lines;
+  std::string err;
+
+  // The lines with "event" equal to kind (or "op" when kind starts with "op:").
+  std::vector<json> Events(const std::string& kind) const {
+    std::vector<json> out;
+    for (const json& line : lines) {
+      if (line.value("event", "") == kind) out.push_back(line);
+    }
+    return out;
+  }
+  std::vector<json> Ops() const {
+    std::vector<json> out;
+    for (const json& line : lines) {
+      if (line.contains("op")) out.push_back(line);
+    }
+    return out;
+  }
+  // Page writes into the element of this id, in order.
+  std::vector<json> WritesTo(const std::string& id) const {
+    std::vector<json> out;
+    for (const json& line : lines) {
+      if (line.contains("op") && line["id"] == id) out.push_back(line);
+    }
+    return out;
+  }
+  // The markup printed by the n-th "@html" of this id.
+  std::string Html(const std::string& id, std::size_t n = 0) const {
+    for (const json& line : lines) {
+      if (line.value("event", "") == "html" && line["id"] == id) {
+        if (n-- == 0) return line["html"].is_null() ? "<null>" : line["html"].get<std::string>();
+      }
+    }
+    return "<none>";
+  }
+  // The (text, caption) of every message and question, in order.
+  std::vector<std::string> Dialogs() const {
+    std::vector<std::string> out;
+    for (const json& line : lines) {
+      const std::string kind = line.value("event", "");
+      if (kind == "message" || kind == "question") out.push_back(line.dump());
+    }
+    return out;
+  }
+};
+
+class Blackbox : public ::testing::Test {
+ protected:
+  fs::path Temp() const { return dir_.path(); }
+  fs::path DataDir() const { return dir_.path() / "data"; }
+
+  Output Script(const std::string& script, bool trace = false,
+                std::vector<std::string> extra = {}) {
+    std::ofstream(Temp() / "script.jsonl", std::ios::binary) << script;
+    std::string command = "cd / && " + Quote(VELLUMINE_CLI) + " --data " +
+                          Quote(DataDir().string()) + " --today 2005-03-09 --seed 1";
+    if (trace) command += " --trace";
+    for (const std::string& arg : extra) command += " " + Quote(arg);
+    command += " " + Quote((Temp() / "script.jsonl").string());
+    command += " >" + Quote((Temp() / "out").string()) + " 2>" + Quote((Temp() / "err").string());
+    const int raw = std::system(command.c_str());
+    Output out;
+    out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    out.err = ReadAll(Temp() / "err");
+    std::istringstream lines(ReadAll(Temp() / "out"));
+    for (std::string line; std::getline(lines, line);) {
+      out.lines.push_back(json::parse(line, nullptr, false));
+      EXPECT_FALSE(out.lines.back().is_discarded()) << line;
+    }
+    return out;
+  }
+
+  // A picture file below the temporary folder; its path as JSON text.
+  std::string Picture(const std::string& name) {
+    const fs::path path = Temp() / "pics" / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << "\x89PNG picture " << name;
+    return path.string();
+  }
+
+  std::vector<std::string> Records(const std::string& relative) const {
+    const std::string bytes = ReadAll(DataDir() / relative);
+    RecordReader reader(bytes);
+    std::vector<std::string> out;
+    std::u16string record;
+    while (reader.Next(&record)) out.push_back(testing::U8(record));
+    return out;
+  }
+  bool Exists(const std::string& relative) const { return fs::exists(DataDir() / relative); }
+  std::string Bytes(const std::string& relative) const { return ReadAll(DataDir() / relative); }
+
+  // The settings file of the wallpaper named in "wplist" at position i.
+  std::string WallPaperFile(std::size_t i) const {
+    const std::vector<std::string> list = Records("wplist");
+    return "wp/" + list.at(2 * i + 1).substr(5);
+  }
+
+  testing::TempDir dir_;
+};
+
+std::string Line(const json& call) { return call.dump() + "\n"; }
+
+const std::vector<std::string> kDefaultOptions = {
+    "WeekDayColor=0",         "SatDayColor=1",   "SunDayColor=2",
+    "ShadowColor=6",          "MenuTextColor=3", "CalenderFaceName=ＭＳ ゴシック",
+    "CalenderFontSize=20",    "LinkItemNum=10",  "MemoItemNum=10",
+    "FaceName=ＭＳ ゴシック", "FontSize=13"};
+
+std::vector<std::string> Config(int wp_no, std::vector<std::string> windows = {}) {
+  std::vector<std::string> out = {"WPNo=" + std::to_string(wp_no)};
+  out.insert(out.end(), kDefaultOptions.begin(), kDefaultOptions.end());
+  out.insert(out.end(), windows.begin(), windows.end());
+  return out;
+}
+
+// The eight records of one window.
+std::vector<std::string> Window(int n, const std::string& name, int x, int y, int visible,
+                                int individual = 0, int color = 3,
+                                const std::string& face = "ＭＳ ゴシック", int size = 13) {
+  const std::string i = std::to_string(n);
+  return {"WndName" + i + "=" + name,
+          "WndPos.x" + i + "=" + std::to_string(x),
+          "WndPos.y" + i + "=" + std::to_string(y),
+          "Visibility" + i + "=" + std::to_string(visible),
+          "WndDefault" + i + "=" + std::to_string(individual),
+          "WndTextColor" + i + "=" + std::to_string(color),
+          "WndFaceName" + i + "=" + face,
+          "WndFontSize" + i + "=" + std::to_string(size)};
+}
+
+std::vector<std::string> Join(std::vector<std::vector<std::string>> parts) {
+  std::vector<std::string> out;
+  for (auto& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+const std::vector<std::string> kOptionIds = {
+    "MenuTextColor",    "WeekDayColor", "SatDayColor", "SunDayColor", "ShadowColor", "CalenderFont",
+    "CalenderFontSize", "LinkItemNum",  "MemoItemNum", "MenuFont",    "MenuFontSize"};
+
+// ---------------------------------------------------------------------------
+// Start-up
+
+TEST_F(Blackbox, InitPageOnAnEmptyFolderRendersDefaultsAndWritesConfig) {
+  std::string script = Line({"InitPage"});
+  for (const std::string& id : kOptionIds) script += Line({"@html", id});
+  script += Line({"@html", "wplist"});
+  const Output out = Script(script, true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(out.Dialogs().empty());
+  EXPECT_EQ(Records("config"), Config(-1));
+  EXPECT_FALSE(Exists("wplist"));
+  EXPECT_FALSE(Exists("wp"));
+
+  // Markup writes (styles aside) in the order of the start-up steps.
+  std::vector<std::string> order;
+  for (const json& op : out.Ops()) {
+    if (op["op"] != "style")
+      order.push_back(op["op"].get<std::string>() + ":" + op["id"].get<std::string>());
+  }
+  std::vector<std::string> expected = {
+      "innerHTML:calender", "outerHTML:wplist",    "innerHTML:memo",    "innerHTML:memofield",
+      "innerHTML:link",     "innerHTML:linkfield", "innerHTML:calender"};
+  for (const std::string& id : kOptionIds) expected.push_back("innerHTML:" + id);
+  ASSERT_GE(order.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(order.begin(), order.begin() + expected.size()), expected);
+
+  const std::vector<std::string> texts = {"文字色:Black",
+                                          "平日色:平日既定色",
+                                          "土曜色:土曜既定色",
+                                          "日曜色:日曜既定色",
+                                          "文字影色:White",
+                                          "ＭＳ ゴシック",
+                                          "20",
+                                          "10",
+                                          "10",
+                                          "ＭＳ ゴシック",
+                                          "13"};
+  for (std::size_t i = 0; i < kOptionIds.size(); ++i) {
+    bool found = false;
+    for (const json& w : out.WritesTo(kOptionIds[i])) {
+      found = true;
+      EXPECT_EQ(w["value"], texts[i]) << kOptionIds[i];
+    }
+    EXPECT_TRUE(found) << kOptionIds[i];
+  }
+  EXPECT_EQ(out.Html("wplist"), "<select id=\"wplist\" size=\"8\"></select>");
+  EXPECT_EQ(out.Html("MenuFontSize"), "<span id=\"MenuFontSize\">13</span>")
+      << "the bundled page's option element";
+}
+
+TEST_F(Blackbox, InitPagePutsStoredWindowsBackAndDropsTheRest) {
+  // A stored layout: two windows of the page, one that is gone, and a fixed
+  // panel that must stay where the page puts it.
+  ASSERT_EQ(Script(Line({"SetWndPos", "memo", 10, 20, 0}) + Line({"SetWndPos", "gone", 1, 2, 1}) +
+                   Line({"SetWndPos", "option", 5, 6, 1}) + Line({"SetWndPos", "link", -7, 8, 1}))
+                .status,
+            0);
+  EXPECT_EQ(Records("config"),
+            Config(-1, Join({Window(0, "memo", 10, 20, 0), Window(1, "gone", 1, 2, 1),
+                             Window(2, "option", 5, 6, 1), Window(3, "link", -7, 8, 1)})));
+
+  const Output out = Script(Line({"InitPage"}), true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  std::vector<json> layout;
+  for (const json& op : out.Ops()) {
+    if (op["op"] == "style" &&
+        (op["prop"] == "left" || op["prop"] == "top" || op["prop"] == "visibility")) {
+      layout.push_back(op);
+    }
+  }
+  const std::vector<json> expected = {
+      {{"op", "style"}, {"id", "memo"}, {"tag", "DIV"}, {"prop", "left"}, {"value", 10}},
+      {{"op", "style"}, {"id", "memo"}, {"tag", "DIV"}, {"prop", "top"}, {"value", 20}},
+      {{"op", "style"},
+       {"id", "memo"},
+       {"tag", "DIV"},
+       {"prop", "visibility"},
+       {"value", "hidden"}},
+      {{"op", "style"}, {"id", "link"}, {"tag", "DIV"}, {"prop", "left"}, {"value", -7}},
+      {{"op", "style"}, {"id", "link"}, {"tag", "DIV"}, {"prop", "top"}, {"value", 8}},
+      {{"op", "style"},
+       {"id", "link"},
+       {"tag", "DIV"},
+       {"prop", "visibility"},
+       {"value", "visible"}},
+  };
+  // Once after the link windows are rebuilt, once by the start-up refresh.
+  std::vector<json> twice = expected;
+  twice.insert(twice.end(), expected.begin(), expected.end());
+  EXPECT_EQ(json(layout).dump(), json(twice).dump());
+  EXPECT_EQ(Records("config"),
+            Config(-1, Join({Window(0, "memo", 10, 20, 0), Window(1, "link", -7, 8, 1)})));
+}
+
+// ---------------------------------------------------------------------------
+// Window placement
+
+TEST_F(Blackbox, SetWndPosAppendsThenMovesAndMirrorsIntoTheCurrentWallPaper) {
+  const std::string a = Picture("a.png");
+  const Output out =
+      Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"SetBG", 0}) +
+                 Line({"SetWndPos", "memo", 10, 20, 1}) + Line({"SetWndPos", "link", 30, 40, 0}) +
+                 Line({"SetWndPos", "memo", 11, 21, 0}),
+             true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  const auto windows = Join({Window(0, "memo", 11, 21, 0), Window(1, "link", 30, 40, 0)});
+  EXPECT_EQ(Records("config"), Config(0, windows));
+  std::vector<std::string> wp = {"[" + a + "]",       "WeekDayColor=0",      "SatDayColor=1",
+                                 "SunDayColor=2",     "ShadowColor=6",       "MenuTextColor=3",
+                                 "CalenderFaceName=", "CalenderFontSize=-1", "LinkItemNum=-1",
+                                 "MemoItemNum=-1",    "FaceName=",           "FontSize=-1"};
+  wp.insert(wp.end(), windows.begin(), windows.end());
+  EXPECT_EQ(Records(WallPaperFile(0)), wp);
+}
+
+// ---------------------------------------------------------------------------
+// Wallpapers
+
+TEST_F(Blackbox, RemovingOneBeforeTheLastCurrentWallPaperDrawsAnother) {
+  const std::string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
+  const Output out =
+      Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"AddWallPaper", b}) +
+                 Line({"AddWallPaper", c}) + Line({"SetBG", 2}) + Line({"@html", "bgimg"}) +
+                 Line({"RemoveWallPaper", 0}) + Line({"@html", "bgimg"}),
+             true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  EXPECT_EQ(out.Html("bgimg", 0), "<img id=\"bgimg\" src=\"" + c + "\" alt=\"\">");
+  // The remaining two are b and c; the index 2 is not below the count, so the
+  // background is applied anew from one of them.
+  std::vector<json> src;
+  for (const json& w : out.WritesTo("bgimg")) src.push_back(w["value"]);
+  ASSERT_EQ(src.size(), 2u);
+  const std::vector<std::string> config = Records("config");
+  ASSERT_FALSE(config.empty());
+  EXPECT_TRUE(config[0] == "WPNo=0" || config[0] == "WPNo=1") << config[0];
+  EXPECT_EQ(src[1], config[0] == "WPNo=0" ? b : c);
+  EXPECT_EQ(Records("wplist").size(), 4u);
+}
+
+}  // namespace
+}  // namespace vellumine
