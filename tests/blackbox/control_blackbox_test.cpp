@@ -299,6 +299,124 @@ TEST_F(Blackbox, SetWndPosAppendsThenMovesAndMirrorsIntoTheCurrentWallPaper) {
 }
 
 // ---------------------------------------------------------------------------
+// Option commands
+
+// Options that change by steps: wraps, accepted limits and refusals that leave
+// every file alone.
+TEST_F(Blackbox, ChangeOptionStepsWrapsAndRefuses) {
+  ASSERT_EQ(Script(Line({"InitPage"})).status, 0);
+  const std::string start = Bytes("config");
+  struct Refused {
+    const char* name;
+    int value;
+  };
+  // Each refused alone from the defaults: nothing is written or shown.
+  for (const Refused& r :
+       {Refused{"CalenderFontSize", 11}, Refused{"CalenderFontSize", -13},
+        Refused{"MenuFontSize", 18}, Refused{"MenuFontSize", -6}, Refused{"LinkItemNum", -7},
+        Refused{"MemoItemNum", -7}, Refused{"MemoItemNum", -100}}) {
+    fs::remove(DataDir() / "config");
+    const Output out = Script(Line({"ChangeOption", r.name, r.value}), true);
+    EXPECT_EQ(out.status, 0);
+    EXPECT_TRUE(out.lines.empty()) << r.name << " " << r.value;
+    EXPECT_FALSE(Exists("config")) << r.name << " " << r.value;
+  }
+  // A cancelled font dialog changes nothing either.
+  const Output cancelled = Script(Line({"ChangeOption", "MenuFont", 0}) + Line({"@font", nullptr}) +
+                                      Line({"ChangeOption", "CalenderFont", 0}),
+                                  true);
+  EXPECT_EQ(json(cancelled.lines).dump(),
+            R"([{"cancel":true,"event":"font"},{"cancel":true,"event":"font"}])");
+  EXPECT_FALSE(Exists("config"));
+
+  // Accepted: the last steps to the limits, colour wraps both ways, unknown
+  // and null names (which only save).
+  const Output out = Script(
+      Line({"ChangeOption", "CalenderFontSize", 10}) + Line({"ChangeOption", "MenuFontSize", -5}) +
+          Line({"ChangeOption", "LinkItemNum", -6}) + Line({"ChangeOption", "MemoItemNum", 5}) +
+          Line({"ChangeOption", "MenuTextColor", 15}) + Line({"ChangeOption", "MenuTextColor", 1}) +
+          Line({"ChangeOption", "WeekDayColor", -1}) + Line({"ChangeOption", "SatDayColor", 37}) +
+          Line({"ChangeOption", "ShadowColor", 13}) + Line({"ChangeOption", "menutextcolor", 1}) +
+          Line({"ChangeOption", nullptr, 1}) + Line({"@html", "MenuTextColor"}) +
+          Line({"@html", "WeekDayColor"}) + Line({"@html", "SatDayColor"}) +
+          Line({"@html", "ShadowColor"}) + Line({"@html", "LinkItemNum"}),
+      true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(out.Dialogs().empty());
+  EXPECT_EQ(Records("config"),
+            (std::vector<std::string>{
+                "WPNo=-1", "WeekDayColor=18", "SatDayColor=0", "SunDayColor=2", "ShadowColor=0",
+                "MenuTextColor=0", "CalenderFaceName=ＭＳ ゴシック", "CalenderFontSize=30",
+                "LinkItemNum=4", "MemoItemNum=15", "FaceName=ＭＳ ゴシック", "FontSize=8"}));
+  auto span = [](const std::string& id, const std::string& text) {
+    return "<span id=\"" + id + "\" onmouseup=\"Skerrow.ChangeOption(document,'" + id + "',1)\">" +
+           text + "</span>";
+  };
+  EXPECT_EQ(out.Html("MenuTextColor"), span("MenuTextColor", "文字色:平日既定色"));
+  EXPECT_EQ(out.Html("WeekDayColor"), span("WeekDayColor", "平日色:Aqua"));
+  EXPECT_EQ(out.Html("SatDayColor"), span("SatDayColor", "土曜色:平日既定色"));
+  EXPECT_EQ(out.Html("ShadowColor"), span("ShadowColor", "文字影色:平日既定色"));
+  EXPECT_EQ(out.Html("LinkItemNum"), "<span id=\"LinkItemNum\">4</span>");
+  // Every accepted call and the unknown and null names rewrote the texts.
+  EXPECT_EQ(out.WritesTo("MenuFontSize").size(), 11u);
+  EXPECT_NE(Bytes("config"), start);
+}
+
+TEST_F(Blackbox, FontDialogSetsFaceAndSizeAndRestyles) {
+  const Output out =
+      Script(Line({"@font", "Mincho", 16}) + Line({"ChangeOption", "MenuFont", 0}), true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  ASSERT_FALSE(out.lines.empty());
+  EXPECT_EQ(out.lines[0].dump(), R"({"event":"font","face":"Mincho","size":16})");
+  // The body is restyled with the new face and size, sizes as numbers.
+  bool pre_styled = false;
+  for (const json& op : out.Ops()) {
+    if (op["op"] == "style" && op["tag"] == "PRE" && op["prop"] == "fontSize") {
+      EXPECT_EQ(op["value"], 16);
+      pre_styled = true;
+    }
+    if (op["op"] == "style" && op["tag"] == "PRE" && op["prop"] == "fontFamily" && op["id"] == "") {
+      EXPECT_TRUE(op["value"] == "Mincho" || op["value"] == "ＭＳ ゴシック");
+    }
+  }
+  EXPECT_TRUE(pre_styled);
+  const std::vector<std::string> config = Records("config");
+  ASSERT_EQ(config.size(), 12u);
+  EXPECT_EQ(config[10], "FaceName=Mincho");
+  EXPECT_EQ(config[11], "FontSize=16");
+  EXPECT_EQ(config[6], "CalenderFaceName=ＭＳ ゴシック");
+}
+
+TEST_F(Blackbox, ChangeWindowOptionMakesARecordFromThePagePosition) {
+  const std::string a = Picture("a.png");
+  const Output out =
+      Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"SetBG", 0}) +
+                 Line({"ChangeWindowOption", "schedule", "ItemNum", -6}) +  // 10 -> 4
+                 Line({"ChangeWindowOption", "schedule", "ItemNum", -1}) +  // refused
+                 Line({"ChangeWindowOption", "schedule", "TextColor", -4}) +
+                 Line({"ChangeWindowOption", "schedule", "Def", 3}) +  // a beginning of "Default"
+                 Line({"ChangeWindowOption", "schedule", "FontSize", 17}) +
+                 Line({"ChangeWindowOption", "schedule", "FontSize", 18}) +  // refused
+                 Line({"ChangeWindowOption", "nowhere", "TextColor", 1}) +
+                 Line({"ChangeWindowOption", "memo", nullptr, 1}),
+             true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  // "schedule" sits at 200,320 on the bundled page; "memo" at 480,40.
+  const auto windows = Join({Window(0, "schedule", 200, 320, 1, 1, 18, "ＭＳ ゴシック", 30),
+                             Window(1, "memo", 480, 40, 1)});
+  EXPECT_EQ(Records("config"), Config(0, windows));
+  std::vector<std::string> wp = Records(WallPaperFile(0));
+  ASSERT_GE(wp.size(), 12u);
+  EXPECT_EQ(std::vector<std::string>(wp.begin() + 12, wp.end()), windows);
+  // Once switched to its own style, the window's PREs take it.
+  bool own = false;
+  for (const json& op : out.Ops()) {
+    if (op["op"] == "style" && op["prop"] == "color" && op["value"] == "Aqua") own = true;
+  }
+  EXPECT_TRUE(own);
+}
+
+// ---------------------------------------------------------------------------
 // Wallpapers
 
 TEST_F(Blackbox, RemovingOneBeforeTheLastCurrentWallPaperDrawsAnother) {
