@@ -419,6 +419,151 @@ TEST_F(Blackbox, ChangeWindowOptionMakesARecordFromThePagePosition) {
 // ---------------------------------------------------------------------------
 // Wallpapers
 
+std::string Message(const std::string& text) {
+  return json({{"event", "message"}, {"text", text}, {"caption", ""}, {"buttons", "ok"}}).dump();
+}
+
+TEST_F(Blackbox, AddWallPaperRefusesAndListsFileNames) {
+  const std::string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
+  const std::string folder = (Temp() / "pics").string();
+  std::string upper = a;
+  upper[upper.size() - 5] = 'A';  // ".../A.png": another path, no file
+  const Output out = Script(
+      Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"AddWallPaper", a}) +
+          Line({"AddWallPaper", folder + "/*.png"}) + Line({"AddWallPaper", folder + "/?.png"}) +
+          Line({"AddWallPaper", folder}) + Line({"AddWallPaper", folder + "/none.png"}) +
+          Line({"AddWallPaper", ""}) + Line({"AddWallPaper", nullptr}) +
+          Line({"AddWallPaper", upper}) + Line({"AddWallPaper", b}) + Line({"AddWallPaper", c}) +
+          Line({"@html", "wplist"}) + Line({"@html", "bgimg"}),
+      true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  const std::string none = Message("ファイルが存在しません");
+  EXPECT_EQ(out.Dialogs(), (std::vector<std::string>{Message("同じ壁紙があります"), none, none,
+                                                     none, none, none, none}));
+  EXPECT_EQ(out.Html("wplist"),
+            "<select id=\"wplist\" size=\"8\"><option value=\"0\">a.png</option><option "
+            "value=\"1\">b.png</option><option value=\"2\">c.png</option></select>");
+  // Registering does not apply: the page's own picture element is untouched.
+  EXPECT_TRUE(out.WritesTo("bgimg").empty());
+  EXPECT_EQ(out.Html("bgimg"), "<img id=\"bgimg\" src=\"\" alt=\"\">");
+  const std::vector<std::string> list = Records("wplist");
+  ASSERT_EQ(list.size(), 6u);
+  EXPECT_EQ(list[0], "[" + a + "]");
+  EXPECT_EQ(list[2], "[" + b + "]");
+  EXPECT_EQ(list[4], "[" + c + "]");
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(list[2 * i + 1].size(), 21u);
+    EXPECT_EQ(list[2 * i + 1].rfind("Hash=", 0), 0u);
+    // A new wallpaper takes the page's colours and leaves the rest unset.
+    EXPECT_EQ(Records(WallPaperFile(i)),
+              (std::vector<std::string>{
+                  "[" + list[2 * i].substr(1), "WeekDayColor=0", "SatDayColor=1", "SunDayColor=2",
+                  "ShadowColor=6", "MenuTextColor=3", "CalenderFaceName=", "CalenderFontSize=-1",
+                  "LinkItemNum=-1", "MemoItemNum=-1", "FaceName=", "FontSize=-1"}));
+  }
+  EXPECT_EQ(Records("config"), Config(-1));
+}
+
+// The key's first half is the path's hash; the second is the first draw
+// of the seeded generator, 1791095845 for seed 1.
+TEST_F(Blackbox, WallPaperKeysFollowThePathHashAndTheSeed) {
+  const std::string path = Picture("k.png");
+  ASSERT_EQ(Script(Line({"AddWallPaper", path})).status, 0);
+  std::uint32_t h = 0;
+  const std::u16string wide = Utf8ToUtf16(path);
+  for (char16_t u : wide) h = h * 1429u + u;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%08x%08x", h, 1791095845u);
+  EXPECT_EQ(Records("wplist"),
+            (std::vector<std::string>{"[" + path + "]", std::string("Hash=") + hex}));
+  EXPECT_TRUE(Exists(std::string("wp/") + hex));
+}
+
+TEST_F(Blackbox, SetBGAppliesTheWallPapersOwnOptionsAndLayout) {
+  const std::string a = Picture("a.png"), b = Picture("b.png");
+  ASSERT_EQ(
+      Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"AddWallPaper", b})).status, 0);
+  // Hand-edit b's settings: its own menu size, calendar face and a window.
+  std::vector<std::u16string> own = {Utf8ToUtf16("[" + b + "]"),
+                                     u"WeekDayColor=-1",
+                                     u"MenuTextColor=8",
+                                     u"CalenderFaceName=Own",
+                                     u"FontSize=16",
+                                     u"MemoItemNum=-1",
+                                     u"WndName0=memo",
+                                     u"WndPos.x0=5",
+                                     u"WndPos.y0=6",
+                                     u"Visibility0=0"};
+  std::ofstream(DataDir() / WallPaperFile(1), std::ios::binary) << testing::EncodeRecords(own);
+  const Output out = Script(Line({"InitPage"}) + Line({"SetBG", 1}) + Line({"@html", "bgimg"}) +
+                                Line({"@html", "MenuTextColor"}),
+                            true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  EXPECT_EQ(out.Html("bgimg"), "<img id=\"bgimg\" src=\"" + b + "\" alt=\"\">");
+  const auto src = out.WritesTo("bgimg");
+  ASSERT_EQ(src.size(), 1u);
+  EXPECT_EQ(src[0].dump(),
+            json({{"op", "attribute"}, {"id", "bgimg"}, {"name", "src"}, {"value", b}}).dump());
+  // The window takes its place; the defaults for a record read from the file
+  // are the options read before it, so its colour is the page's 3.
+  const std::vector<std::string> expected_config = {
+      "WPNo=1",         "WeekDayColor=0",  "SatDayColor=1",          "SunDayColor=2",
+      "ShadowColor=6",  "MenuTextColor=8", "CalenderFaceName=Own",   "CalenderFontSize=20",
+      "LinkItemNum=10", "MemoItemNum=10",  "FaceName=ＭＳ ゴシック", "FontSize=16"};
+  EXPECT_EQ(Records("config"), Join({expected_config, Window(0, "memo", 5, 6, 0)}));
+  bool moved = false;
+  for (const json& op : out.Ops()) {
+    if (op["id"] == "memo" && op["op"] == "style" && op["prop"] == "left") {
+      EXPECT_EQ(op["value"], 5);
+      moved = true;
+    }
+  }
+  EXPECT_TRUE(moved);
+  EXPECT_NE(out.Html("MenuTextColor").find(">文字色:Red</span>"), std::string::npos);
+}
+
+TEST_F(Blackbox, RemovedWallPaperComesBackWithItsSettings) {
+  const std::string a = Picture("a.png"), b = Picture("b.png");
+  ASSERT_EQ(Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"AddWallPaper", b}) +
+                   Line({"SetBG", 0}) + Line({"SetWndPos", "memo", 7, 8, 1}))
+                .status,
+            0);
+  const std::string key = Records("wplist")[1];
+  const std::string file = WallPaperFile(0);
+  const std::string settings = Bytes(file);
+  // Removing the current one draws b; a's file stays.
+  const Output removed = Script(Line({"InitPage"}) + Line({"RemoveWallPaper", 0}), true);
+  ASSERT_EQ(removed.status, 0);
+  EXPECT_EQ(Records("wplist"), (std::vector<std::string>{"[" + b + "]", Records("wplist")[1]}));
+  EXPECT_EQ(Records("config")[0], "WPNo=0");
+  EXPECT_EQ(Bytes(file), settings);
+  const Output again = Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"SetBG", 1}));
+  ASSERT_EQ(again.status, 0);
+  EXPECT_EQ(Records("wplist")[3], key);
+  const std::vector<std::string> config = Records("config");
+  EXPECT_EQ(std::vector<std::string>(config.begin() + 12, config.end()),
+            Window(0, "memo", 7, 8, 1));
+}
+
+TEST_F(Blackbox, RemovingTheOnlyCurrentWallPaperLeavesNoneCurrent) {
+  const std::string a = Picture("a.png"), b = Picture("b.png");
+  const Output out = Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"SetBG", 0}) +
+                                Line({"RemoveWallPaper", 0}) + Line({"RemoveWallPaper", 0}) +
+                                Line({"AddWallPaper", b}) + Line({"SetWndPos", "memo", 1, 1, 1}),
+                            true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  // The later wallpaper was neither made current nor given the page's layout.
+  const auto windows = Window(0, "memo", 1, 1, 1);
+  EXPECT_EQ(Records("config"), Config(-1, windows));
+  EXPECT_EQ(Records(WallPaperFile(0)).size(), 12u);
+  // Drawn at random from a table of one, it is applied with its own (empty)
+  // layout.
+  const Output drawn =
+      Script(Line({"InitPage"}) + Line({"SetBG_Random"}) + Line({"@html", "bgimg"}));
+  EXPECT_EQ(drawn.Html("bgimg"), "<img id=\"bgimg\" src=\"" + b + "\" alt=\"\">");
+  EXPECT_EQ(Records("config"), Config(0));
+}
+
 TEST_F(Blackbox, RemovingOneBeforeTheLastCurrentWallPaperDrawsAnother) {
   const std::string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
   const Output out =
