@@ -277,6 +277,76 @@ TEST_F(Blackbox, InitPagePutsStoredWindowsBackAndDropsTheRest) {
             Config(-1, Join({Window(0, "memo", 10, 20, 0), Window(1, "link", -7, 8, 1)})));
 }
 
+// A page that offers almost nothing: only what it has is written, the first
+// of two elements of one id, and ids compare case-sensitively.
+TEST_F(Blackbox, MissingElementsOnlySilenceTheirOutput) {
+  std::ofstream(Temp() / "page.html")
+      << "<html><body><div id=\"x\"><pre>a</pre><span>b</span></div>"
+         "<span id=\"MenuTextColor\">1</span><span id=\"MenuTextColor\">2</span>"
+         "<span id=\"menutextcolor\">3</span><img id=\"bgimg\"><img id=\"bgimg\"></body></html>";
+  const std::string a = Picture("a.png");
+  const Output out =
+      Script(Line({"InitPage"}) + Line({"AddWallPaper", a}) + Line({"SetBG", 0}), true,
+             {"--page", (Temp() / "page.html").string(), "--out", (Temp() / "out.html").string()});
+  ASSERT_EQ(out.status, 0) << out.err;
+  const std::string body =
+      R"([{"id":"x","op":"style","prop":"color","tag":"DIV","value":"Black"},)"
+      R"({"id":"","op":"style","prop":"color","tag":"PRE","value":"Black"},)"
+      R"({"id":"","op":"style","prop":"fontFamily","tag":"PRE","value":"ＭＳ ゴシック"},)"
+      R"({"id":"","op":"style","prop":"fontSize","tag":"PRE","value":13},)"
+      R"({"id":"MenuTextColor","op":"innerHTML","value":"文字色:Black"},)";
+  EXPECT_EQ(json(out.lines).dump(), body +
+                                        R"({"id":"bgimg","name":"src","op":"attribute","value":")" +
+                                        a + R"("},)" + body.substr(1, body.size() - 2) + "]");
+  const std::string page = ReadAll(Temp() / "out.html");
+  EXPECT_NE(page.find("<span id=\"MenuTextColor\">2</span><span id=\"menutextcolor\">3</span>"
+                      "<img id=\"bgimg\" src=\"" +
+                      a + "\"><img id=\"bgimg\">"),
+            std::string::npos)
+      << page;
+  EXPECT_EQ(Records("config"), Config(0));
+}
+
+// Hand-made "config" records: sign and junk after numbers, a key without an
+// index, a window named only at index 3, unknown keys, a cut last record.
+TEST_F(Blackbox, ConfigRecordsAreReadLeniently) {
+  fs::create_directories(DataDir());
+  std::string bytes = testing::EncodeRecords(
+      {u"FontSize=+16", u"LinkItemNum=12px", u"SatDayColor=-3", u"Bogus=1", u"", u"WndPos.x=5",
+       u"WndName0=memo", u"WndFaceName0=Face", u"WndName3=link", u"WndPos.y3=9", u"MemoItemNum=7"});
+  bytes += std::string(
+      "\x20\x00\x00\x00"
+      "a\0b\0",
+      8);  // promises 32 units
+  std::ofstream(DataDir() / "config", std::ios::binary) << bytes;
+  const Output out = Script(Line({"InitPage"}) + Line({"@html", "SatDayColor"}));
+  ASSERT_EQ(out.status, 0) << out.err;
+  // The windows skipped over by index 3 name nothing on the page and go.
+  EXPECT_EQ(Records("config"),
+            Join({{"WPNo=-1", "WeekDayColor=0", "SatDayColor=-3", "SunDayColor=2", "ShadowColor=6",
+                   "MenuTextColor=3", "CalenderFaceName=ＭＳ ゴシック", "CalenderFontSize=20",
+                   "LinkItemNum=12", "MemoItemNum=7", "FaceName=ＭＳ ゴシック", "FontSize=16"},
+                  Window(0, "memo", 5, 0, 0, 0, 3, "Face", 16),
+                  Window(1, "link", 0, 9, 0, 0, 3, "ＭＳ ゴシック", 16)}));
+}
+
+TEST_F(Blackbox, GarbageFilesAreReadWithoutHarm) {
+  fs::create_directories(DataDir());
+  std::string noise;
+  std::uint32_t x = 12345;
+  for (int i = 0; i < 4000; ++i) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 24);
+  }
+  for (const char* name : {"config", "wplist", "memolist", "link"}) {
+    std::ofstream(DataDir() / name, std::ios::binary) << noise;
+  }
+  const Output out = Script(Line({"InitPage"}) + Line({"SetBG_Random"}) +
+                            Line({"ChangeOption", "MenuTextColor", 1}));
+  EXPECT_EQ(out.status, 0) << out.err;
+  EXPECT_TRUE(Exists("config"));
+}
+
 // ---------------------------------------------------------------------------
 // Window placement
 
