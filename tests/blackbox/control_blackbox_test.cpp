@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -632,6 +633,30 @@ TEST_F(Blackbox, RemovingTheOnlyCurrentWallPaperLeavesNoneCurrent) {
       Script(Line({"InitPage"}) + Line({"SetBG_Random"}) + Line({"@html", "bgimg"}));
   EXPECT_EQ(drawn.Html("bgimg"), "<img id=\"bgimg\" src=\"" + b + "\" alt=\"\">");
   EXPECT_EQ(Records("config"), Config(0));
+}
+
+// The seeded generator's draws name the files and choose the background:
+// one draw per new wallpaper key, one per random choice.
+TEST_F(Blackbox, RandomChoicesFollowTheSeededGenerator) {
+  const std::vector<std::string> pics = {Picture("a.png"), Picture("b.png"), Picture("c.png")};
+  std::string script = Line({"InitPage"});
+  for (const std::string& p : pics) script += Line({"AddWallPaper", p});
+  for (int i = 0; i < 6; ++i) script += Line({"SetBG_Random"});
+  const Output out = Script(script, true);
+  ASSERT_EQ(out.status, 0) << out.err;
+  std::mt19937 reference(1);
+  const std::vector<std::string> list = Records("wplist");
+  for (std::size_t i = 0; i < 3; ++i) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(reference()));
+    EXPECT_EQ(list.at(2 * i + 1).substr(13), hex);
+  }
+  const auto src = out.WritesTo("bgimg");
+  ASSERT_EQ(src.size(), 6u);
+  for (const json& w : src) {
+    const auto n = static_cast<std::size_t>(reference() / 4294967296.0 * 3);
+    EXPECT_EQ(w["value"], pics[n]);
+  }
 }
 
 TEST_F(Blackbox, RemovingOneBeforeTheLastCurrentWallPaperDrawsAnother) {
