@@ -39,7 +39,13 @@ std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) 
     return std::nullopt;
   }
   const char16_t separator = control.platform().Separator();
-  if (path.size() > 1 && path.back() == separator) path.pop_back();
+  if (path.size() > 1 && path.back() == separator) {
+    path.pop_back();
+  } else if (path.size() == 3 && path.back() == u'\\' && IsDriveRoot(path.substr(0, 2))) {
+    // A drive's root (D:\ as folder pickers name it) is the drive itself
+    // wherever the platform separator differs.
+    path.pop_back();
+  }
   // A drive ("E:") is accepted as it is, without asking the file system.
   if (IsDriveRoot(path)) return path;
   const int kind = path.empty() ? 0 : control.platform().PathKind(path);

@@ -135,6 +135,19 @@ TEST_F(LinkCommands, DriveRootIsAcceptedWithoutProbing) {
   EXPECT_EQ(f.Messages(), Strings{std::u16string(msg::kSameItem)});
 }
 
+TEST_F(LinkCommands, DriveRootWithABackslashIsTheDrive) {
+  MakeMenus({u"M"});
+  c().AddLink(f.doc(), u"D:\\", 0);
+  c().AddLink(f.doc(), u"D:", 0);
+  // Only a drive's own root: other texts ending in a backslash are not cut.
+  c().AddLink(f.doc(), u"D:x\\", 0);
+  c().AddLink(f.doc(), u"1:\\", 0);
+  EXPECT_EQ(Paths(menus()[0]), (Strings{u"D:"}));
+  EXPECT_EQ(f.Messages(),
+            (Strings{std::u16string(msg::kSameItem), std::u16string(msg::kNoFileOrFolder),
+                     std::u16string(msg::kNoFileOrFolder)}));
+}
+
 TEST_F(LinkCommands, PathCheckRefusesWildcardsMissingAndEmptyPaths) {
   MakeMenus({u"M"});
   const std::u16string file = MakeFile(f, "w/a.txt");
