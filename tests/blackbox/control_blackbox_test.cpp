@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -100,6 +101,11 @@ class Blackbox : public ::testing::Test {
     std::string command = "cd / && " + Quote(VELLUMINE_CLI) + " --data " +
                           Quote(DataDir().string()) + " --today 2005-03-09 --seed 1";
     if (trace) command += " --trace";
+    // A plain page of our own, so these checks follow the control and not the
+    // bundled page's design.
+    if (std::find(extra.begin(), extra.end(), "--page") == extra.end()) {
+      command += " --page " + Quote(VELLUMINE_SOURCE_DIR "/tests/blackbox/plain_page.html");
+    }
     for (const std::string& arg : extra) command += " " + Quote(arg);
     command += " " + Quote((Temp() / "script.jsonl").string());
     command += " >" + Quote((Temp() / "out").string()) + " 2>" + Quote((Temp() / "err").string());
