@@ -1,0 +1,191 @@
+// Shared pieces of the fuzz targets: an in-memory platform (no disk, no
+// dialogs), splitting one input into several data files, and a check that
+// aborts with a message (the fuzzer then keeps the input).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "control/state.h"
+#include "page/text.h"
+#include "platform/platform.h"
+#include "store/records.h"
+
+namespace vellumine::fuzz {
+
+[[noreturn]] inline void Fail(const char* what) {
+  std::fprintf(stderr, "fuzz check failed: %s\n", what);
+  std::abort();
+}
+
+#define FUZZ_CHECK(cond)                         \
+  do {                                           \
+    if (!(cond)) ::vellumine::fuzz::Fail(#cond); \
+  } while (0)
+
+// Files and folders in memory, below the data folder "/d/".
+class MemoryPlatform : public Platform {
+ public:
+  Answer ShowMessage(std::u16string_view, const std::optional<std::u16string>&,
+                     Buttons buttons) override {
+    return buttons == Buttons::kYesNo ? Answer::kNo : Answer::kOk;
+  }
+  std::optional<FontChoice> PickFont(std::u16string_view, std::int32_t) override {
+    return std::nullopt;
+  }
+  std::optional<std::u16string> PickFile() override { return std::nullopt; }
+  std::optional<std::u16string> PickFolder() override { return std::nullopt; }
+  void Launch(std::u16string_view) override {}
+
+  std::u16string DataFolder() override { return u"/d/"; }
+  char16_t Separator() const override { return u'/'; }
+  std::uint32_t TickCount() override { return 1; }
+  LocalDate Today() override { return {2026, 12, 7}; }
+
+  int PathKind(std::u16string_view path) override {
+    std::u16string p(path);
+    while (p.size() > 1 && p.back() == u'/') p.pop_back();
+    if (files_.count(p)) return 1;
+    if (folders_.count(p)) return 2;
+    return 0;
+  }
+  bool CreateFolder(std::u16string_view path) override {
+    std::u16string p(path);
+    while (p.size() > 1 && p.back() == u'/') p.pop_back();
+    if (files_.count(p)) return false;
+    folders_.insert(p);
+    return true;
+  }
+  std::optional<std::string> ReadFile(std::u16string_view path) override {
+    auto it = files_.find(std::u16string(path));
+    if (it == files_.end()) return std::nullopt;
+    return it->second;
+  }
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
+    std::u16string p(path);
+    if (folders_.count(p)) return false;
+    files_[p] = std::string(bytes);
+    return true;
+  }
+  bool RemoveFile(std::u16string_view path) override {
+    files_.erase(std::u16string(path));
+    return true;
+  }
+  std::vector<std::u16string> ListFiles(std::u16string_view folder,
+                                        std::u16string_view prefix) override {
+    std::u16string base(folder);
+    if (base.empty() || base.back() != u'/') base.push_back(u'/');
+    std::vector<std::u16string> out;
+    for (const auto& [path, bytes] : files_) {
+      if (path.size() <= base.size() || path.compare(0, base.size(), base) != 0) continue;
+      const std::u16string name = path.substr(base.size());
+      if (name.find(u'/') != std::u16string::npos) continue;
+      if (name.compare(0, prefix.size(), prefix) == 0) out.push_back(name);
+    }
+    return out;
+  }
+
+  // A data file by its relative path ("memo/0123456789abcdef").
+  void Put(std::u16string_view relative, std::string bytes) {
+    std::u16string path = u"/d/" + std::u16string(relative);
+    for (std::size_t i = 3; i < path.size(); ++i) {
+      if (path[i] == u'/') folders_.insert(path.substr(0, i));
+    }
+    folders_.insert(u"/d");
+    files_[path] = std::move(bytes);
+  }
+  std::optional<std::string> Get(std::u16string_view relative) {
+    return ReadFile(u"/d/" + std::u16string(relative));
+  }
+  const std::map<std::u16string, std::string>& files() const { return files_; }
+
+ private:
+  std::map<std::u16string, std::string> files_;
+  std::set<std::u16string> folders_;
+};
+
+// Splits an input into an index file and the item files it names: the first
+// part (up to the first "\n--\n") is the index file; each later part is the
+// file of the index's n-th "Hash=" record (its key as the loaders read it,
+// "folder/%08x%08x"). So the fuzzer reaches item files without guessing keys.
+struct SplitInput {
+  std::string index;
+  std::vector<std::string> items;
+};
+
+inline SplitInput Split(const std::uint8_t* data, std::size_t size) {
+  const std::string_view all(reinterpret_cast<const char*>(data), size);
+  const std::string_view sep = "\n--\n";
+  SplitInput out;
+  std::size_t pos = all.find(sep);
+  out.index = std::string(all.substr(0, pos));
+  while (pos != std::string_view::npos) {
+    const std::size_t from = pos + sep.size();
+    pos = all.find(sep, from);
+    out.items.emplace_back(all.substr(from, pos == std::string_view::npos ? pos : pos - from));
+  }
+  return out;
+}
+
+// The item file names an index file's "Hash=" records give, in file order.
+inline std::vector<std::u16string> HashedNames(const std::string& index,
+                                               std::u16string_view folder) {
+  std::vector<std::u16string> out;
+  RecordReader reader(index);
+  std::u16string record;
+  while (reader.Next(&record)) {
+    if (KeyPrefixEqual(record, u"Hash=") == 0) {
+      out.push_back(std::u16string(folder) + u"/" + KeyHex(ParseHashRecord(record)));
+    }
+  }
+  return out;
+}
+
+// Puts the split input into the platform.
+inline void PutSplit(MemoryPlatform& platform, const SplitInput& input, std::u16string_view index,
+                     std::u16string_view folder) {
+  platform.Put(index, input.index);
+  const std::vector<std::u16string> names = HashedNames(input.index, folder);
+  for (std::size_t i = 0; i < input.items.size() && i < names.size(); ++i) {
+    platform.Put(names[i], input.items[i]);
+  }
+}
+
+// Texts as a save keeps them: every writer formats with WideFormat, whose %s
+// ends a text at its first zero unit, while the readers keep what follows a
+// zero read from a file. A round trip is compared up to the first zero.
+inline std::u16string_view Saved(std::u16string_view text) { return UpToZero(text); }
+
+// Window lists equal in every stored field (ItemNum is never stored).
+inline bool SameWindows(const WndList& a, const WndList& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const WndRecord& x = a[i];
+    const WndRecord& y = b[i];
+    if (Saved(x.name) != Saved(y.name) || Saved(x.font) != Saved(y.font) || x.x != y.x ||
+        x.y != y.y || x.visibility != y.visibility || x.individual != y.individual ||
+        x.text_color != y.text_color || x.font_size != y.font_size) {
+      return false;
+    }
+  }
+  return true;
+}
+
+inline bool SameOptions(const PageOptions& a, const PageOptions& b) {
+  PageOptions x = a;
+  PageOptions y = b;
+  x.calender_font = std::u16string(Saved(x.calender_font));
+  y.calender_font = std::u16string(Saved(y.calender_font));
+  x.menu_font = std::u16string(Saved(x.menu_font));
+  y.menu_font = std::u16string(Saved(y.menu_font));
+  return x == y;
+}
+
+}  // namespace vellumine::fuzz
