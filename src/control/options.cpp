@@ -120,9 +120,14 @@ std::int32_t FontPicker(CSkerrow& control, std::u16string& face, std::int32_t si
 
 void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_name,
                   std::int32_t value) {
-  if (!option_name) return;
-  const std::u16string_view name = *option_name;
   ControlState& state = control.state();
+  // A null name matches no option: like any other unknown name it only saves
+  // and refreshes.
+  if (!option_name) {
+    Commit(control, document);
+    return;
+  }
+  const std::u16string_view name = *option_name;
   PageOptions& o = state.options;
   WallPaperEntry* current = state.CurrentWallPaper();
   PageOptions* mirror = current ? &current->options : nullptr;
@@ -188,7 +193,7 @@ void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_n
 
 void ChangeWindowOption(CSkerrow& control, Document& document, const TextArg& menu_name,
                         const TextArg& option_name, std::int32_t value) {
-  if (!menu_name || !option_name) return;
+  if (!menu_name) return;
   const std::u16string_view name = UpToZero(*menu_name);
   if (name.empty()) return;
   std::unique_ptr<Element> element = document.FindElementById(name);
@@ -198,6 +203,12 @@ void ChangeWindowOption(CSkerrow& control, Document& document, const TextArg& me
   element.reset();
   if (record == nullptr) return;
 
+  // A null option name matches nothing, "Default" included; the record made
+  // above is still saved.
+  if (!option_name) {
+    Commit(control, document);
+    return;
+  }
   const std::u16string_view option = *option_name;
   if (Is(option, u"TextColor")) {
     record->text_color = Wrap(record->text_color, value, kColorCount);

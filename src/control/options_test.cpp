@@ -177,12 +177,13 @@ TEST(ChangeOption, UnknownNameStillSavesAndRefreshes) {
   EXPECT_EQ(page.Text(u"MenuTextColor"), "文字色:Black");
 }
 
-TEST(ChangeOption, NullNameDoesNothing) {
+TEST(ChangeOption, NullNameIsAnUnknownName) {
   Fixture f;
   Page page;
   f.control().ChangeOption(page.doc, std::nullopt, 1);
-  EXPECT_FALSE(f.FileExists("config"));
-  EXPECT_EQ(page.doc.TotalWrites(), 0);
+  EXPECT_EQ(f.state().options, PageOptions());
+  EXPECT_EQ(f.Records("config"), ConfigRecords(PageOptions(), -1, {}));
+  EXPECT_EQ(page.Text(u"MenuTextColor"), "文字色:Black");
 }
 
 TEST(ChangeOption, FontDialogSetsFaceAndSize) {
@@ -409,6 +410,16 @@ TEST(ChangeWindowOption, UnknownOptionStillSavesAndRefreshes) {
   EXPECT_EQ(f.Records("config"), ConfigRecords(f.state().options, -1, {expected}));
   EXPECT_EQ(page.Text(u"memoAFontSize"), "13");
   EXPECT_EQ(page.Text(u"MenuFontSize"), "13");
+}
+
+TEST(ChangeWindowOption, NullOptionNameIsAnUnknownName) {
+  Fixture f;
+  Page page;
+  f.control().ChangeWindowOption(page.doc, u"memoA", std::nullopt, 1);
+  const WndRecord expected = Window(f.state().options, u"memoA", 40, 50, 1);
+  EXPECT_EQ(f.state().windows, WndList{expected});  // "Default" is not toggled
+  EXPECT_EQ(f.Records("config"), ConfigRecords(f.state().options, -1, {expected}));
+  EXPECT_EQ(page.Text(u"memoADefault"), "無効");
 }
 
 }  // namespace

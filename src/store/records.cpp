@@ -1,5 +1,8 @@
 #include "store/records.h"
 
+#include <bit>
+#include <cstring>
+
 #include "page/text.h"
 #include "page/wide_format.h"
 
@@ -26,9 +29,16 @@ bool RecordReader::Next(std::u16string* record) {
   }
   pos_ += 4;
   record->resize(static_cast<std::size_t>(count));
-  for (std::int32_t i = 0; i < count; ++i) {
-    (*record)[i] = static_cast<char16_t>(byte(pos_) | byte(pos_ + 1) << 8);
-    pos_ += 2;
+  if constexpr (std::endian::native == std::endian::little) {
+    // The file's units are in memory order already: InitPage reads every
+    // file, and a full data folder holds half a million records.
+    std::memcpy(record->data(), bytes_.data() + pos_, static_cast<std::size_t>(count) * 2);
+    pos_ += static_cast<std::size_t>(count) * 2;
+  } else {
+    for (std::int32_t i = 0; i < count; ++i) {
+      (*record)[i] = static_cast<char16_t>(byte(pos_) | byte(pos_ + 1) << 8);
+      pos_ += 2;
+    }
   }
   return true;
 }
@@ -52,9 +62,24 @@ const std::u16string_view kSettingsKeys[20] = {
 const std::u16string_view kLinkIndexKeys[2] = {u"Hash", u"PageNum"};
 const std::u16string_view kMemoKeys[2] = {u"Subject", u"Message"};
 
+namespace {
+
+// KeyPrefixEqual(record, key) == 0 for a key without zero units, stopping at
+// the first difference: every record of every settings file is looked up in
+// a table of twenty keys, and most differ from a key in the first units.
+bool PrefixMatches(std::u16string_view record, std::u16string_view key) {
+  for (std::size_t j = 0; j < key.size(); ++j) {
+    if (j >= record.size() || record[j] == u'\0') return true;  // the record ended first
+    if (record[j] != key[j]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record) {
   for (std::size_t i = 0; i < table.size(); ++i) {
-    if (KeyPrefixEqual(record, table[i]) == 0) {
+    if (PrefixMatches(record, table[i])) {
       return {static_cast<int>(i), table[i].size()};
     }
   }
@@ -107,7 +132,10 @@ std::uint32_t ParseHex8(std::string_view text) { return Hex8(text); }
 
 std::uint32_t StringHash(std::u16string_view text) {
   std::uint32_t h = 0;
-  for (char16_t unit : UpToZero(text)) h = h * 1429u + unit;
+  for (char16_t unit : text) {
+    if (unit == u'\0') break;  // a text ends at its first zero unit
+    h = h * 1429u + unit;
+  }
   return h;
 }
 

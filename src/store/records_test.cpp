@@ -93,6 +93,9 @@ TEST(RecordsTest, LookupKeyFindsTheFirstPrefixMatch) {
   // the first key.
   EXPECT_EQ(Key(u""), kKeyWPNo);
   EXPECT_EQ(Key(u"Font"), kKeyFontSize);
+  // A zero unit ends the record, also inside the key's length.
+  EXPECT_EQ(Key(std::u16string(u"Font\0Size=1", 11)), kKeyFontSize);
+  EXPECT_EQ(Key(std::u16string(u"WPNo=1\0", 7)), kKeyWPNo);
   EXPECT_EQ(LookupKey(kSettingsKeys, u"FontSize=1").length, 8u);
   EXPECT_EQ(LookupKey(kLinkIndexKeys, u"PageNum=2").index, 1);
   EXPECT_EQ(LookupKey(kMemoKeys, u"Message=hi").index, 1);

@@ -81,17 +81,22 @@ void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
   SaveWallPaperList(control.store(), state);
   RenderWallPaperList(control, document);
 
-  // Keep the index on the wallpaper the page shows, so later layout changes
-  // are not saved into a neighbour's settings file; a removed current
-  // wallpaper gives way to a random one.
+  // A removed current wallpaper gives way to a random one. Otherwise the index
+  // is kept on the wallpaper the page shows, so later layout and option
+  // changes are not saved into a neighbour's settings file; an index left at
+  // or past the end still draws a new one at random, as the page expects.
   const std::int32_t current = state.current_wallpaper;
-  if (current > no && current <= Count(state)) {
-    state.current_wallpaper = current - 1;
-    SaveConfig(control.store(), state);
-  } else if (current == no) {
+  if (current == no) {
     state.current_wallpaper = -1;
     SaveConfig(control.store(), state);
     control.SetBG_Random(document);
+  } else if (current > no && current <= Count(state)) {
+    state.current_wallpaper = current - 1;
+    if (current == Count(state)) {
+      control.SetBG_Random(document);
+    } else {
+      SaveConfig(control.store(), state);
+    }
   } else if (current >= Count(state)) {
     control.SetBG_Random(document);
   }

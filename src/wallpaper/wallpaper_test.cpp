@@ -300,21 +300,21 @@ TEST_F(WallPaperTest, MissingBgImgLeavesTheCurrentWallpaper) {
 
 TEST_F(WallPaperTest, RemoveBeforeTheCurrentKeepsShowingIt) {
   RecordingDocument page = Page();
-  const std::u16string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
-  for (const auto& p : {a, b, c}) f.control().AddWallPaper(page, p);
+  const std::u16string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png"),
+                       d = Picture("d.png");
+  for (const auto& p : {a, b, c, d}) f.control().AddWallPaper(page, p);
   f.control().SetBG(page, 2);
   const int writes = page[u"bgimg"].writes;
   f.control().RemoveWallPaper(page, 0);
-  ASSERT_EQ(f.state().wallpapers.size(), 2u);
+  ASSERT_EQ(f.state().wallpapers.size(), 3u);
   EXPECT_EQ(f.state().current_wallpaper, 1);
   ASSERT_NE(f.state().CurrentWallPaper(), nullptr);
   EXPECT_EQ(f.state().CurrentWallPaper()->path, c);
   EXPECT_EQ(page[u"bgimg"].writes, writes);  // the background did not change
   EXPECT_TRUE(ConfigHas(u"WPNo=1"));
   EXPECT_EQ(f.Records("wplist"), WpList());
-  EXPECT_EQ(U8(page[u"wplist"].outer_html.value_or(u"")), U8(List({u"b.png", u"c.png"})));
+  EXPECT_EQ(U8(page[u"wplist"].outer_html.value_or(u"")), U8(List({u"b.png", u"c.png", u"d.png"})));
   // Removing one after the current changes nothing else.
-  f.control().AddWallPaper(page, a);
   f.control().RemoveWallPaper(page, 2);
   EXPECT_EQ(f.state().current_wallpaper, 1);
   EXPECT_EQ(page[u"bgimg"].writes, writes);
@@ -324,6 +324,33 @@ TEST_F(WallPaperTest, RemoveBeforeTheCurrentKeepsShowingIt) {
   EXPECT_EQ(f.state().wallpapers.size(), 2u);
   EXPECT_EQ(f.FileBytes("wplist"), list);
   EXPECT_TRUE(f.Messages().empty());
+}
+
+// The last wallpaper current and one before it removed: the index is no
+// longer below the count, so a new one is drawn and applied.
+TEST_F(WallPaperTest, RemoveBeforeTheLastCurrentDrawsAnother) {
+  RecordingDocument page = Page();
+  const std::u16string a = Picture("a.png"), b = Picture("b.png"), c = Picture("c.png");
+  for (const auto& p : {a, b, c}) f.control().AddWallPaper(page, p);
+  f.control().SetBG(page, 2);
+  const int writes = page[u"bgimg"].writes;
+  f.control().RemoveWallPaper(page, 0);
+  ASSERT_EQ(f.state().wallpapers.size(), 2u);
+  EXPECT_GT(page[u"bgimg"].writes, writes);  // applied again
+  const std::int32_t now = f.state().current_wallpaper;
+  ASSERT_TRUE(now == 0 || now == 1);
+  EXPECT_EQ(Src(page), f.state().wallpapers[now].path);
+  EXPECT_TRUE(ConfigHas(now == 0 ? u"WPNo=0" : u"WPNo=1"));
+
+  // Without a background element nothing can be applied; the index still
+  // names the picture last shown.
+  RecordingDocument bare({u"wplist", u"calender"});
+  f.control().AddWallPaper(bare, a);
+  f.control().SetBG(page, 2);
+  f.control().RemoveWallPaper(bare, 0);
+  EXPECT_EQ(f.state().current_wallpaper, 1);
+  EXPECT_EQ(f.state().CurrentWallPaper()->path, a);
+  EXPECT_TRUE(ConfigHas(u"WPNo=1"));
 }
 
 TEST_F(WallPaperTest, RemovingTheCurrentChoosesAnotherAtRandom) {

@@ -140,7 +140,7 @@ TEST_F(CliBinary, ABadLineStopsTheRunAndNamesItsNumber) {
       "[\"SetCalender\", 2005]",
       "[\"SetCalender\", 2005, \"3\"]",
       "[\"SetCalender\", 2005, 3.5]",
-      "[\"SetCalender\", 2005, 1e3]",
+      "[\"SetCalender\", 2005, 1e-3]",
       "[\"SetCalender\", 2147483648, 3]",
       "[\"SetCalender\", true, 3]",
       "[\"AddMemo\", \"s\", 5]",

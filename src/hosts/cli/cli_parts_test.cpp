@@ -174,9 +174,14 @@ TEST(CliMethodTable, IntegersAreJsonIntegersWithin32Bits) {
   EXPECT_EQ(JsonInt32(json::parse("-2147483648")), -2147483647 - 1);
   EXPECT_EQ(JsonInt32(json::parse("0")), 0);
   EXPECT_EQ(JsonInt32(json::parse("-0")), 0);
+  // JSON has one number type: an integral value written with a fraction or
+  // an exponent is still that integer.
+  EXPECT_EQ(JsonInt32(json::parse("1.0")), 1);
+  EXPECT_EQ(JsonInt32(json::parse("1e3")), 1000);
+  EXPECT_EQ(JsonInt32(json::parse("-2.147483648e9")), -2147483647 - 1);
   for (const char* bad :
        {"2147483648", "-2147483649", "18446744073709551615", "99999999999999999999999", "1.5",
-        "1.0", "1e3", "true", "false", "\"1\"", "null", "[1]", "{}"}) {
+        "2.147483648e9", "1e300", "true", "false", "\"1\"", "null", "[1]", "{}"}) {
     EXPECT_FALSE(JsonInt32(json::parse(bad))) << bad;
   }
 }

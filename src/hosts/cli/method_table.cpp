@@ -128,6 +128,15 @@ std::optional<std::int32_t> JsonInt32(const nlohmann::json& value) {
     if (n < kMin || n > kMax) return std::nullopt;
     return static_cast<std::int32_t>(n);
   }
+  // A number written with a fraction or an exponent (1.0, 1e3) still names an
+  // integer when it has no fractional part; only its value counts in JSON.
+  if (value.is_number_float()) {
+    const double d = value.get<double>();
+    if (d >= static_cast<double>(kMin) && d <= static_cast<double>(kMax) &&
+        d == static_cast<double>(static_cast<std::int64_t>(d))) {
+      return static_cast<std::int32_t>(d);
+    }
+  }
   return std::nullopt;
 }
 

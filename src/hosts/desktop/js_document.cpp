@@ -120,7 +120,15 @@ void JsElement::SetOuterHtml(std::u16string_view html) {
 
 void JsElement::SetInnerText(std::u16string_view text) {
   Ref value(ToJsString(context_, text));
-  jsc_value_object_set_property(value_, "innerText", value.get());
+  if (TagName() == u"TEXTAREA") {
+    // A text area's innerText drops line breaks and stops showing once the
+    // user has typed; its content and its shown value keep the text whole.
+    jsc_value_object_set_property(value_, "textContent", value.get());
+    jsc_context_clear_exception(context_);
+    jsc_value_object_set_property(value_, "value", value.get());
+  } else {
+    jsc_value_object_set_property(value_, "innerText", value.get());
+  }
   jsc_context_clear_exception(context_);
 }
 

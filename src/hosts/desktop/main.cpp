@@ -2,6 +2,11 @@
 //
 //   vellumine [--data DIR] [--desktop]
 //   vellumine [--data DIR] --screenshot FILE.png
+//
+// For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
+// page before the page's own scripts, shows the page in a plain window, and
+// a second after it has loaded prints what the page's timingReport()
+// returns, then exits.
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -179,6 +184,73 @@ int RunScreenshot(App& app) {
   return shot.status;
 }
 
+int RunTiming(App& app) {
+  app.server = std::make_unique<DialogServer>(app.dialogs);
+  app.server->Start();
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_default_size(GTK_WINDOW(window), 1280, 800);
+  app.page = std::make_unique<PageView>(app.paths, app.data_folder, *app.server);
+  gtk_container_add(GTK_CONTAINER(window), app.page->widget());
+  gtk_widget_show_all(window);
+
+  struct Run {
+    PageView* page;
+    GMainLoop* loop;
+    bool started = false;
+    int status = 1;
+  } run{app.page.get(), g_main_loop_new(nullptr, FALSE)};
+
+  app.page->on_loaded = [&run] {
+    if (run.started) return;
+    run.started = true;
+    // Let the page's own load-time work settle before the measurement.
+    g_timeout_add_seconds(
+        1,
+        [](gpointer data) {
+          auto* r = static_cast<Run*>(data);
+          webkit_web_view_evaluate_javascript(
+              r->page->view(), "String(timingReport())", -1, nullptr, nullptr, nullptr,
+              [](GObject* source, GAsyncResult* result, gpointer done) {
+                auto* finished = static_cast<Run*>(done);
+                GError* error = nullptr;
+                JSCValue* value = webkit_web_view_evaluate_javascript_finish(
+                    WEBKIT_WEB_VIEW(source), result, &error);
+                if (value != nullptr) {
+                  gchar* text = jsc_value_to_string(value);
+                  std::printf("%s\n", text);
+                  std::fflush(stdout);
+                  g_free(text);
+                  g_object_unref(value);
+                  finished->status = 0;
+                } else {
+                  std::fprintf(stderr, "vellumine: timing script failed: %s\n",
+                               error != nullptr ? error->message : "?");
+                  g_clear_error(&error);
+                }
+                g_main_loop_quit(finished->loop);
+              },
+              r);
+          return G_SOURCE_REMOVE;
+        },
+        &run);
+  };
+  guint watchdog = g_timeout_add_seconds(
+      300,
+      [](gpointer data) {
+        std::fputs("vellumine: the timing run did not finish in time\n", stderr);
+        g_main_loop_quit(static_cast<Run*>(data)->loop);
+        return G_SOURCE_REMOVE;
+      },
+      &run);
+  app.page->Load();
+  g_main_loop_run(run.loop);
+  g_source_remove(watchdog);
+  g_main_loop_unref(run.loop);
+  app.page.reset();
+  gtk_widget_destroy(window);
+  return run.status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,6 +268,13 @@ int main(int argc, char** argv) {
       return 1;
     }
     return RunScreenshot(app);
+  }
+  if (g_getenv("VELLUMINE_TIMING_SCRIPT") != nullptr) {
+    if (!gtk_init_check(&argc, &argv)) {
+      std::fputs("vellumine: no display\n", stderr);
+      return 1;
+    }
+    return RunTiming(app);
   }
 
   std::string id = vellumine::desktop::ApplicationId(app.data_folder);

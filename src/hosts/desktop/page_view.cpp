@@ -91,6 +91,17 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
     webkit_user_script_unref(user_script);
   }
 
+  // Measurements only: a script of the tester's, in the page before the
+  // page's own scripts, so that it can also watch the load-time calls.
+  if (const char* timing = g_getenv("VELLUMINE_TIMING_SCRIPT"); timing != nullptr) {
+    std::string probe = ReadText(timing);
+    WebKitUserScript* probe_script =
+        webkit_user_script_new(probe.c_str(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(content, probe_script);
+    webkit_user_script_unref(probe_script);
+  }
+
   view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_,
                                        "user-content-manager", content, nullptr));
   g_object_unref(content);
