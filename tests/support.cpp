@@ -38,15 +38,10 @@ void Fixture::Restart(std::optional<std::string> page) {
   doc_ = HtmlDocument::Parse(page ? *page : BundledPage());
 }
 
-std::string Fixture::Html(const std::u16string& id) {
-  return doc_->OuterHtmlById(id).value_or("");
-}
+std::string Fixture::Html(const std::u16string& id) { return doc_->OuterHtmlById(id).value_or(""); }
 
 std::string Fixture::FileBytes(const std::string& relative) const {
-  std::ifstream in(data() / relative, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  return ReadAll(data() / relative);
 }
 
 bool Fixture::FileExists(const std::string& relative) const {
@@ -91,6 +86,19 @@ std::string EncodeRecords(const std::vector<std::u16string>& records) {
     }
   }
   return out;
+}
+
+std::string ShellQuote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 std::string U8(std::u16string_view text) { return Utf16ToUtf8(text); }

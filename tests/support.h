@@ -68,6 +68,10 @@ class Fixture {
 
 // Encodes records as a data file's bytes.
 std::string EncodeRecords(const std::vector<std::u16string>& records);
+// arg quoted for a POSIX shell command line.
+std::string ShellQuote(const std::string& arg);
+// The whole content of a file ("" when it can't be read).
+std::string ReadAll(const std::filesystem::path& path);
 // UTF-8 of a UTF-16 text, for readable assertions.
 std::string U8(std::u16string_view text);
 

@@ -23,24 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::ReadAll;
 
 struct Output {
   int status = -1;
@@ -98,17 +81,19 @@ class Blackbox : public ::testing::Test {
   Output Script(const std::string& script, bool trace = false,
                 std::vector<std::string> extra = {}) {
     std::ofstream(Temp() / "script.jsonl", std::ios::binary) << script;
-    std::string command = "cd / && " + Quote(VELLUMINE_CLI) + " --data " +
-                          Quote(DataDir().string()) + " --today 2005-03-09 --seed 1";
+    std::string command = "cd / && " + testing::ShellQuote(VELLUMINE_CLI) + " --data " +
+                          testing::ShellQuote(DataDir().string()) + " --today 2005-03-09 --seed 1";
     if (trace) command += " --trace";
     // A plain page of our own, so these checks follow the control and not the
     // bundled page's design.
     if (std::find(extra.begin(), extra.end(), "--page") == extra.end()) {
-      command += " --page " + Quote(VELLUMINE_SOURCE_DIR "/tests/blackbox/plain_page.html");
+      command +=
+          " --page " + testing::ShellQuote(VELLUMINE_SOURCE_DIR "/tests/blackbox/plain_page.html");
     }
-    for (const std::string& arg : extra) command += " " + Quote(arg);
-    command += " " + Quote((Temp() / "script.jsonl").string());
-    command += " >" + Quote((Temp() / "out").string()) + " 2>" + Quote((Temp() / "err").string());
+    for (const std::string& arg : extra) command += " " + testing::ShellQuote(arg);
+    command += " " + testing::ShellQuote((Temp() / "script.jsonl").string());
+    command += " >" + testing::ShellQuote((Temp() / "out").string()) + " 2>" +
+               testing::ShellQuote((Temp() / "err").string());
     const int raw = std::system(command.c_str());
     Output out;
     out.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

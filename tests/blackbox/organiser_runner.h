@@ -90,9 +90,10 @@ class Runner : public ::testing::Test {
                                      "1",      "--trace"};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back((Temp() / "script.jsonl").string());
-    std::string command = Quote(VELLUMINE_CLI);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " >" + Quote((Temp() / "out").string()) + " 2>" + Quote((Temp() / "err").string());
+    std::string command = testing::ShellQuote(VELLUMINE_CLI);
+    for (const std::string& arg : args) command += " " + testing::ShellQuote(arg);
+    command += " >" + testing::ShellQuote((Temp() / "out").string()) + " 2>" +
+               testing::ShellQuote((Temp() / "err").string());
     const int raw = std::system(command.c_str());
     RunResult result;
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -173,12 +174,6 @@ class Runner : public ::testing::Test {
   }
 
  private:
-  static std::string Quote(const std::string& arg) {
-    std::string quoted = "'";
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-  }
-
   testing::TempDir dir_;
 };
 

@@ -22,24 +22,7 @@ struct CliRun {
   std::string err;
 };
 
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing::ReadAll;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -62,10 +45,11 @@ class CliBinary : public ::testing::Test {
   // working directory) with stdin from the given text.
   CliRun Run(const std::vector<std::string>& args, const std::string& input = "") {
     WriteFile("stdin", input);
-    std::string command = "cd / && " + Quote(VELLUMINE_CLI);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " <" + Quote(Path("stdin").string()) + " >" + Quote(Path("stdout").string()) +
-               " 2>" + Quote(Path("stderr").string());
+    std::string command = "cd / && " + testing::ShellQuote(VELLUMINE_CLI);
+    for (const std::string& arg : args) command += " " + testing::ShellQuote(arg);
+    command += " <" + testing::ShellQuote(Path("stdin").string()) + " >" +
+               testing::ShellQuote(Path("stdout").string()) + " 2>" +
+               testing::ShellQuote(Path("stderr").string());
     const int raw = std::system(command.c_str());
     CliRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
