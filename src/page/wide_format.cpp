@@ -44,6 +44,51 @@ void AppendPadded(std::u16string& dest, std::u16string_view text, std::size_t wi
   }
 }
 
+// A numeric conversion text (flags, width, "." precision, letter; no length
+// letters) with its width and precision brought down to sizes the formatter
+// writes at once, keeping the first kMaxConversionBytes of its output: the
+// formatter would otherwise write out a width of a billion before being cut.
+// Beyond kPrecisionCap every format's digits are exact (trailing zeros), so a
+// lower precision shortens the text by the difference, and the width drops by
+// the same to keep the padding; "g" without "#" drops its trailing zeros, so
+// its text does not shrink. A width past kWidthCap pads at least kMaxConversionBytes either
+// way.
+std::string BoundedConversion(const std::string& spec, bool trims_zeros) {
+  constexpr std::size_t kPrecisionCap = 2048;
+  constexpr std::size_t kWidthCap = 2 * kPrecisionCap;
+  constexpr std::size_t kSaturate = std::size_t{1} << 40;
+  std::size_t i = 1;  // past "%"
+  while (i < spec.size() && IsFlag(static_cast<char16_t>(spec[i]))) ++i;
+  const std::string head = spec.substr(0, i);
+  trims_zeros = trims_zeros && head.find('#') == std::string::npos;
+  std::size_t width = 0;
+  bool has_width = false;
+  for (; i < spec.size() && IsDigit(static_cast<char16_t>(spec[i])); ++i) {
+    width = std::min(width * 10 + static_cast<std::size_t>(spec[i] - '0'), kSaturate);
+    has_width = true;
+  }
+  bool has_precision = false;
+  std::size_t precision = 0;
+  if (i < spec.size() && spec[i] == '.') {
+    has_precision = true;
+    for (++i; i < spec.size() && IsDigit(static_cast<char16_t>(spec[i])); ++i) {
+      precision = std::min(precision * 10 + static_cast<std::size_t>(spec[i] - '0'), kSaturate);
+    }
+  }
+  if (width <= kWidthCap && precision <= kPrecisionCap) return spec;
+  if (precision > kPrecisionCap) {
+    const std::size_t cut = precision - kPrecisionCap;
+    precision = kPrecisionCap;
+    if (!trims_zeros) width = width > cut ? width - cut : 0;
+  }
+  width = std::min(width, kWidthCap);
+  std::string out = head;
+  if (has_width && width > 0) out += std::to_string(width);
+  if (has_precision) out += "." + std::to_string(precision);
+  out += spec.substr(i);
+  return out;
+}
+
 // Hands one numeric conversion to the byte formatter. The conversion text is
 // rebuilt without length letters so the argument's type is always the one
 // the formatter reads.
@@ -54,6 +99,7 @@ void AppendNumber(std::u16string& dest, std::u16string_view spec, char16_t lette
     if (!IsLength(u)) narrow.push_back(static_cast<char>(u & 0xFF));
   }
   if (narrow.size() > kMaxConversionBytes) return;
+  narrow = BoundedConversion(narrow, letter == u'g' || letter == u'G');
   std::string out(64, '\0');
   for (;;) {
     int n;

@@ -83,6 +83,24 @@ TEST(WideFormatNumbers, OneConversionIsLimitedTo1023Bytes) {
   EXPECT_EQ(WideFormatted(u"%.1100f", {1.0}).size(), 1023u);
 }
 
+TEST(WideFormatNumbers, HugeWidthsAndPrecisionsKeepTheirFirst1023Bytes) {
+  // Both are brought down before formatting; what survives the cut must not
+  // change, and the call must not write out a billion units first.
+  EXPECT_EQ(WideFormatted(u"%1000000000d|", {7}), std::u16string(1023, u' ') + u"|");
+  EXPECT_EQ(WideFormatted(u"%-1000000000d|", {7}), u"7" + std::u16string(1022, u' ') + u"|");
+  EXPECT_EQ(WideFormatted(u"%01000000000d", {-7}), u"-" + std::u16string(1022, u'0'));
+  // Padding that stays short of the cut keeps its length when the precision
+  // is lowered.
+  EXPECT_EQ(WideFormatted(u"%5000.4000d", {7}),
+            std::u16string(1000, u' ') + std::u16string(23, u'0'));
+  EXPECT_EQ(WideFormatted(u"%100500.100000x", {255}),
+            std::u16string(500, u' ') + std::u16string(523, u'0'));
+  EXPECT_EQ(WideFormatted(u"%.1000000000f", {1.5}), u"1.5" + std::u16string(1020, u'0'));
+  EXPECT_EQ(WideFormatted(u"%100000.1000000000g", {0.5}), std::u16string(1023, u' '));
+  EXPECT_EQ(WideFormatted(u"%-100000.1000000000g|", {0.5}),
+            u"0.5" + std::u16string(1020, u' ') + u"|");
+}
+
 TEST(WideFormatShape, OtherLettersAndUnfinishedConversions) {
   EXPECT_EQ(WideFormatted(u"a%yb"), u"ayb");
   EXPECT_EQ(WideFormatted(u"a%-5yb"), u"a-5yb");
