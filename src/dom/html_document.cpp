@@ -5,6 +5,7 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -299,11 +300,61 @@ void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
   }
 }
 
+// Holds everything the parser allocates for one parse and releases it at
+// once: its tree is copied and dropped straight away, and a heap full of the
+// page's own nodes makes each of its many small allocations and frees slow.
+class ParseArena {
+ public:
+  ParseArena() = default;
+  ParseArena(const ParseArena&) = delete;
+  ParseArena& operator=(const ParseArena&) = delete;
+
+  static void* Allocate(void* arena, std::size_t size) {
+    return static_cast<ParseArena*>(arena)->Take(size);
+  }
+  static void Release(void*, void*) {}  // everything goes with the arena
+
+ private:
+  static constexpr std::size_t kAlign = alignof(std::max_align_t);
+  static constexpr std::size_t kFirstBlock = 16 * 1024;
+  static constexpr std::size_t kMaxBlock = 1024 * 1024;
+
+  void* Take(std::size_t size) {
+    size = (std::max<std::size_t>(size, 1) + kAlign - 1) & ~(kAlign - 1);
+    if (size > left_) {
+      if (size > next_block_ / 4) {  // a large buffer gets a block of its own
+        blocks_.push_back(std::make_unique_for_overwrite<Chunk[]>(size / kAlign));
+        return blocks_.back().get();
+      }
+      blocks_.push_back(std::make_unique_for_overwrite<Chunk[]>(next_block_ / kAlign));
+      free_ = reinterpret_cast<char*>(blocks_.back().get());
+      left_ = next_block_;
+      next_block_ = std::min(next_block_ * 2, kMaxBlock);
+    }
+    void* out = free_;
+    free_ += size;
+    left_ -= size;
+    return out;
+  }
+
+  struct alignas(kAlign) Chunk {
+    char bytes[kAlign];
+  };
+  std::vector<std::unique_ptr<Chunk[]>> blocks_;
+  char* free_ = nullptr;
+  std::size_t left_ = 0;
+  std::size_t next_block_ = kFirstBlock;
+};
+
 // Parses html as a whole page (context GUMBO_TAG_LAST) or as a fragment in
 // the context of an element with that tag. The fragment's nodes become the
 // children of the returned holder node.
 NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
+  ParseArena arena;
   GumboOptions options = kGumboDefaultOptions;
+  options.allocator = &ParseArena::Allocate;
+  options.deallocator = &ParseArena::Release;
+  options.userdata = &arena;
   options.max_errors = 0;  // errors are not reported; don't collect them
   options.fragment_context = context;
   options.fragment_namespace = GUMBO_NAMESPACE_HTML;
@@ -318,7 +369,8 @@ NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
   } else if (out->root != nullptr) {
     ConvertChildren(out->root, holder.get(), html);
   }
-  gumbo_destroy_output(&options, out);
+  // The arena's end releases the parser's output; walking it to free it node
+  // by node would be wasted.
   return holder;
 }
 
