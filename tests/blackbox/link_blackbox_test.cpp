@@ -43,24 +43,7 @@ std::string Window(const std::string& key, const std::string& name, int menu,
       "<pre id=\"menuname" + key + "\"onmouseup=movewnd(\"" + n + "\")>" + name + "</pre>" + lines +
       "<pre onmouseup=\"linkfrm.linkmenunum.value=" + m + ";Skerrow.ChangeLinkMenu(document," + m +
       ");trinputfield('menuname" + key + "','linkmenuname');show('linkinput')\">変更</pre>";
-  return "<div id=\"" + n + "_view\" style=\"visibility:inherit\"><div id=\"" + n +
-         "_view_id\" style=\"visibility:hidden\">" + n + "_main</div><div id=\"" + n +
-         "_view_value\" style=\"position:absolute;left:0px;top:0px;margin:0px;border:0px;"
-         "visibility:inherit\">" +
-         body + "<pre onmouseup=\"setview('" + n + "_option','" + n + "_view')\">設定</pre>" +
-         "</div></div>" + "<div id=\"" + n + "_main\" style=\"visibility:hidden\"></div>" +
-         "<div id=\"" + n + "_option\" style=\"visibility:hidden\">" + "<pre>個別設定:<span id=\"" +
-         n + "Default\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','Default',1)\">無効</span></pre>" + "<pre><span id=\"" + n +
-         "TextColor\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','TextColor',1)\">文字色:Black</span></pre>" + "<pre>フォント:<span id=\"" + n +
-         "Font\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','Font',0)\">ＭＳ ゴシック</span></pre>" +
-         "<pre>フォントサイズ:<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','FontSize',-1)\">&lt;</span><span id=\"" + n + "FontSize\">13</span>" +
-         "<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','FontSize',1)\">&gt;</span></pre>" + "<pre onmouseup=\"setview('" + n + "_main','" + n +
-         "_view')\">戻る</pre>" + "</div>";
+  return WindowFrame(n, body, false);
 }
 std::string LinkList(const Strings& paths) {
   std::string out = "<select id=\"linklist\" size=\"8\">";

@@ -33,29 +33,13 @@ std::string Container(const std::string& key) {
 std::string Window(const std::string& key, const std::string& subject, const std::string& message,
                    int num) {
   const std::string n = "memo" + key;
-  return "<div id=\"" + n + "_view\" style=\"visibility:inherit\"><div id=\"" + n +
-         "_view_id\" style=\"visibility:hidden\">" + n + "_main</div><div id=\"" + n +
-         "_view_value\" style=\"position:absolute;left:0px;top:0px;margin:0px;border:0px;"
-         "visibility:inherit\">" +
-         "<pre id=\"subject" + key + "\" onmouseup=movewnd('" + n + "')>" + subject + "</pre>" +
-         "<pre id=\"message" + key + "\">" + message + "</pre>" +
-         "<pre onmouseup=\"trinputfield('subject" + key + "','subject');trinputfield('message" +
-         key + "','message');memofrm.memonum.value=" + std::to_string(num) +
-         ";show('memoinput');\">編集</pre>" + "<pre onmouseup=\"setview('" + n + "_option','" + n +
-         "_view')\">設定</pre>" + "<pre onmouseup=change('" + n + "')>閉じる</pre>" +
-         "</div></div>" + "<div id=\"" + n + "_main\" style=\"visibility:hidden\"></div>" +
-         "<div id=\"" + n + "_option\" style=\"visibility:hidden\">" + "<pre>個別設定:<span id=\"" +
-         n + "Default\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','Default',1)\">無効</span></pre>" + "<pre><span id=\"" + n +
-         "TextColor\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','TextColor',1)\">文字色:Black</span></pre>" + "<pre>フォント:<span id=\"" + n +
-         "Font\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','Font',0)\">ＭＳ ゴシック</span></pre>" +
-         "<pre>フォントサイズ:<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','FontSize',-1)\">&lt;</span><span id=\"" + n + "FontSize\">13</span>" +
-         "<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
-         "','FontSize',1)\">&gt;</span></pre>" + "<pre onmouseup=\"setview('" + n + "_main','" + n +
-         "_view')\">戻る</pre>" + "</div>";
+  const std::string body = "<pre id=\"subject" + key + "\" onmouseup=movewnd('" + n + "')>" +
+                           subject + "</pre>" + "<pre id=\"message" + key + "\">" + message +
+                           "</pre>" + "<pre onmouseup=\"trinputfield('subject" + key +
+                           "','subject');trinputfield('message" + key +
+                           "','message');memofrm.memonum.value=" + std::to_string(num) +
+                           ";show('memoinput');\">編集</pre>";
+  return WindowFrame(n, body, true);
 }
 
 class MemoBlackbox : public Runner {

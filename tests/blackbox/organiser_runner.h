@@ -186,4 +186,29 @@ inline std::string HashHex(const std::u16string& text) {
   return buf;
 }
 
+// The markup a window gets around its body: the view with the body, the
+// "設定" line and (for memos) a close line, then the option panel of a window
+// without a record of its own, showing the default menu options.
+inline std::string WindowFrame(const std::string& n, const std::string& body, bool with_close) {
+  return "<div id=\"" + n + "_view\" style=\"visibility:inherit\"><div id=\"" + n +
+         "_view_id\" style=\"visibility:hidden\">" + n + "_main</div><div id=\"" + n +
+         "_view_value\" style=\"position:absolute;left:0px;top:0px;margin:0px;border:0px;"
+         "visibility:inherit\">" +
+         body + "<pre onmouseup=\"setview('" + n + "_option','" + n + "_view')\">設定</pre>" +
+         (with_close ? "<pre onmouseup=change('" + n + "')>閉じる</pre>" : std::string()) +
+         "</div></div>" + "<div id=\"" + n + "_main\" style=\"visibility:hidden\"></div>" +
+         "<div id=\"" + n + "_option\" style=\"visibility:hidden\">" + "<pre>個別設定:<span id=\"" +
+         n + "Default\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
+         "','Default',1)\">無効</span></pre>" + "<pre><span id=\"" + n +
+         "TextColor\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
+         "','TextColor',1)\">文字色:Black</span></pre>" + "<pre>フォント:<span id=\"" + n +
+         "Font\" onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
+         "','Font',0)\">ＭＳ ゴシック</span></pre>" +
+         "<pre>フォントサイズ:<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
+         "','FontSize',-1)\">&lt;</span><span id=\"" + n + "FontSize\">13</span>" +
+         "<span onmouseup=\"Skerrow.ChangeWindowOption(document,'" + n +
+         "','FontSize',1)\">&gt;</span></pre>" + "<pre onmouseup=\"setview('" + n + "_main','" + n +
+         "_view')\">戻る</pre>" + "</div>";
+}
+
 }  // namespace vellumine::blackbox
