@@ -5,8 +5,11 @@
 #include <gumbo.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstring>
+#include <memory_resource>
+#include <new>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -16,16 +19,137 @@
 namespace vellumine {
 namespace {
 
+// Under the address sanitizer the pools below hand every block out on its
+// own, so that it still sees each overrun and each use after release.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCheckedHeap = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCheckedHeap = true;
+#else
+constexpr bool kCheckedHeap = false;
+#endif
+#else
+constexpr bool kCheckedHeap = false;
+#endif
+
+// The memory of one document's nodes and of their texts and lists. Blocks
+// freed by a torn-down content go on a list per size and are the first
+// handed out again, still in the cache, to the content that replaces it;
+// the general heap would merge and sort them, reading memory all over the
+// page, and a rewrite of a large content would wait on it. The pool lives
+// while the document or any node (or handle to one) is left.
+class NodePool final : public std::pmr::memory_resource {
+ public:
+  static NodePool* Create() { return new NodePool(); }
+  void Ref() { ++refs_; }
+  // Out of line: inlined into every allocator copy, the compiler can't see
+  // that only the last release deletes.
+  [[gnu::noinline]] void Unref() {
+    if (--refs_ == 0) delete this;
+  }
+
+ private:
+  static constexpr std::size_t kGrain = 16;
+  static constexpr std::size_t kMaxPooled = 512;
+  static constexpr std::size_t kChunk = 64 * 1024;
+
+  struct FreeBlock {
+    FreeBlock* next;
+  };
+
+  NodePool() = default;
+  ~NodePool() override = default;
+
+  static bool Pooled(std::size_t bytes, std::size_t align) {
+    return !kCheckedHeap && bytes <= kMaxPooled && align <= kGrain;
+  }
+  static std::size_t SizeClass(std::size_t bytes) { return bytes == 0 ? 0 : (bytes - 1) / kGrain; }
+
+  void* do_allocate(std::size_t bytes, std::size_t align) override {
+    if (!Pooled(bytes, align)) return ::operator new(bytes, std::align_val_t(align));
+    const std::size_t c = SizeClass(bytes);
+    if (FreeBlock* b = free_[c]) {
+      free_[c] = b->next;
+      return b;
+    }
+    const std::size_t size = (c + 1) * kGrain;
+    if (size > left_) {
+      chunks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kChunk));
+      bump_ = chunks_.back().get();
+      left_ = kChunk;
+    }
+    void* out = bump_;
+    bump_ += size;
+    left_ -= size;
+    return out;
+  }
+
+  void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
+    if (!Pooled(bytes, align)) {
+      ::operator delete(p, bytes, std::align_val_t(align));
+      return;
+    }
+    const std::size_t c = SizeClass(bytes);
+    free_[c] = ::new (p) FreeBlock{free_[c]};
+  }
+
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+
+  std::array<FreeBlock*, kMaxPooled / kGrain> free_{};
+  std::vector<std::unique_ptr<std::byte[]>> chunks_;
+  std::byte* bump_ = nullptr;
+  std::size_t left_ = 0;
+  std::size_t refs_ = 0;
+};
+
+// Allocates a node together with its shared count from the pool, holding the
+// pool for as long as that count lives.
+template <typename T>
+class PoolAllocator {
+ public:
+  using value_type = T;
+
+  explicit PoolAllocator(NodePool* pool) : pool_(pool) { pool_->Ref(); }
+  PoolAllocator(const PoolAllocator& other) : pool_(other.pool_) { pool_->Ref(); }
+  template <typename U>
+  PoolAllocator(const PoolAllocator<U>& other) : pool_(other.pool()) {  // NOLINT: rebinding
+    pool_->Ref();
+  }
+  PoolAllocator& operator=(const PoolAllocator& other) {
+    other.pool_->Ref();
+    pool_->Unref();
+    pool_ = other.pool_;
+    return *this;
+  }
+  ~PoolAllocator() { pool_->Unref(); }
+
+  T* allocate(std::size_t n) { return static_cast<T*>(pool_->allocate(n * sizeof(T), alignof(T))); }
+  void deallocate(T* p, std::size_t n) { pool_->deallocate(p, n * sizeof(T), alignof(T)); }
+  NodePool* pool() const { return pool_; }
+  friend bool operator==(const PoolAllocator& a, const PoolAllocator& b) {
+    return a.pool_ == b.pool_;
+  }
+
+ private:
+  NodePool* pool_;
+};
+
+using PString = std::pmr::string;
+
 struct Node {
   enum class Kind { kDocument, kElement, kText, kComment };
 
-  explicit Node(Kind k) : kind(k) {}
+  Node(Kind k, std::pmr::memory_resource* pool)
+      : kind(k), name(pool), attrs(pool), text(pool), children(pool) {}
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
   // Children are released without recursion: a garbage page may nest
   // elements far deeper than the stack allows.
   ~Node() {
-    std::vector<std::shared_ptr<Node>> pending = std::move(children);
+    std::pmr::vector<std::shared_ptr<Node>> pending = std::move(children);
     while (!pending.empty()) {
       std::shared_ptr<Node> n = std::move(pending.back());
       pending.pop_back();
@@ -38,21 +162,21 @@ struct Node {
 
   Kind kind;
   // Element: the name as serialized (lower case for HTML elements).
-  std::string name;
+  PString name;
   GumboTag tag = GUMBO_TAG_UNKNOWN;
   GumboNamespaceEnum ns = GUMBO_NAMESPACE_HTML;
   // Element: qualified attribute names with their values, in order.
-  std::vector<std::pair<std::string, std::string>> attrs;
+  std::pmr::vector<std::pair<PString, PString>> attrs;
   // Text and comment data.
-  std::string text;
+  PString text;
 
   Node* parent = nullptr;
   std::size_t index = 0;  // position among the parent's children
   // Set when the node leaves the document; handles to it then do nothing.
   bool detached = false;
-  std::vector<std::shared_ptr<Node>> children;
+  std::pmr::vector<std::shared_ptr<Node>> children;
 
-  const std::string* Attr(std::string_view attr) const {
+  const PString* Attr(std::string_view attr) const {
     for (const auto& a : attrs) {
       if (a.first == attr) return &a.second;
     }
@@ -61,6 +185,10 @@ struct Node {
 };
 
 using NodePtr = std::shared_ptr<Node>;
+
+NodePtr NewNode(NodePool* pool, Node::Kind kind) {
+  return std::allocate_shared<Node>(PoolAllocator<Node>(pool), kind, pool);
+}
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -147,11 +275,11 @@ std::string AttributeName(const GumboAttribute& a) {
   }
 }
 
-NodePtr ConvertOne(const GumboNode* g) {
+NodePtr ConvertOne(const GumboNode* g, NodePool* pool) {
   switch (g->type) {
     case GUMBO_NODE_ELEMENT:
     case GUMBO_NODE_TEMPLATE: {
-      auto n = std::make_shared<Node>(Node::Kind::kElement);
+      NodePtr n = NewNode(pool, Node::Kind::kElement);
       const GumboElement& e = g->v.element;
       n->tag = e.tag;
       n->ns = e.tag_namespace;
@@ -167,12 +295,12 @@ NodePtr ConvertOne(const GumboNode* g) {
     case GUMBO_NODE_TEXT:
     case GUMBO_NODE_CDATA:
     case GUMBO_NODE_WHITESPACE: {
-      auto n = std::make_shared<Node>(Node::Kind::kText);
+      NodePtr n = NewNode(pool, Node::Kind::kText);
       n->text = g->v.text.text != nullptr ? g->v.text.text : "";
       return n;
     }
     case GUMBO_NODE_COMMENT: {
-      auto n = std::make_shared<Node>(Node::Kind::kComment);
+      NodePtr n = NewNode(pool, Node::Kind::kComment);
       n->text = g->v.text.text != nullptr ? g->v.text.text : "";
       return n;
     }
@@ -189,7 +317,7 @@ const GumboVector* ChildrenOf(const GumboNode* g) {
   return nullptr;
 }
 
-NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype);
+NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype, NodePool* pool);
 
 // Where "</form" starts an end tag inside region; npos when it doesn't.
 std::size_t FormEndTag(std::string_view region) {
@@ -209,7 +337,8 @@ std::size_t FormEndTag(std::string_view region) {
 // text it has buffered, so the form's last text lands after the form, merged
 // with whatever text follows it. Given such a form and the text node after
 // it, returns the part of the text that was written before "</form>".
-std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_view buffer) {
+std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_view buffer,
+                     NodePool* pool) {
   const GumboElement& f = form->v.element;
   if (f.tag != GUMBO_TAG_FORM || f.tag_namespace != GUMBO_NAMESPACE_HTML ||
       f.original_end_tag.length != 0) {
@@ -249,7 +378,7 @@ std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_v
   if (end_tag == std::string_view::npos || end_tag == 0) return {};
   // Any tag before the form's own would have written the text out already,
   // so the prefix is character data; decode it as the parser did.
-  const NodePtr decoded = ParseInto(region.substr(0, end_tag), GUMBO_TAG_DIV, nullptr);
+  const NodePtr decoded = ParseInto(region.substr(0, end_tag), GUMBO_TAG_DIV, nullptr, pool);
   std::string prefix;
   for (const NodePtr& c : decoded->children) {
     if (c->kind != Node::Kind::kText) return {};
@@ -260,7 +389,7 @@ std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_v
 }
 
 // Copies the children of gumbo node `from` under `to`, without recursion.
-void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
+void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer, NodePool* pool) {
   std::vector<std::pair<const GumboNode*, Node*>> pending{{from, to}};
   std::vector<std::pair<Node*, std::string>> form_tails;
   while (!pending.empty()) {
@@ -273,11 +402,11 @@ void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
     for (unsigned i = 0; i < kids->length; ++i) {
       const auto* gc = static_cast<const GumboNode*>(kids->data[i]);
       if (gc == nullptr) continue;
-      NodePtr c = ConvertOne(gc);
+      NodePtr c = ConvertOne(gc, pool);
       if (!c) continue;
       if (c->kind == Node::Kind::kText && previous != nullptr &&
           previous->type == GUMBO_NODE_ELEMENT && !n->children.empty()) {
-        std::string tail = FormTail(previous, gc, buffer);
+        std::string tail = FormTail(previous, gc, buffer, pool);
         if (!tail.empty()) {
           c->text.erase(0, tail.size());
           form_tails.emplace_back(n->children.back().get(), std::move(tail));
@@ -292,8 +421,8 @@ void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer) {
     }
   }
   for (auto& [form, tail] : form_tails) {
-    auto t = std::make_shared<Node>(Node::Kind::kText);
-    t->text = std::move(tail);
+    NodePtr t = NewNode(pool, Node::Kind::kText);
+    t->text = tail;
     t->parent = form;
     t->index = form->children.size();
     form->children.push_back(std::move(t));
@@ -320,13 +449,19 @@ class ParseArena {
   static constexpr std::size_t kMaxBlock = 1024 * 1024;
 
   void* Take(std::size_t size) {
+    if (kCheckedHeap) {
+      exact_.push_back(std::make_unique<char[]>(std::max<std::size_t>(size, 1)));
+      return exact_.back().get();
+    }
     size = (std::max<std::size_t>(size, 1) + kAlign - 1) & ~(kAlign - 1);
+    // Blocks are zeroed: the parser reads some bytes of its buffers before
+    // writing them, and must find the same there every time.
     if (size > left_) {
       if (size > next_block_ / 4) {  // a large buffer gets a block of its own
-        blocks_.push_back(std::make_unique_for_overwrite<Chunk[]>(size / kAlign));
+        blocks_.push_back(std::make_unique<Chunk[]>(size / kAlign));
         return blocks_.back().get();
       }
-      blocks_.push_back(std::make_unique_for_overwrite<Chunk[]>(next_block_ / kAlign));
+      blocks_.push_back(std::make_unique<Chunk[]>(next_block_ / kAlign));
       free_ = reinterpret_cast<char*>(blocks_.back().get());
       left_ = next_block_;
       next_block_ = std::min(next_block_ * 2, kMaxBlock);
@@ -341,6 +476,7 @@ class ParseArena {
     char bytes[kAlign];
   };
   std::vector<std::unique_ptr<Chunk[]>> blocks_;
+  std::vector<std::unique_ptr<char[]>> exact_;
   char* free_ = nullptr;
   std::size_t left_ = 0;
   std::size_t next_block_ = kFirstBlock;
@@ -349,7 +485,7 @@ class ParseArena {
 // Parses html as a whole page (context GUMBO_TAG_LAST) or as a fragment in
 // the context of an element with that tag. The fragment's nodes become the
 // children of the returned holder node.
-NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
+NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype, NodePool* pool) {
   ParseArena arena;
   GumboOptions options = kGumboDefaultOptions;
   options.allocator = &ParseArena::Allocate;
@@ -359,15 +495,15 @@ NodePtr ParseInto(std::string_view html, GumboTag context, bool* has_doctype) {
   options.fragment_context = context;
   options.fragment_namespace = GUMBO_NAMESPACE_HTML;
   GumboOutput* out = gumbo_parse_with_options(&options, html.data(), html.size());
-  auto holder = std::make_shared<Node>(Node::Kind::kDocument);
+  NodePtr holder = NewNode(pool, Node::Kind::kDocument);
   if (out == nullptr) return holder;
   if (context == GUMBO_TAG_LAST) {
     if (out->document != nullptr) {
       if (has_doctype != nullptr) *has_doctype = out->document->v.document.has_doctype;
-      ConvertChildren(out->document, holder.get(), html);
+      ConvertChildren(out->document, holder.get(), html, pool);
     }
   } else if (out->root != nullptr) {
-    ConvertChildren(out->root, holder.get(), html);
+    ConvertChildren(out->root, holder.get(), html, pool);
   }
   // The arena's end releases the parser's output; walking it to free it node
   // by node would be wasted.
@@ -588,25 +724,47 @@ bool ValidAttributeName(std::string_view name) {
 
 // ---- The document ------------------------------------------------------------
 
+// Lets the id index be searched with any text without copying it.
+struct IdHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
 struct HtmlDocument::Impl {
-  NodePtr root = std::make_shared<Node>(Node::Kind::kDocument);
+  Impl() : pool(NodePool::Create()) {
+    pool->Ref();
+    root = NewNode(pool, Node::Kind::kDocument);
+  }
+  Impl(const Impl&) = delete;
+  Impl& operator=(const Impl&) = delete;
+  ~Impl() {
+    root.reset();
+    pool->Unref();  // nodes still held by handles keep it until they go
+  }
+
+  NodePool* pool;
+  NodePtr root;
   bool has_doctype = false;
   // id -> attached elements carrying it, in no particular order.
-  std::unordered_map<std::string, std::vector<Node*>> ids;
+  std::unordered_map<std::string, std::vector<Node*>, IdHash, std::equal_to<>> ids;
 
-  static const std::string* IdOf(const Node& n) {
+  static const PString* IdOf(const Node& n) {
     if (n.kind != Node::Kind::kElement) return nullptr;
-    const std::string* id = n.Attr("id");
+    const PString* id = n.Attr("id");
     return id != nullptr && !id->empty() ? id : nullptr;
   }
 
   void AddId(Node* n) {
-    if (const std::string* id = IdOf(*n)) ids[*id].push_back(n);
+    const PString* id = IdOf(*n);
+    if (id == nullptr) return;
+    auto it = ids.find(std::string_view(*id));
+    if (it == ids.end()) it = ids.emplace(std::string(*id), std::vector<Node*>()).first;
+    it->second.push_back(n);
   }
   void RemoveId(Node* n) {
-    const std::string* id = IdOf(*n);
+    const PString* id = IdOf(*n);
     if (id == nullptr) return;
-    auto it = ids.find(*id);
+    auto it = ids.find(std::string_view(*id));
     if (it == ids.end()) return;
     auto& v = it->second;
     auto pos = std::find(v.begin(), v.end(), n);
@@ -661,7 +819,7 @@ struct HtmlDocument::Impl {
 
   Node* First(std::string_view id_utf8) const {
     if (id_utf8.empty()) return nullptr;
-    auto it = ids.find(std::string(id_utf8));
+    auto it = ids.find(id_utf8);
     if (it == ids.end() || it->second.empty()) return nullptr;
     Node* best = it->second.front();
     for (Node* n : it->second) {
@@ -670,15 +828,22 @@ struct HtmlDocument::Impl {
     return best;
   }
 
+  // Takes a subtree out of the index and releases it (unless a caller still
+  // holds it) while its nodes are still in the cache: a pass over all of a
+  // large old content and then another to release it would read it twice.
+  void Drop(NodePtr node) {
+    Detach(node.get());
+    node.reset();  // handles to it now find it gone
+  }
+
   // Replaces the children of parent by those of holder.
   void ReplaceChildren(Node* parent, Node* holder) {
-    for (auto& c : parent->children) Detach(c.get());
-    std::vector<NodePtr> old = std::move(parent->children);
+    std::pmr::vector<NodePtr> old = std::move(parent->children);
+    for (NodePtr& c : old) Drop(std::move(c));
     parent->children = std::move(holder->children);
     holder->children.clear();
     Renumber(parent);
     for (auto& c : parent->children) Attach(c.get());
-    old.clear();  // handles to the old content now find it gone
   }
 
   // Replaces node (a child of its parent) by the children of holder.
@@ -690,7 +855,7 @@ struct HtmlDocument::Impl {
     }
     NodePtr keep = parent->children[at];  // alive until the swap is done
     Detach(node);
-    std::vector<NodePtr> next;
+    std::pmr::vector<NodePtr> next(parent->children.get_allocator());
     next.reserve(parent->children.size() - 1 + holder->children.size());
     for (std::size_t i = 0; i < at; ++i) next.push_back(std::move(parent->children[i]));
     for (auto& c : holder->children) next.push_back(std::move(c));
@@ -720,14 +885,14 @@ class HtmlElement : public Element {
   std::u16string Id() override {
     NodePtr n = Live();
     if (!n) return {};
-    const std::string* id = n->Attr("id");
+    const PString* id = n->Attr("id");
     return id != nullptr ? Utf8ToUtf16(*id) : std::u16string();
   }
 
   std::u16string TagName() override {
     NodePtr n = Live();
     if (!n) return {};
-    std::string upper = n->name;
+    std::string upper(n->name);
     for (char& c : upper) c = AsciiUpper(c);
     return Utf8ToUtf16(upper);
   }
@@ -735,7 +900,7 @@ class HtmlElement : public Element {
   void SetInnerHtml(std::u16string_view html) override {
     NodePtr n = Live();
     if (!n) return;
-    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n), nullptr);
+    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n), nullptr, doc_->pool);
     doc_->ReplaceChildren(n.get(), holder.get());
   }
 
@@ -744,16 +909,16 @@ class HtmlElement : public Element {
     // An element directly under the document can't be replaced: the page
     // refuses the write.
     if (!n || n->parent == nullptr || n->parent->kind != Node::Kind::kElement) return;
-    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n->parent), nullptr);
+    NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n->parent), nullptr, doc_->pool);
     doc_->ReplaceNode(n.get(), holder.get());
   }
 
   void SetInnerText(std::u16string_view text) override {
     NodePtr n = Live();
     if (!n) return;
-    auto holder = std::make_shared<Node>(Node::Kind::kDocument);
+    NodePtr holder = NewNode(doc_->pool, Node::Kind::kDocument);
     if (!text.empty()) {
-      auto t = std::make_shared<Node>(Node::Kind::kText);
+      NodePtr t = NewNode(doc_->pool, Node::Kind::kText);
       t->text = Utf16ToUtf8(text);
       holder->children.push_back(std::move(t));
     }
@@ -771,11 +936,11 @@ class HtmlElement : public Element {
     if (is_id) doc_->RemoveId(n.get());
     std::string text = Utf16ToUtf8(UpToZero(value));
     auto it = std::find_if(n->attrs.begin(), n->attrs.end(),
-                           [&key](const auto& a) { return a.first == key; });
+                           [&key](const auto& a) { return std::string_view(a.first) == key; });
     if (it != n->attrs.end()) {
-      it->second = std::move(text);
+      it->second = text;
     } else {
-      n->attrs.emplace_back(std::move(key), std::move(text));
+      n->attrs.emplace_back(key, text);
     }
     if (is_id) doc_->AddId(n.get());
   }
@@ -836,8 +1001,9 @@ class HtmlElement : public Element {
   void SetStyle(std::string_view property, const std::string& value) {
     NodePtr n = Live();
     if (!n || !AcceptableStyleValue(value)) return;
-    const std::string* style = n->Attr("style");
-    const std::string next = WithProperty(style != nullptr ? *style : "", property, value);
+    const PString* style = n->Attr("style");
+    const std::string next =
+        WithProperty(style != nullptr ? std::string_view(*style) : "", property, value);
     for (auto& a : n->attrs) {
       if (a.first == "style") {
         a.second = next;
@@ -850,7 +1016,7 @@ class HtmlElement : public Element {
   std::optional<std::int32_t> Pixels(std::string_view property) const {
     NodePtr n = Live();
     if (!n) return std::nullopt;
-    const std::string* style = n->Attr("style");
+    const PString* style = n->Attr("style");
     if (style == nullptr) return 0;
     const std::optional<std::string_view> v = PropertyValue(*style, property);
     if (!v) return 0;
@@ -867,7 +1033,7 @@ NodePtr Shared(Node* n) { return n->parent->children[n->index]; }
 
 std::unique_ptr<HtmlDocument> HtmlDocument::Parse(std::string_view html) {
   auto impl = std::make_unique<Impl>();
-  impl->root = ParseInto(html, GUMBO_TAG_LAST, &impl->has_doctype);
+  impl->root = ParseInto(html, GUMBO_TAG_LAST, &impl->has_doctype, impl->pool);
   Impl::Renumber(impl->root.get());
   impl->Attach(impl->root.get());
   return std::unique_ptr<HtmlDocument>(new HtmlDocument(std::move(impl)));

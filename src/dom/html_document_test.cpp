@@ -380,6 +380,31 @@ TEST(HtmlDocumentWalk, StructuralWritesInsideTheWalkDoNotCrash) {
   EXPECT_EQ(doc->FindElementById(u"c"), nullptr);
 }
 
+TEST(HtmlDocumentHandles, HandlesToGoneContentDoNothingEvenAfterTheDocument) {
+  auto doc = HtmlDocument::Parse(Page("<div id=\"box\"><p id=\"old\">x</p></div>"));
+  std::unique_ptr<Element> old = doc->FindElementById(u"old");
+  std::unique_ptr<Element> box = doc->FindElementById(u"box");
+  ASSERT_TRUE(old && box);
+  // Rewrites reuse the memory the replaced content had.
+  for (int i = 0; i < 200; ++i) {
+    box->SetInnerHtml(u"<p id=\"new\" title=\"a long attribute value of some length\">" +
+                      std::u16string(static_cast<std::size_t>(i % 40), u'y') + u"</p>");
+  }
+  old->SetInnerHtml(u"<b id=\"ghost\"></b>");
+  old->SetAttribute(u"id", u"new", 0);
+  EXPECT_EQ(doc->FindElementById(u"ghost"), nullptr);
+  EXPECT_EQ(old->Id(), u"");
+  EXPECT_EQ(Outer(*doc, u"new"), "<p id=\"new\" title=\"a long attribute value of some length\">" +
+                                     std::string(199 % 40, 'y') + "</p>");
+  std::unique_ptr<Element> fresh = doc->FindElementById(u"new");
+  doc.reset();
+  // The document is gone; its handles answer nothing and write nothing.
+  EXPECT_EQ(fresh->Id(), u"");
+  fresh->SetInnerHtml(u"<i>late</i>");
+  box->SetAttribute(u"title", u"late", 0);
+  EXPECT_EQ(box->PixelLeft(), std::nullopt);
+}
+
 TEST(HtmlDocumentRobustness, GarbageAndDeepNestingDoNotCrash) {
   std::mt19937 rng(7);
   const std::string alphabet = "<>/=\"' &;!-abcdiv#x\n\0\xC3\xA9\xFF\xED\xA0\x80tablrsecop";
