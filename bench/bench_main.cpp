@@ -10,10 +10,14 @@
 //
 // Own flags (before the benchmark library's):
 //   --table=FILE   write the results table (times and ratios) as Markdown
+//   --raw=FILE     write the fastest time of each benchmark, a line each
+//   --table-from=FILE  run nothing: write --table from lines --raw wrote
+//                  (runs in several processes, merged)
 //   --smoke        one iteration of each benchmark
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -386,16 +390,36 @@ void DropSession() { TheCache().session.reset(); }
 int main(int argc, char** argv) {
   using namespace vellumine::bench;
   std::string table;
+  std::string raw;
+  std::string table_from;
   bool smoke = false;
   std::vector<char*> rest;
   for (int i = 0; i < argc; ++i) {
     if (i > 0 && std::strncmp(argv[i], "--table=", 8) == 0) {
       table = argv[i] + 8;
+    } else if (i > 0 && std::strncmp(argv[i], "--raw=", 6) == 0) {
+      raw = argv[i] + 6;
+    } else if (i > 0 && std::strncmp(argv[i], "--table-from=", 13) == 0) {
+      table_from = argv[i] + 13;
     } else if (i > 0 && std::strcmp(argv[i], "--smoke") == 0) {
       smoke = true;
     } else {
       rest.push_back(argv[i]);
     }
+  }
+  if (!table_from.empty()) {
+    // No runs: the table of the times other runs wrote with --raw.
+    ResultsReporter merged;
+    std::ifstream in(table_from, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      const std::size_t tab = line.find('\t');
+      if (tab == std::string::npos) continue;
+      merged.Add(line.substr(0, tab), std::strtod(line.c_str() + tab + 1, nullptr));
+    }
+    std::ofstream out(table, std::ios::binary | std::ios::trunc);
+    out << merged.Table();
+    return in.bad() || !out ? 2 : 0;
   }
   int count = static_cast<int>(rest.size());
   rest.push_back(nullptr);
@@ -406,6 +430,10 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   DropSession();
+  if (!raw.empty()) {
+    std::ofstream out(raw, std::ios::binary | std::ios::trunc);
+    out << reporter.Raw();
+  }
   if (!table.empty()) {
     std::ofstream out(table, std::ios::binary | std::ios::trunc);
     out << reporter.Table();

@@ -30,16 +30,33 @@ void ResultsReporter::ReportRuns(const std::vector<Run>& runs) {
     const std::string name = run.run_name.function_name;
     // Thread CPU time: the machine may be shared, and on tmpfs the file work
     // is the kernel's time in this thread.
-    // Of repetitions, the fastest: other processes only ever add time.
-    const double seconds = run.cpu_accumulated_time / static_cast<double>(run.iterations);
-    auto it = seconds_.find(name);
-    if (it == seconds_.end() || seconds < it->second) seconds_[name] = seconds;
-    const std::string base = name.substr(0, name.rfind('/'));
-    bool seen = false;
-    for (const std::string& o : order_) seen = seen || o == base;
-    if (!seen) order_.push_back(base);
+    Add(name, run.cpu_accumulated_time / static_cast<double>(run.iterations));
   }
   ConsoleReporter::ReportRuns(runs);
+}
+
+void ResultsReporter::Add(const std::string& name, double seconds) {
+  // Of repetitions, the fastest: other processes only ever add time.
+  auto it = seconds_.find(name);
+  if (it == seconds_.end() || seconds < it->second) seconds_[name] = seconds;
+  const std::string base = name.substr(0, name.rfind('/'));
+  bool seen = false;
+  for (const std::string& o : order_) seen = seen || o == base;
+  if (!seen) order_.push_back(base);
+}
+
+std::string ResultsReporter::Raw() const {
+  std::string out;
+  char buffer[64];
+  for (const std::string& base : order_) {
+    for (const char* scale : {"/tenth", "/full"}) {
+      auto it = seconds_.find(base + scale);
+      if (it == seconds_.end()) continue;
+      std::snprintf(buffer, sizeof buffer, "\t%.9g\n", it->second);
+      out += it->first + buffer;
+    }
+  }
+  return out;
 }
 
 std::string ResultsReporter::Table() const {

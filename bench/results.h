@@ -20,8 +20,13 @@ class ResultsReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override;
 
+  // A time per iteration for a benchmark; the fastest one given is kept.
+  void Add(const std::string& name, double seconds);
   // Markdown: one row per benchmark with both scales.
   std::string Table() const;
+  // The kept times, a line "name<TAB>seconds" each, in the order first seen:
+  // runs in several processes merge by feeding these lines back to Add.
+  std::string Raw() const;
   bool failed() const { return failed_; }
 
  private:
