@@ -87,7 +87,7 @@ class NodePool final : public std::pmr::memory_resource {
 
   void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
     if (!Pooled(bytes, align)) {
-      ::operator delete(p, bytes, std::align_val_t(align));
+      ::operator delete(p, std::align_val_t(align));
       return;
     }
     const std::size_t c = SizeClass(bytes);
