@@ -84,7 +84,10 @@ std::string BoundedConversion(const std::string& spec, bool trims_zeros) {
   width = std::min(width, kWidthCap);
   std::string out = head;
   if (has_width && width > 0) out += std::to_string(width);
-  if (has_precision) out += "." + std::to_string(precision);
+  if (has_precision) {
+    out += '.';
+    out += std::to_string(precision);
+  }
   out += spec.substr(i);
   return out;
 }
