@@ -118,12 +118,7 @@ class PoolAllocator {
   PoolAllocator(const PoolAllocator<U>& other) : pool_(other.pool()) {  // NOLINT: rebinding
     pool_->Ref();
   }
-  PoolAllocator& operator=(const PoolAllocator& other) {
-    other.pool_->Ref();
-    pool_->Unref();
-    pool_ = other.pool_;
-    return *this;
-  }
+  PoolAllocator& operator=(const PoolAllocator&) = delete;
   ~PoolAllocator() { pool_->Unref(); }
 
   T* allocate(std::size_t n) { return static_cast<T*>(pool_->allocate(n * sizeof(T), alignof(T))); }
