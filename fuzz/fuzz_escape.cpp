@@ -7,10 +7,8 @@
 using namespace vellumine;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::u16string text;
-  for (std::size_t i = 0; i + 1 < size; i += 2) {
-    text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-  }
+  const std::u16string text =
+      fuzz::LittleEndianUnits(std::string_view(reinterpret_cast<const char*>(data), size));
   const std::u16string escaped = EscapeMarkup(std::u16string_view(text));
   for (std::size_t i = 0; i < escaped.size(); ++i) {
     const char16_t c = escaped[i];

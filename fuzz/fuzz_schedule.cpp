@@ -19,15 +19,6 @@ const char kPage[] =
     "<form name=\"schdlfrm\"><textarea id=\"schdllst\"></textarea>"
     "<input id=\"schdllstsubmit\" type=\"button\"></form></body></html>";
 
-std::u16string Units(const std::string& bytes) {
-  std::u16string out;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                        (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-  }
-  return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -41,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(doc->OuterHtmlById(u"schdllstsubmit").has_value());
 
   if (input.items.empty()) return 0;
-  const std::u16string typed = Units(input.items[0]);
+  const std::u16string typed = LittleEndianUnits(input.items[0]);
   control.ChangeSchedule(*doc, typed, 2026, 12, 8);
   const std::optional<std::string> stored = platform.Get(u"schdl/20261208");
   FUZZ_CHECK(stored.has_value());

@@ -111,6 +111,18 @@ class MemoryPlatform : public Platform {
   std::set<std::u16string> folders_;
 };
 
+// Bytes read as UTF-16LE units, as the data files hold them; an odd last
+// byte is dropped.
+inline std::u16string LittleEndianUnits(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                        (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+  }
+  return out;
+}
+
 // Splits an input into an index file and the item files it names: the first
 // part (up to the first "\n--\n") is the index file; each later part is the
 // file of the index's n-th "Hash=" record (its key as the loaders read it,

@@ -13,13 +13,7 @@ using namespace vellumine;
 namespace {
 
 std::u16string Units(FuzzedDataProvider& in, std::size_t max_units) {
-  const std::string bytes = in.ConsumeRandomLengthString(max_units * 2);
-  std::u16string out;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    out.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                        (static_cast<unsigned char>(bytes[i + 1]) << 8)));
-  }
-  return out;
+  return fuzz::LittleEndianUnits(in.ConsumeRandomLengthString(max_units * 2));
 }
 
 }  // namespace
