@@ -8,9 +8,10 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <memory_resource>
 #include <new>
-#include <unordered_map>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -719,10 +720,71 @@ bool ValidAttributeName(std::string_view name) {
 
 // ---- The document ------------------------------------------------------------
 
-// Lets the id index be searched with any text without copying it.
-struct IdHash {
-  using is_transparent = void;
-  std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+// The attached elements carrying an id, found by the id's hash: one flat
+// table of (hash, element) slots, probed linearly. Nothing is allocated per
+// id, so taking a large content out of the index and putting its successor
+// in touches the table and the elements only. An id's text is read from its
+// element when a lookup has to tell ids with the same hash apart.
+class IdIndex {
+ public:
+  static std::size_t Hash(std::string_view id) { return std::hash<std::string_view>()(id); }
+
+  void Add(std::size_t hash, Node* n) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    std::size_t i = hash & Mask();
+    while (slots_[i].node != nullptr) i = (i + 1) & Mask();
+    slots_[i] = {hash, n};
+    ++count_;
+  }
+
+  void Remove(std::size_t hash, const Node* n) {
+    if (slots_.empty()) return;
+    std::size_t i = hash & Mask();
+    while (slots_[i].node != n) {
+      if (slots_[i].node == nullptr) return;
+      i = (i + 1) & Mask();
+    }
+    // Later slots of the same run move up, so that no probe meets a hole
+    // before what it looks for.
+    for (std::size_t j = (i + 1) & Mask(); slots_[j].node != nullptr; j = (j + 1) & Mask()) {
+      const std::size_t home = slots_[j].hash & Mask();
+      const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (stays) continue;
+      slots_[i] = slots_[j];
+      i = j;
+    }
+    slots_[i] = {};
+    --count_;
+  }
+
+  // Calls f with every element whose id has this hash; f checks the text.
+  template <typename F>
+  void ForHash(std::size_t hash, F&& f) const {
+    if (slots_.empty()) return;
+    for (std::size_t i = hash & Mask(); slots_[i].node != nullptr; i = (i + 1) & Mask()) {
+      if (slots_[i].hash == hash) f(slots_[i].node);
+    }
+  }
+
+ private:
+  struct Slot {
+    std::size_t hash = 0;
+    Node* node = nullptr;
+  };
+
+  std::size_t Mask() const { return slots_.size() - 1; }
+
+  void Grow() {
+    std::vector<Slot> old =
+        std::exchange(slots_, std::vector<Slot>(std::max<std::size_t>(64, slots_.size() * 2)));
+    count_ = 0;
+    for (const Slot& s : old) {
+      if (s.node != nullptr) Add(s.hash, s.node);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
 };
 
 struct HtmlDocument::Impl {
@@ -740,8 +802,7 @@ struct HtmlDocument::Impl {
   NodePool* pool;
   NodePtr root;
   bool has_doctype = false;
-  // id -> attached elements carrying it, in no particular order.
-  std::unordered_map<std::string, std::vector<Node*>, IdHash, std::equal_to<>> ids;
+  IdIndex ids;
 
   static const PString* IdOf(const Node& n) {
     if (n.kind != Node::Kind::kElement) return nullptr;
@@ -750,24 +811,10 @@ struct HtmlDocument::Impl {
   }
 
   void AddId(Node* n) {
-    const PString* id = IdOf(*n);
-    if (id == nullptr) return;
-    auto it = ids.find(std::string_view(*id));
-    if (it == ids.end()) it = ids.emplace(std::string(*id), std::vector<Node*>()).first;
-    it->second.push_back(n);
+    if (const PString* id = IdOf(*n)) ids.Add(IdIndex::Hash(*id), n);
   }
   void RemoveId(Node* n) {
-    const PString* id = IdOf(*n);
-    if (id == nullptr) return;
-    auto it = ids.find(std::string_view(*id));
-    if (it == ids.end()) return;
-    auto& v = it->second;
-    auto pos = std::find(v.begin(), v.end(), n);
-    if (pos != v.end()) {
-      *pos = v.back();
-      v.pop_back();
-    }
-    if (v.empty()) ids.erase(it);
+    if (const PString* id = IdOf(*n)) ids.Remove(IdIndex::Hash(*id), n);
   }
 
   template <typename F>
@@ -814,12 +861,12 @@ struct HtmlDocument::Impl {
 
   Node* First(std::string_view id_utf8) const {
     if (id_utf8.empty()) return nullptr;
-    auto it = ids.find(id_utf8);
-    if (it == ids.end() || it->second.empty()) return nullptr;
-    Node* best = it->second.front();
-    for (Node* n : it->second) {
-      if (n != best && Before(n, best)) best = n;
-    }
+    Node* best = nullptr;
+    ids.ForHash(IdIndex::Hash(id_utf8), [&](Node* n) {
+      const PString* id = IdOf(*n);
+      if (id == nullptr || std::string_view(*id) != id_utf8) return;
+      if (best == nullptr || Before(n, best)) best = n;
+    });
     return best;
   }
 

@@ -476,6 +476,45 @@ TEST(HtmlDocumentRobustness, JunkWrittenIntoEveryKindOfElement) {
   }
 }
 
+// Thousands of distinct ids coming and going in many contents: each one
+// written must be found until its content is replaced, and never after.
+TEST(HtmlDocumentIds, ManyIdsComeAndGoWithTheirContents) {
+  std::mt19937 rng(99);
+  constexpr int kContainers = 40;
+  std::u16string page;
+  for (int c = 0; c < kContainers; ++c)
+    page += u"<div id=\"c" + Utf8ToUtf16(std::to_string(c)) + u"\"></div>";
+  const auto doc = HtmlDocument::Parse(Page(Utf16ToUtf8(page)));
+  std::vector<std::vector<std::u16string>> live(kContainers);
+  std::vector<std::u16string> gone;
+  int serial = 0;
+  for (int step = 0; step < 300; ++step) {
+    const int c = static_cast<int>(rng() % kContainers);
+    auto container = doc->FindElementById(u"c" + Utf8ToUtf16(std::to_string(c)));
+    ASSERT_NE(container, nullptr);
+    for (std::u16string& id : live[c]) gone.push_back(std::move(id));
+    live[c].clear();
+    std::u16string html;
+    const int n = static_cast<int>(rng() % 120);
+    for (int k = 0; k < n; ++k) {
+      live[c].push_back(u"x" + Utf8ToUtf16(std::to_string(serial++)));
+      html += u"<p id=\"" + live[c].back() + u"\"><b>" + live[c].back() + u"</b></p>";
+    }
+    container->SetInnerHtml(html);
+    for (const auto& ids : live) {
+      for (const std::u16string& id : ids) {
+        auto e = doc->FindElementById(id);
+        ASSERT_NE(e, nullptr) << "step " << step << " id " << Utf16ToUtf8(id);
+        ASSERT_EQ(e->Id(), id);
+        ASSERT_EQ(e->TagName(), u"P");
+      }
+    }
+    for (const std::u16string& id : gone) {
+      ASSERT_EQ(doc->FindElementById(id), nullptr) << "step " << step;
+    }
+  }
+}
+
 // Random writes; after each one, every lookup must answer as a scan of the
 // body in document order does. Elements are told apart by a unique left.
 TEST(HtmlDocumentIds, IndexAgreesWithADocumentOrderScanAfterRandomWrites) {
