@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <memory_resource>
@@ -136,10 +137,9 @@ class PoolAllocator {
 using PString = std::pmr::string;
 
 struct Node {
-  enum class Kind { kDocument, kElement, kText, kComment };
+  enum class Kind : std::uint8_t { kDocument, kElement, kText, kComment };
 
-  Node(Kind k, std::pmr::memory_resource* pool)
-      : kind(k), name(pool), attrs(pool), text(pool), children(pool) {}
+  Node(Kind k, std::pmr::memory_resource* pool) : kind(k), str(pool), attrs(pool), children(pool) {}
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
   // Children are released without recursion: a garbage page may nest
@@ -156,20 +156,22 @@ struct Node {
     }
   }
 
+  // Packed tight: a large page holds hundreds of thousands of nodes, and
+  // rewriting a large content reads all of the old ones and writes the new.
   Kind kind;
-  // Element: the name as serialized (lower case for HTML elements).
-  PString name;
-  GumboTag tag = GUMBO_TAG_UNKNOWN;
-  GumboNamespaceEnum ns = GUMBO_NAMESPACE_HTML;
-  // Element: qualified attribute names with their values, in order.
-  std::pmr::vector<std::pair<PString, PString>> attrs;
-  // Text and comment data.
-  PString text;
-
-  Node* parent = nullptr;
-  std::size_t index = 0;  // position among the parent's children
   // Set when the node leaves the document; handles to it then do nothing.
   bool detached = false;
+  // In the id index: only such nodes need a lookup when they leave.
+  bool indexed = false;
+  GumboTag tag = GUMBO_TAG_UNKNOWN;
+  GumboNamespaceEnum ns = GUMBO_NAMESPACE_HTML;
+  std::uint32_t index = 0;  // position among the parent's children
+  // Element: its name as serialized (lower case for HTML elements). Text
+  // and comment: their data.
+  PString str;
+  // Element: qualified attribute names with their values, in order.
+  std::pmr::vector<std::pair<PString, PString>> attrs;
+  Node* parent = nullptr;
   std::pmr::vector<std::shared_ptr<Node>> children;
 
   const PString* Attr(std::string_view attr) const {
@@ -279,7 +281,7 @@ NodePtr ConvertOne(const GumboNode* g, NodePool* pool) {
       const GumboElement& e = g->v.element;
       n->tag = e.tag;
       n->ns = e.tag_namespace;
-      n->name = ElementName(e);
+      n->str = ElementName(e);
       n->attrs.reserve(e.attributes.length);
       for (unsigned i = 0; i < e.attributes.length; ++i) {
         const auto* a = static_cast<const GumboAttribute*>(e.attributes.data[i]);
@@ -292,12 +294,12 @@ NodePtr ConvertOne(const GumboNode* g, NodePool* pool) {
     case GUMBO_NODE_CDATA:
     case GUMBO_NODE_WHITESPACE: {
       NodePtr n = NewNode(pool, Node::Kind::kText);
-      n->text = g->v.text.text != nullptr ? g->v.text.text : "";
+      n->str = g->v.text.text != nullptr ? g->v.text.text : "";
       return n;
     }
     case GUMBO_NODE_COMMENT: {
       NodePtr n = NewNode(pool, Node::Kind::kComment);
-      n->text = g->v.text.text != nullptr ? g->v.text.text : "";
+      n->str = g->v.text.text != nullptr ? g->v.text.text : "";
       return n;
     }
     default:
@@ -378,7 +380,7 @@ std::string FormTail(const GumboNode* form, const GumboNode* text, std::string_v
   std::string prefix;
   for (const NodePtr& c : decoded->children) {
     if (c->kind != Node::Kind::kText) return {};
-    prefix += c->text;
+    prefix += c->str;
   }
   const std::string_view all = text->v.text.text != nullptr ? text->v.text.text : "";
   return all.substr(0, prefix.size()) == prefix ? prefix : std::string();
@@ -404,23 +406,23 @@ void ConvertChildren(const GumboNode* from, Node* to, std::string_view buffer, N
           previous->type == GUMBO_NODE_ELEMENT && !n->children.empty()) {
         std::string tail = FormTail(previous, gc, buffer, pool);
         if (!tail.empty()) {
-          c->text.erase(0, tail.size());
+          c->str.erase(0, tail.size());
           form_tails.emplace_back(n->children.back().get(), std::move(tail));
         }
       }
       previous = gc;
-      if (c->kind == Node::Kind::kText && c->text.empty()) continue;
+      if (c->kind == Node::Kind::kText && c->str.empty()) continue;
       c->parent = n;
-      c->index = n->children.size();
+      c->index = static_cast<std::uint32_t>(n->children.size());
       n->children.push_back(c);
       if (c->kind == Node::Kind::kElement) pending.emplace_back(gc, c.get());
     }
   }
   for (auto& [form, tail] : form_tails) {
     NodePtr t = NewNode(pool, Node::Kind::kText);
-    t->text = tail;
+    t->str = tail;
     t->parent = form;
-    t->index = form->children.size();
+    t->index = static_cast<std::uint32_t>(form->children.size());
     form->children.push_back(std::move(t));
   }
 }
@@ -530,7 +532,7 @@ void AppendEscaped(std::string& out, std::string_view s, bool attribute) {
 
 void AppendStartTag(std::string& out, const Node& n) {
   out.push_back('<');
-  out += n.name;
+  out += n.str;
   for (const auto& [name, value] : n.attrs) {
     out.push_back(' ');
     out += name;
@@ -565,7 +567,7 @@ void SerializeNode(std::string& out, const Node& root, bool include_self) {
     const Node& n = *step.node;
     if (step.close) {
       out += "</";
-      out += n.name;
+      out += n.str;
       out.push_back('>');
       continue;
     }
@@ -578,14 +580,14 @@ void SerializeNode(std::string& out, const Node& root, bool include_self) {
         break;
       case Node::Kind::kText:
         if (IsRawText(n.parent)) {
-          out += n.text;
+          out += n.str;
         } else {
-          AppendEscaped(out, n.text, false);
+          AppendEscaped(out, n.str, false);
         }
         break;
       case Node::Kind::kComment:
         out += "<!--";
-        out += n.text;
+        out += n.str;
         out += "-->";
         break;
       case Node::Kind::kDocument:
@@ -811,22 +813,35 @@ struct HtmlDocument::Impl {
   }
 
   void AddId(Node* n) {
-    if (const PString* id = IdOf(*n)) ids.Add(IdIndex::Hash(*id), n);
+    const PString* id = IdOf(*n);
+    if (id == nullptr) return;
+    ids.Add(IdIndex::Hash(*id), n);
+    n->indexed = true;
   }
   void RemoveId(Node* n) {
+    if (!n->indexed) return;
+    n->indexed = false;
     if (const PString* id = IdOf(*n)) ids.Remove(IdIndex::Hash(*id), n);
   }
 
+  // Visits a subtree. The children of a node are asked for from memory
+  // together: a large old content is no longer in the cache, and one node at
+  // a time would wait on each in turn.
   template <typename F>
-  static void ForSubtree(Node* top, F&& f) {
-    std::vector<Node*> pending{top};
+  void ForSubtree(Node* top, F&& f) {
+    std::vector<Node*>& pending = walk_;
+    pending.assign(1, top);
     while (!pending.empty()) {
       Node* n = pending.back();
       pending.pop_back();
       f(n);
-      for (auto& c : n->children) pending.push_back(c.get());
+      for (auto& c : n->children) {
+        __builtin_prefetch(c.get());
+        pending.push_back(c.get());
+      }
     }
   }
+  std::vector<Node*> walk_;  // ForSubtree's, kept to spare an allocation per walk
 
   void Attach(Node* top) {
     ForSubtree(top, [this](Node* n) {
@@ -844,7 +859,7 @@ struct HtmlDocument::Impl {
   static void Renumber(Node* parent) {
     for (std::size_t i = 0; i < parent->children.size(); ++i) {
       parent->children[i]->parent = parent;
-      parent->children[i]->index = i;
+      parent->children[i]->index = static_cast<std::uint32_t>(i);
     }
   }
 
@@ -934,7 +949,7 @@ class HtmlElement : public Element {
   std::u16string TagName() override {
     NodePtr n = Live();
     if (!n) return {};
-    std::string upper(n->name);
+    std::string upper(n->str);
     for (char& c : upper) c = AsciiUpper(c);
     return Utf8ToUtf16(upper);
   }
@@ -961,7 +976,7 @@ class HtmlElement : public Element {
     NodePtr holder = NewNode(doc_->pool, Node::Kind::kDocument);
     if (!text.empty()) {
       NodePtr t = NewNode(doc_->pool, Node::Kind::kText);
-      t->text = Utf16ToUtf8(text);
+      t->str = Utf16ToUtf8(text);
       holder->children.push_back(std::move(t));
     }
     doc_->ReplaceChildren(n.get(), holder.get());
