@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <functional>
 #include <memory_resource>
 #include <new>
@@ -797,6 +798,7 @@ struct HtmlDocument::Impl {
   Impl(const Impl&) = delete;
   Impl& operator=(const Impl&) = delete;
   ~Impl() {
+    retired_.clear();
     root.reset();
     pool->Unref();  // nodes still held by handles keep it until they go
   }
@@ -849,11 +851,25 @@ struct HtmlDocument::Impl {
       AddId(n);
     });
   }
-  void Detach(Node* top) {
-    ForSubtree(top, [this](Node* n) {
+  // Returns the number of nodes taken out.
+  std::size_t Detach(Node* top) {
+    std::size_t count = 0;
+    ForSubtree(top, [this, &count](Node* n) {
       RemoveId(n);
       n->detached = true;
+      ++count;
     });
+    return count;
+  }
+
+  // True while the node is in the document: neither it nor an ancestor has
+  // left. A replaced content waiting to be released is marked at its top
+  // only.
+  static bool Alive(const Node* n) {
+    for (; n != nullptr; n = n->parent) {
+      if (n->detached) return false;
+    }
+    return true;
   }
 
   static void Renumber(Node* parent) {
@@ -879,24 +895,43 @@ struct HtmlDocument::Impl {
     Node* best = nullptr;
     ids.ForHash(IdIndex::Hash(id_utf8), [&](Node* n) {
       const PString* id = IdOf(*n);
-      if (id == nullptr || std::string_view(*id) != id_utf8) return;
+      if (id == nullptr || std::string_view(*id) != id_utf8 || !Alive(n)) return;
       if (best == nullptr || Before(n, best)) best = n;
     });
     return best;
   }
 
-  // Takes a subtree out of the index and releases it (unless a caller still
-  // holds it) while its nodes are still in the cache: a pass over all of a
-  // large old content and then another to release it would read it twice.
-  void Drop(NodePtr node) {
-    Detach(node.get());
-    node.reset();  // handles to it now find it gone
+  // A replaced content leaves the document at once, marked at its top, but
+  // is released bit by bit: before each write, about as many old nodes as
+  // the write will make. Their blocks are then handed straight to the new
+  // nodes while still in the cache. Released all at once, a large content
+  // would leave its blocks to go cold before they were used again, and a
+  // rewrite of every window of a page would wait on memory throughout.
+  void Retire(NodePtr top) {
+    top->detached = true;
+    top->parent = nullptr;  // the old parent may be released first
+    retired_.push_back(std::move(top));
   }
+
+  // Releases retired contents, oldest first, until some `nodes` have gone.
+  // Each is taken out of the id index and released subtree by subtree, so
+  // that it is read once, while in the cache.
+  void Reclaim(std::size_t nodes) {
+    std::size_t released = 0;
+    while (released < nodes && !retired_.empty()) {
+      NodePtr top = std::move(retired_.front());
+      retired_.pop_front();
+      released += Detach(top.get());
+      top.reset();  // handles to it now find it gone
+    }
+  }
+
+  std::deque<NodePtr> retired_;
 
   // Replaces the children of parent by those of holder.
   void ReplaceChildren(Node* parent, Node* holder) {
     std::pmr::vector<NodePtr> old = std::move(parent->children);
-    for (NodePtr& c : old) Drop(std::move(c));
+    for (NodePtr& c : old) Retire(std::move(c));
     parent->children = std::move(holder->children);
     holder->children.clear();
     Renumber(parent);
@@ -911,7 +946,6 @@ struct HtmlDocument::Impl {
       return;
     }
     NodePtr keep = parent->children[at];  // alive until the swap is done
-    Detach(node);
     std::pmr::vector<NodePtr> next(parent->children.get_allocator());
     next.reserve(parent->children.size() - 1 + holder->children.size());
     for (std::size_t i = 0; i < at; ++i) next.push_back(std::move(parent->children[i]));
@@ -924,11 +958,15 @@ struct HtmlDocument::Impl {
     parent->children = std::move(next);
     Renumber(parent);
     for (std::size_t i = at; i < added_end; ++i) Attach(parent->children[i].get());
-    node->parent = nullptr;
+    Retire(std::move(keep));
   }
 };
 
 namespace {
+
+// About how many nodes a markup makes, judged by its length alone: reading
+// it for its tags would cost more than the estimate saves.
+std::size_t NodesIn(std::u16string_view html) { return 1 + html.size() / 64; }
 
 GumboTag ContextTag(const Node& n) {
   // Any element gumbo does not know parses its content as an ordinary one.
@@ -957,6 +995,7 @@ class HtmlElement : public Element {
   void SetInnerHtml(std::u16string_view html) override {
     NodePtr n = Live();
     if (!n) return;
+    doc_->Reclaim(NodesIn(html));
     NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n), nullptr, doc_->pool);
     doc_->ReplaceChildren(n.get(), holder.get());
   }
@@ -966,6 +1005,7 @@ class HtmlElement : public Element {
     // An element directly under the document can't be replaced: the page
     // refuses the write.
     if (!n || n->parent == nullptr || n->parent->kind != Node::Kind::kElement) return;
+    doc_->Reclaim(NodesIn(html));
     NodePtr holder = ParseInto(Utf16ToUtf8(html), ContextTag(*n->parent), nullptr, doc_->pool);
     doc_->ReplaceNode(n.get(), holder.get());
   }
@@ -973,6 +1013,7 @@ class HtmlElement : public Element {
   void SetInnerText(std::u16string_view text) override {
     NodePtr n = Live();
     if (!n) return;
+    doc_->Reclaim(2);
     NodePtr holder = NewNode(doc_->pool, Node::Kind::kDocument);
     if (!text.empty()) {
       NodePtr t = NewNode(doc_->pool, Node::Kind::kText);
@@ -1050,7 +1091,7 @@ class HtmlElement : public Element {
   // The node while it is still in the document; null otherwise.
   NodePtr Live() const {
     NodePtr n = node_.lock();
-    return n && !n->detached ? n : nullptr;
+    return n && HtmlDocument::Impl::Alive(n.get()) ? n : nullptr;
   }
 
   static std::string Px(std::int32_t v) { return std::to_string(v) + "px"; }

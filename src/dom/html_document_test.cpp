@@ -405,6 +405,32 @@ TEST(HtmlDocumentHandles, HandlesToGoneContentDoNothingEvenAfterTheDocument) {
   EXPECT_EQ(box->PixelLeft(), std::nullopt);
 }
 
+// A replaced content leaves at once, though its memory goes later: deep
+// handles into it do nothing, and its ids, even written again, are not found.
+TEST(HtmlDocumentHandles, ReplacedContentIsGoneAtOnceWhenReleasedLater) {
+  auto doc = HtmlDocument::Parse(
+      Page("<div id=\"box\"><div id=\"w\"><p><span id=\"deep\">x</span></p></div></div>"));
+  std::unique_ptr<Element> deep = doc->FindElementById(u"deep");
+  std::unique_ptr<Element> box = doc->FindElementById(u"box");
+  ASSERT_TRUE(deep && box);
+  box->SetInnerHtml(u"<div id=\"w\"><span id=\"deep\">y</span></div>");
+  // Before any other write could release the old content.
+  EXPECT_EQ(deep->Id(), u"");
+  EXPECT_EQ(deep->TagName(), u"");
+  deep->SetAttribute(u"id", u"again", 0);
+  deep->SetInnerHtml(u"<b id=\"ghost\"></b>");
+  EXPECT_EQ(doc->FindElementById(u"again"), nullptr);
+  EXPECT_EQ(doc->FindElementById(u"ghost"), nullptr);
+  EXPECT_EQ(Outer(*doc, u"deep"), "<span id=\"deep\">y</span>");
+  EXPECT_EQ(Outer(*doc, u"box"),
+            "<div id=\"box\"><div id=\"w\"><span id=\"deep\">y</span></div></div>");
+  // Many writes later the old content has surely been released.
+  for (int i = 0; i < 50; ++i) doc->FindElementById(u"w")->SetInnerText(u"t");
+  EXPECT_EQ(deep->Id(), u"");
+  EXPECT_EQ(Outer(*doc, u"w"), "<div id=\"w\">t</div>");
+  EXPECT_EQ(doc->FindElementById(u"deep"), nullptr);
+}
+
 TEST(HtmlDocumentRobustness, GarbageAndDeepNestingDoNotCrash) {
   std::mt19937 rng(7);
   const std::string alphabet = "<>/=\"' &;!-abcdiv#x\n\0\xC3\xA9\xFF\xED\xA0\x80tablrsecop";
