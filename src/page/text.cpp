@@ -50,7 +50,8 @@ int TextCompare(std::u16string_view a, std::u16string_view b) {
 int TextCompare(const char16_t* a, const char16_t* b) {
   bool decided;
   const int r = NullRule(a, b, &decided);
-  return decided ? r : TextCompare(std::u16string_view(a, ZLen(a)), std::u16string_view(b, ZLen(b)));
+  return decided ? r
+                 : TextCompare(std::u16string_view(a, ZLen(a)), std::u16string_view(b, ZLen(b)));
 }
 
 int TextCompareN(std::u16string_view a, std::u16string_view b, std::size_t n) {
@@ -60,8 +61,9 @@ int TextCompareN(std::u16string_view a, std::u16string_view b, std::size_t n) {
 int TextCompareN(const char16_t* a, const char16_t* b, std::size_t n) {
   bool decided;
   const int r = NullRule(a, b, &decided);
-  return decided ? r
-                 : TextCompareN(std::u16string_view(a, ZLen(a)), std::u16string_view(b, ZLen(b)), n);
+  return decided
+             ? r
+             : TextCompareN(std::u16string_view(a, ZLen(a)), std::u16string_view(b, ZLen(b)), n);
 }
 
 int KeyPrefixEqual(std::u16string_view a, std::u16string_view b) {
@@ -144,30 +146,55 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+bool PairAt(std::u16string_view s, std::size_t i) {
+  return s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+         s[i + 1] <= 0xDFFF;
+}
+
+}  // namespace
+
+// Sized first, then written through a pointer: every page write passes
+// through here, and a check for room at each byte costs more than the
+// second pass. A lone surrogate is written as the three bytes it would have
+// as a code point.
 std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
+  const std::size_t n = utf16.size();
+  std::size_t bytes = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t u = utf16[i];
+    if (u < 0x80) {
+      bytes += 1;
+    } else if (u < 0x800) {
+      bytes += 2;
+    } else if (PairAt(utf16, i)) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += 3;
+    }
+  }
+  std::string out(bytes, '\0');
+  char* p = out.data();
+  for (std::size_t i = 0; i < n; ++i) {
     char32_t cp = utf16[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
+    if (cp < 0x80) {
+      *p++ = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      *p++ = static_cast<char>(0xC0 | (cp >> 6));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (PairAt(utf16, i)) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
       ++i;
-    }
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *p++ = static_cast<char>(0xF0 | (cp >> 18));
+      *p++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+      *p++ = static_cast<char>(0xE0 | (cp >> 12));
+      *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
   return out;
