@@ -807,6 +807,9 @@ struct HtmlDocument::Impl {
   NodePtr root;
   bool has_doctype = false;
   IdIndex ids;
+  // Replaced contents not yet released, oldest first (see Retire).
+  std::deque<NodePtr> retired_;
+  std::vector<Node*> walk_;  // ForSubtree's, kept to spare an allocation per walk
 
   static const PString* IdOf(const Node& n) {
     if (n.kind != Node::Kind::kElement) return nullptr;
@@ -843,8 +846,6 @@ struct HtmlDocument::Impl {
       }
     }
   }
-  std::vector<Node*> walk_;  // ForSubtree's, kept to spare an allocation per walk
-
   void Attach(Node* top) {
     ForSubtree(top, [this](Node* n) {
       n->detached = false;
@@ -925,8 +926,6 @@ struct HtmlDocument::Impl {
       top.reset();  // handles to it now find it gone
     }
   }
-
-  std::deque<NodePtr> retired_;
 
   // Replaces the children of parent by those of holder.
   void ReplaceChildren(Node* parent, Node* holder) {

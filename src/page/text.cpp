@@ -10,6 +10,12 @@ std::size_t ZLen(const char16_t* s) {
   return n;
 }
 
+// True when units i and i + 1 are a surrogate pair.
+bool PairAt(std::u16string_view s, std::size_t i) {
+  return s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
+         s[i + 1] <= 0xDFFF;
+}
+
 int Diff(char16_t a, char16_t b) { return static_cast<int>(a) - static_cast<int>(b); }
 
 // Compares at most n units; prefix_only stops at the end of either text. A
@@ -145,15 +151,6 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   }
   return out;
 }
-
-namespace {
-
-bool PairAt(std::u16string_view s, std::size_t i) {
-  return s[i] >= 0xD800 && s[i] <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 &&
-         s[i + 1] <= 0xDFFF;
-}
-
-}  // namespace
 
 // Sized first, then written through a pointer: every page write passes
 // through here, and a check for room at each byte costs more than the
