@@ -2,9 +2,11 @@
 // control object.
 #include <webkit2/webkit-web-extension.h>
 
+#include <cstdint>
 #include <string>
 
 #include "hosts/desktop/channel.h"
+#include "hosts/desktop/font_aliases.h"
 #include "hosts/desktop/page_policy.h"
 #include "hosts/desktop/skerrow_binding.h"
 #include "page/text.h"
@@ -15,6 +17,8 @@ struct ExtensionState {
   std::string page_uri;
   std::u16string data_folder;
   vellumine::desktop::ChannelClient channel;
+  vellumine::desktop::WritePath write_path = vellumine::desktop::WritePath::kFast;
+  std::uint32_t ticks = 0;
 };
 
 ExtensionState* g_state = nullptr;
@@ -29,7 +33,8 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* /*page*/, We
   JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
   if (context == nullptr) return;
   vellumine::desktop::InstallSkerrow(context, g_state->data_folder,
-                                     g_state->channel.connected() ? &g_state->channel : nullptr);
+                                     g_state->channel.connected() ? &g_state->channel : nullptr,
+                                     g_state->write_path, g_state->ticks);
   g_object_unref(context);
 }
 
@@ -55,16 +60,26 @@ void OnPageCreated(WebKitWebExtension* /*extension*/, WebKitWebPage* page, gpoin
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
     WebKitWebExtension* extension, const GVariant* user_data) {
+  // Before the page asks for any face.
+  vellumine::desktop::AddFontAliases();
   g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
   auto* data = const_cast<GVariant*>(user_data);
-  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssss)"))) return;
+  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssssbu)"))) return;
   const char* page_uri = nullptr;
   const char* data_folder = nullptr;
   const char* socket_path = nullptr;
   const char* token = nullptr;
-  g_variant_get(data, "(&s&s&s&s)", &page_uri, &data_folder, &socket_path, &token);
+  gboolean plain = FALSE;
+  guint32 ticks = 0;
+  g_variant_get(data, "(&s&s&s&sbu)", &page_uri, &data_folder, &socket_path, &token, &plain,
+                &ticks);
   if (*page_uri == '\0' || *data_folder == '\0') return;
-  g_state = new ExtensionState{page_uri, vellumine::Utf8ToUtf16(data_folder), {}};
+  g_state = new ExtensionState{
+      page_uri,
+      vellumine::Utf8ToUtf16(data_folder),
+      {},
+      plain ? vellumine::desktop::WritePath::kPlain : vellumine::desktop::WritePath::kFast,
+      ticks};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.
   g_state->channel.Connect(socket_path, token);

@@ -5,24 +5,34 @@
 //
 // For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
 // page before the page's own scripts, shows the page in a plain window, and
-// a second after it has loaded prints what the page's timingReport()
-// returns, then exits.
+// a second after it has loaded prints what the page's timingReport() returns
+// (or the promise it returns settles to). With VELLUMINE_TIMING_IDLE_SECONDS=N
+// it then does nothing for N seconds and prints the CPU time all the app's
+// processes used meanwhile; last, each process's peak resident size, then
+// exits.
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hosts/desktop/dialog_server.h"
 #include "hosts/desktop/page_view.h"
+#include "hosts/desktop/process_stats.h"
 
 namespace {
 
 using vellumine::desktop::AppPaths;
+using vellumine::desktop::CpuPercent;
 using vellumine::desktop::Dialogs;
 using vellumine::desktop::DialogServer;
 using vellumine::desktop::PageView;
+using vellumine::desktop::ProcessSample;
+using vellumine::desktop::SampleAppProcesses;
 
 struct Options {
   std::string data_dir;
@@ -148,23 +158,46 @@ int RunScreenshot(App& app) {
     int status = 1;
   } shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE)};
 
-  app.page->on_loaded = [&shot, &app] {
-    webkit_web_view_get_snapshot(
-        app.page->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+  struct Shot* shot_ptr = &shot;
+  PageView* page = app.page.get();
+  app.page->on_loaded = [shot_ptr, page] {
+    // The page's pictures (the wallpaper) load after the page itself: the
+    // shot waits for them, and for one more frame.
+    webkit_web_view_call_async_javascript_function(
+        page->view(),
+        "await Promise.all(Array.from(document.images).map(function (i) {"
+        "  return i.complete ? 0 : new Promise(function (r) {"
+        "    i.addEventListener('load', r); i.addEventListener('error', r); }); }));"
+        "await new Promise(function (r) { requestAnimationFrame(function () { setTimeout(r, 0); "
+        "}); });"
+        "return 0;",
+        -1, nullptr, nullptr, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
-          auto* s = static_cast<Shot*>(data);
-          cairo_surface_t* surface =
-              webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-          if (surface != nullptr) {
-            if (cairo_surface_write_to_png(surface, s->file.c_str()) == CAIRO_STATUS_SUCCESS) {
-              s->status = 0;
-            }
-            cairo_surface_destroy(surface);
-          }
-          if (s->status != 0) std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
-          g_main_loop_quit(s->loop);
+          JSCValue* ignored = webkit_web_view_call_async_javascript_function_finish(
+              WEBKIT_WEB_VIEW(source), result, nullptr);
+          if (ignored != nullptr) g_object_unref(ignored);
+          webkit_web_view_get_snapshot(
+              WEBKIT_WEB_VIEW(source), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE,
+              nullptr,
+              [](GObject* view, GAsyncResult* shot_result, gpointer shot_data) {
+                auto* s = static_cast<Shot*>(shot_data);
+                cairo_surface_t* surface = webkit_web_view_get_snapshot_finish(
+                    WEBKIT_WEB_VIEW(view), shot_result, nullptr);
+                if (surface != nullptr) {
+                  if (cairo_surface_write_to_png(surface, s->file.c_str()) ==
+                      CAIRO_STATUS_SUCCESS) {
+                    s->status = 0;
+                  }
+                  cairo_surface_destroy(surface);
+                }
+                if (s->status != 0) {
+                  std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
+                }
+                g_main_loop_quit(s->loop);
+              },
+              data);
         },
-        &shot);
+        shot_ptr);
   };
   // A page that never finishes loading must not keep the run alive.
   guint watchdog = g_timeout_add_seconds(
@@ -184,6 +217,19 @@ int RunScreenshot(App& app) {
   return shot.status;
 }
 
+// The figures of the app's processes after a timing run: each one's peak
+// resident size and the sum of those peaks.
+void PrintProcessPeaks() {
+  std::uint64_t sum = 0;
+  for (const ProcessSample& s : SampleAppProcesses()) {
+    std::printf("process=%s pid=%d peak_rss=%llu rss=%llu\n", s.name.c_str(),
+                static_cast<int>(s.pid), static_cast<unsigned long long>(s.peak_rss),
+                static_cast<unsigned long long>(s.rss));
+    sum += s.peak_rss;
+  }
+  std::printf("peak_rss_sum=%llu\n", static_cast<unsigned long long>(sum));
+}
+
 int RunTiming(App& app) {
   app.server = std::make_unique<DialogServer>(app.dialogs);
   app.server->Start();
@@ -194,11 +240,20 @@ int RunTiming(App& app) {
   gtk_widget_show_all(window);
 
   struct Run {
-    PageView* page;
-    GMainLoop* loop;
+    PageView* page = nullptr;
+    GMainLoop* loop = nullptr;
     bool started = false;
     int status = 1;
-  } run{app.page.get(), g_main_loop_new(nullptr, FALSE)};
+    // Seconds of doing nothing after the report, whose CPU time is measured.
+    int idle_seconds = 0;
+    std::vector<ProcessSample> idle_start;
+    gint64 idle_start_us = 0;
+  } run;
+  run.page = app.page.get();
+  run.loop = g_main_loop_new(nullptr, FALSE);
+  if (const char* idle = g_getenv("VELLUMINE_TIMING_IDLE_SECONDS"); idle != nullptr) {
+    run.idle_seconds = std::max(0, std::atoi(idle));
+  }
 
   app.page->on_loaded = [&run] {
     if (run.started) return;
@@ -208,12 +263,15 @@ int RunTiming(App& app) {
         1,
         [](gpointer data) {
           auto* r = static_cast<Run*>(data);
-          webkit_web_view_evaluate_javascript(
-              r->page->view(), "String(timingReport())", -1, nullptr, nullptr, nullptr,
+          // The report may be a promise: the page's script then decides when
+          // its measurements are done.
+          webkit_web_view_call_async_javascript_function(
+              r->page->view(), "return String(await timingReport());", -1, nullptr, nullptr,
+              nullptr, nullptr,
               [](GObject* source, GAsyncResult* result, gpointer done) {
                 auto* finished = static_cast<Run*>(done);
                 GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(
+                JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
                     WEBKIT_WEB_VIEW(source), result, &error);
                 if (value != nullptr) {
                   gchar* text = jsc_value_to_string(value);
@@ -227,7 +285,24 @@ int RunTiming(App& app) {
                                error != nullptr ? error->message : "?");
                   g_clear_error(&error);
                 }
-                g_main_loop_quit(finished->loop);
+                if (finished->status != 0 || finished->idle_seconds == 0) {
+                  g_main_loop_quit(finished->loop);
+                  return;
+                }
+                finished->idle_start = SampleAppProcesses();
+                finished->idle_start_us = g_get_monotonic_time();
+                g_timeout_add_seconds(
+                    static_cast<guint>(finished->idle_seconds),
+                    [](gpointer data2) {
+                      auto* r2 = static_cast<Run*>(data2);
+                      const double seconds =
+                          static_cast<double>(g_get_monotonic_time() - r2->idle_start_us) / 1e6;
+                      std::printf("idle_seconds=%.1f\nidle_cpu_percent=%.2f\n", seconds,
+                                  CpuPercent(r2->idle_start, SampleAppProcesses(), seconds));
+                      g_main_loop_quit(r2->loop);
+                      return G_SOURCE_REMOVE;
+                    },
+                    finished);
               },
               r);
           return G_SOURCE_REMOVE;
@@ -238,7 +313,9 @@ int RunTiming(App& app) {
       300,
       [](gpointer data) {
         std::fputs("vellumine: the timing run did not finish in time\n", stderr);
-        g_main_loop_quit(static_cast<Run*>(data)->loop);
+        auto* r = static_cast<Run*>(data);
+        r->status = 1;
+        g_main_loop_quit(r->loop);
         return G_SOURCE_REMOVE;
       },
       &run);
@@ -246,6 +323,8 @@ int RunTiming(App& app) {
   g_main_loop_run(run.loop);
   g_source_remove(watchdog);
   g_main_loop_unref(run.loop);
+  if (run.status == 0) PrintProcessPeaks();
+  std::fflush(stdout);
   app.page.reset();
   gtk_widget_destroy(window);
   return run.status;

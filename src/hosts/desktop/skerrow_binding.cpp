@@ -1,10 +1,10 @@
 #include "hosts/desktop/skerrow_binding.h"
 
 #include <memory>
-#include <optional>
 
 #include "control/skerrow.h"
 #include "hosts/desktop/desktop_platform.h"
+#include "hosts/desktop/fast_document.h"
 #include "hosts/desktop/js_document.h"
 
 namespace vellumine::desktop {
@@ -13,17 +13,31 @@ namespace {
 // One control with its platform; owned by the script object and freed when
 // the page lets go of it.
 struct PageControl {
-  PageControl(const std::u16string& data_folder, ChannelClient* channel)
-      : platform(channel), control((platform.set_data_folder(data_folder), platform)) {}
+  PageControl(const std::u16string& data_folder, ChannelClient* channel, std::uint32_t ticks)
+      : platform(channel, ticks), control((platform.set_data_folder(data_folder), platform)) {}
+  ~PageControl() {
+    if (writer != nullptr) g_object_unref(writer);
+  }
+  PageControl(const PageControl&) = delete;
+  PageControl& operator=(const PageControl&) = delete;
   DesktopPlatform platform;
   CSkerrow control;
   bool busy = false;
+  // The page writer, kept alive by the script object itself: a strong hold
+  // from here would keep the whole page alive through the object.
+  JSCWeakValue* writer = nullptr;
 };
 
 // The script's arguments, converted as the interface takes them.
 class Args {
  public:
-  Args(JSCContext* context, GPtrArray* values) : context_(context), values_(values) {}
+  Args(JSCContext* context, GPtrArray* values, JSCWeakValue* writer)
+      : context_(context), values_(values), writer_(writer) {}
+  ~Args() {
+    if (fast_ != nullptr) fast_->Finish();
+  }
+  Args(const Args&) = delete;
+  Args& operator=(const Args&) = delete;
 
   JSCValue* At(guint i) const {
     return values_ != nullptr && i < values_->len ? JSC_VALUE(g_ptr_array_index(values_, i))
@@ -31,15 +45,29 @@ class Args {
   }
   TextArg Text(guint i) const { return TextArgument(context_, At(i)); }
   std::int32_t Int(guint i) const { return IntArgument(context_, At(i)); }
+  // The page's own document goes through the writer; anything else the
+  // script passes is written as it is.
   Document& Doc(guint i) {
-    if (!document_) document_.emplace(context_, At(i));
+    if (document_) return *document_;
+    JSCValue* value = At(i);
+    JSCValue* writer = writer_ != nullptr ? jsc_weak_value_get_value(writer_) : nullptr;
+    if (writer != nullptr && FastDocument::Owns(context_, writer, value)) {
+      auto fast = std::make_unique<FastDocument>(context_, writer);
+      fast_ = fast.get();
+      document_ = std::move(fast);
+    } else {
+      document_ = std::make_unique<JsDocument>(context_, value);
+    }
+    if (writer != nullptr) g_object_unref(writer);
     return *document_;
   }
 
  private:
   JSCContext* context_;
   GPtrArray* values_;
-  std::optional<JsDocument> document_;
+  JSCWeakValue* writer_;
+  std::unique_ptr<Document> document_;
+  FastDocument* fast_ = nullptr;
 };
 
 using Handler = void (*)(CSkerrow&, Args&);
@@ -103,8 +131,10 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   JSCContext* context = jsc_context_get_current();
   if (context == nullptr) return;
   page->busy = true;
-  Args converted(context, args);
-  method->handler(page->control, converted);
+  {
+    Args converted(context, args, page->writer);
+    method->handler(page->control, converted);
+  }
   page->busy = false;
   jsc_context_clear_exception(context);
 }
@@ -150,11 +180,28 @@ const char* const* SkerrowMethodNames(std::size_t* count) {
   return names;
 }
 
-void InstallSkerrow(JSCContext* context, const std::u16string& data_folder,
-                    ChannelClient* channel) {
+void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
+                    WritePath path, std::uint32_t ticks) {
   JSCClass* klass = SkerrowClass(context);
-  auto* page = new PageControl(data_folder, channel);
+  auto* page = new PageControl(data_folder, channel, ticks);
   JSCValue* object = jsc_value_new_object(context, page, klass);
+  if (path == WritePath::kFast) {
+    if (JSCValue* writer = MakePageWriter(context)) {
+      // Held by the object under a key no name reaches.
+      JSCValue* keep = jsc_context_evaluate(
+          context, "(function (o, w) { Object.defineProperty(o, Symbol(), { value: w }); })", -1);
+      if (keep != nullptr && jsc_value_is_function(keep)) {
+        JSCValue* held = jsc_value_function_call(keep, JSC_TYPE_VALUE, object, JSC_TYPE_VALUE,
+                                                 writer, G_TYPE_NONE);
+        if (held != nullptr) g_object_unref(held);
+        if (jsc_context_get_exception(context) == nullptr)
+          page->writer = jsc_weak_value_new(writer);
+      }
+      jsc_context_clear_exception(context);
+      if (keep != nullptr) g_object_unref(keep);
+      g_object_unref(writer);
+    }
+  }
   jsc_context_set_value(context, "Skerrow", object);
   g_object_unref(object);
 }

@@ -23,8 +23,16 @@ const char* const* SkerrowMethodNames(std::size_t* count);
 TextArg TextArgument(JSCContext* context, JSCValue* value);
 std::int32_t IntArgument(JSCContext* context, JSCValue* value);
 
+// How the control's page operations reach the page.
+enum class WritePath {
+  kFast,   // through the page writer (fast_document.h)
+  kPlain,  // each one as it is (js_document.h): for comparisons
+};
+
 // Creates a fresh control on data_folder and sets it as the global `Skerrow`
-// of context. channel may be nullptr.
-void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel);
+// of context. channel may be nullptr; ticks, when not 0, seeds the control's
+// random source instead of the clock.
+void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
+                    WritePath path = WritePath::kFast, std::uint32_t ticks = 0);
 
 }  // namespace vellumine::desktop

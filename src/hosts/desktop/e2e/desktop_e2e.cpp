@@ -20,158 +20,19 @@
 #include <vector>
 
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/e2e/e2e_support.h"
 #include "hosts/desktop/page_view.h"
 
 namespace vellumine::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kWaitSeconds = 30;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-// UTF-16LE bytes of an ASCII or UTF-8 text, as the data files hold texts.
-std::string Utf16Bytes(const std::string& utf8) {
-  glong n = 0;
-  gunichar2* units = g_utf8_to_utf16(utf8.c_str(), -1, nullptr, &n, nullptr);
-  std::string bytes;
-  for (glong i = 0; i < n; ++i) {
-    bytes += static_cast<char>(units[i] & 0xff);
-    bytes += static_cast<char>(units[i] >> 8);
-  }
-  g_free(units);
-  return bytes;
-}
-
-// A JS string literal for text (JSON is valid JS).
-std::string Js(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
-// Runs the main loop until done() or the wait runs out; false on time-out.
-template <typename Done>
-bool RunUntil(Done done, int seconds = kWaitSeconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
-  return true;
-}
-
-// One run of the app's window: dialog channel, view and web process.
-class Session {
- public:
-  explicit Session(const std::string& data_folder) {
-    EXPECT_TRUE(dialogs_.UseScriptFromEnvironment());
-    server_ = std::make_unique<DialogServer>(dialogs_);
-    EXPECT_TRUE(server_->Start());
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window_), 1280, 800);
-    dialogs_.set_parent(GTK_WINDOW(window_));
-    page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_);
-    page_->on_loaded = [this] { loaded_ = true; };
-    page_->on_refused = [this](const std::string& uri) { refused_.push_back(uri); };
-    gtk_container_add(GTK_CONTAINER(window_), page_->widget());
-    gtk_widget_show_all(window_);
-    page_->Load();
-    loaded_ok_ = RunUntil([this] { return loaded_; });
-  }
-  ~Session() {
-    page_.reset();
-    gtk_widget_destroy(window_);
-    server_.reset();
-  }
-
-  bool loaded() const { return loaded_ok_; }
-  const std::vector<std::string>& refused() const { return refused_; }
-  WebKitWebView* view() const { return page_->view(); }
-  const std::string& page_uri() const { return page_->page_uri(); }
-
-  // The script's value as text (strings as they are, other values as JSON);
-  // "ERROR: ..." when it throws.
-  std::string Eval(const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string text;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        page_->view(), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          GError* error = nullptr;
-          JSCValue* value =
-              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, &error);
-          if (value == nullptr) {
-            r->text = std::string("ERROR: ") + (error != nullptr ? error->message : "?");
-            if (error != nullptr) g_error_free(error);
-          } else {
-            gchar* text = jsc_value_is_string(value) ? jsc_value_to_string(value)
-                                                     : jsc_value_to_json(value, 0);
-            r->text = text != nullptr ? text : "undefined";
-            g_free(text);
-            g_object_unref(value);
-          }
-          r->done = true;
-        },
-        &result);
-    if (!RunUntil([&] { return result.done; })) return "ERROR: timed out";
-    return result.text;
-  }
-
-  // A PNG of what the view shows; false when it can't be made.
-  bool Screenshot(const fs::path& file) {
-    struct Shot {
-      bool done = false;
-      bool ok = false;
-      std::string file;
-    } shot{false, false, file.string()};
-    webkit_web_view_get_snapshot(
-        page_->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* s = static_cast<Shot*>(data);
-          cairo_surface_t* surface =
-              webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
-          if (surface != nullptr) {
-            s->ok = cairo_surface_write_to_png(surface, s->file.c_str()) == CAIRO_STATUS_SUCCESS;
-            cairo_surface_destroy(surface);
-          }
-          s->done = true;
-        },
-        &shot);
-    return RunUntil([&] { return shot.done; }) && shot.ok;
-  }
-
- private:
-  Dialogs dialogs_;
-  std::unique_ptr<DialogServer> server_;
-  GtkWidget* window_ = nullptr;
-  std::unique_ptr<PageView> page_;
-  bool loaded_ = false;
-  bool loaded_ok_ = false;
-  std::vector<std::string> refused_;
-};
+using e2e::Js;
+using e2e::ReadAll;
+using e2e::RunUntil;
+using e2e::Session;
+using e2e::Utf16Bytes;
+using e2e::WriteAll;
 
 // How many files in folder hold bytes.
 int FilesHolding(const fs::path& folder, const std::string& bytes) {
@@ -382,7 +243,9 @@ TEST_F(DesktopApp, OneInstancePerDataFolder) {
   bool usable = session != nullptr && gdbus != nullptr;
   g_free(session);
   g_free(gdbus);
-  if (!usable) GTEST_SKIP() << "dbus-run-session or gdbus missing";
+  // Missing tools fail the test rather than skip it (scripts/deps installs
+  // them: dbus-daemon, libglib2.0-bin).
+  ASSERT_TRUE(usable) << "dbus-run-session or gdbus missing";
   std::string app = VELLUMINE_APP;
   std::string one = (root_ / "one").string();
   std::string other = (root_ / "other").string();
@@ -406,19 +269,5 @@ TEST_F(DesktopApp, OneInstancePerDataFolder) {
 }  // namespace vellumine::desktop
 
 int main(int argc, char** argv) {
-  // Whatever hangs, the run ends by itself well within the test's limit.
-  signal(SIGALRM, [](int) {
-    static const char kMessage[] = "desktop_e2e: watchdog: the run took too long\n";
-    ssize_t ignored = write(2, kMessage, sizeof kMessage - 1);
-    (void)ignored;
-    _exit(1);
-  });
-  alarm(240);
-  g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
-  if (!gtk_init_check(&argc, &argv)) {
-    std::fputs("desktop_e2e: no display (run it under xvfb-run)\n", stderr);
-    return 1;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return vellumine::desktop::e2e::Main(argc, argv, 240, "desktop_e2e");
 }

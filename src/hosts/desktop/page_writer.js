@@ -1,0 +1,514 @@
+// The page writer: how the desktop app applies the control's page operations
+// to the live page. Evaluated once per load of the page, in the page's own
+// script world before the page's scripts run; evaluates to the writer object,
+// which the app keeps out of the page's names.
+//
+// Every write the control makes is one the page must end up holding, but
+// writing markup into the live page costs the engine a parse, a teardown of
+// what was there and a new style and layout, and a redraw of the control
+// rewrites every memo and link window when one changed. So:
+//
+// - A content written with the markup it already holds is not written again.
+//   The writer remembers, per element, the markup it last wrote into it
+//   ("roots"); a change anyone else makes inside (seen by a mutation
+//   observer) or any write of its own inside forgets it. Style writes inside
+//   are journaled instead, and undone when the same markup comes again, as
+//   a fresh parse would have none of them.
+// - Any other content is parsed in an inactive document (no style, no
+//   layout) and the live content is brought to it node by node: nodes that
+//   are alike are kept and only their differences are written.
+// - When a list of windows is rewritten, the content of a kept window that
+//   the writer wrote itself is not touched yet ("owed"): the control goes on
+//   to rewrite each window, usually with the markup it already has. Nor are
+//   a kept window's attributes: they are kept on its new node in the
+//   inactive document ("shadow"), which takes the style writes that follow
+//   (the control puts every window back in its place), and only what then
+//   differs reaches the live window. Whatever is still owed or shadowed is
+//   settled before anything could see the difference: a lookup that could
+//   land in it, a walk over descendants, a layout read, and the end of the
+//   call.
+//
+// After every call the page holds exactly what the plain writes give.
+(function () {
+  "use strict";
+  const doc = document;
+  const HTML = "http://www.w3.org/1999/xhtml";
+  // Elements whose state is more than their markup (form values, loaded
+  // media, scripts): never kept, always replaced by the new node.
+  const FRESH = new Set(["input", "select", "textarea", "option", "optgroup", "button", "form",
+    "img", "picture", "source", "video", "audio", "track", "iframe", "object", "embed", "canvas",
+    "script", "style", "link", "template", "details", "dialog", "slot", "svg", "math", "meta",
+    "base", "marquee", "fieldset", "legend", "output", "area", "map", "frame", "frameset",
+    "noscript", "title"]);
+  // Markup that parses differently inside a live page than in an inactive
+  // document (form pointer, scripting flag): written as it is.
+  const CONTEXTUAL = /<\s*\/?\s*(form|noscript|template|script)\b/i;
+  // Contexts where the fragment parser does more than take the tag name.
+  const SPECIAL_CONTEXT = new Set(["template", "html", "head", "frameset", "noscript", "iframe",
+    "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
+
+  const roots = new WeakMap();  // element -> { markup, journal: Map(element -> style) | null }
+  const owed = new Map();       // element -> { holder, ids, parent }: the content it must get
+  const owedBy = new Map();     // written element -> its children in owed
+  let owedIds = 0;              // owed contents that hold elements with ids
+  const shadows = new Map();    // live element -> { staged, parent }: the attributes it must get
+  const shadowsBy = new Map();  // written element -> its children in shadows
+  // Written elements whose content is what their markup gives once what is
+  // owed and shadowed below them is settled: remembered then.
+  const pendingRoots = new Map();
+  let stage = null;
+  let observer = null;
+  let inCall = false;
+  let list = [];                // the last descendant walk
+
+  function forgetFrom(node) {
+    for (let n = node; n; n = n.parentNode) {
+      roots.delete(n);
+      if (pendingRoots.size > 0) pendingRoots.delete(n);
+    }
+  }
+  function forgetAbove(node) {
+    if (node) forgetFrom(node.parentNode);
+  }
+
+  function noticed(records) {
+    if (inCall) return;  // the writer's own writes
+    for (const r of records) {
+      if (r.type === "attributes") forgetAbove(r.target);
+      else forgetFrom(r.target);
+    }
+  }
+
+  function begin() {
+    if (inCall) return;
+    if (!observer) {
+      observer = new MutationObserver(noticed);
+      observer.observe(doc, { subtree: true, childList: true, attributes: true, characterData: true });
+    } else {
+      noticed(observer.takeRecords());
+    }
+    inCall = true;
+  }
+
+  function end() {
+    if (!inCall) return;
+    settleAll();
+    observer.takeRecords();
+    inCall = false;
+    list = [];
+  }
+
+  function dropOwed(element) {
+    const entry = owed.get(element);
+    if (!entry) return;
+    owed.delete(element);
+    if (entry.ids) --owedIds;
+    const siblings = owedBy.get(entry.parent);
+    if (siblings) {
+      siblings.delete(element);
+      if (siblings.size === 0) owedBy.delete(entry.parent);
+    }
+  }
+  // Owed contents at or below element: its new content makes them moot.
+  // They are the children of written elements, which are few.
+  function dropOwedWithin(element) {
+    dropOwed(element);
+    if (owedBy.size === 0) return;
+    for (const [parent, children] of Array.from(owedBy)) {
+      if (parent === element || element.contains(parent)) {
+        for (const child of Array.from(children)) dropOwed(child);
+      }
+    }
+  }
+  function insideOwed(element) {
+    for (let p = element.parentNode; p; p = p.parentNode) if (owed.has(p)) return true;
+    return false;
+  }
+  function dropShadow(live) {
+    const entry = shadows.get(live);
+    if (!entry) return;
+    shadows.delete(live);
+    const siblings = shadowsBy.get(entry.parent);
+    if (siblings) {
+      siblings.delete(live);
+      if (siblings.size === 0) shadowsBy.delete(entry.parent);
+    }
+  }
+  // Shadows strictly below element: its new content makes them moot.
+  function dropShadowsBelow(element) {
+    if (shadowsBy.size === 0) return;
+    for (const [parent, children] of Array.from(shadowsBy)) {
+      if (parent === element || element.contains(parent)) {
+        for (const child of Array.from(children)) dropShadow(child);
+      }
+    }
+  }
+  function settleOwed(element) {
+    const entry = owed.get(element);
+    if (!entry) return;
+    dropOwed(element);
+    if (diffChildren(element, entry.holder, false)) forgetFrom(element);
+  }
+  // Gives a shadowed element the attributes its shadow holds.
+  function settleShadow(live) {
+    const entry = shadows.get(live);
+    if (!entry) return;
+    settleOwed(live);
+    dropShadow(live);
+    if (syncAttributes(live, entry.staged)) forgetAbove(live);
+  }
+  function settleAll() {
+    if (owed.size > 0) {
+      const entries = Array.from(owed);
+      owed.clear();
+      owedBy.clear();
+      owedIds = 0;
+      for (const [element, entry] of entries) {
+        if (diffChildren(element, entry.holder, false)) forgetFrom(element);
+      }
+    }
+    if (shadows.size > 0) for (const live of Array.from(shadows.keys())) settleShadow(live);
+    shadowsBy.clear();
+    for (const [element, markup] of pendingRoots) roots.set(element, { markup: markup, journal: null });
+    pendingRoots.clear();
+  }
+
+  function undo(state) {
+    if (!state.journal) return;
+    for (const [element, style] of state.journal) {
+      // Removed from a written style attribute only: the engine writes one
+      // changed through the style object lazily, and would bring it back
+      // empty.
+      element.setAttribute("style", style === null ? "" : style);
+      if (style === null) element.removeAttribute("style");
+    }
+    state.journal = null;
+  }
+  // A style write on element: journaled in the nearest remembered content
+  // that holds it; any remembered content further out is forgotten.
+  function noteStyle(element) {
+    let journaled = false;
+    for (let p = element.parentNode; p; p = p.parentNode) {
+      if (pendingRoots.size > 0) pendingRoots.delete(p);
+      if (journaled) {
+        roots.delete(p);
+        continue;
+      }
+      const state = roots.get(p);
+      if (!state) continue;
+      if (!state.journal) state.journal = new Map();
+      if (!state.journal.has(element)) state.journal.set(element, element.getAttribute("style"));
+      journaled = true;
+    }
+  }
+
+  function stageParse(context, markup) {
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    const holder = stage.createElement(context.localName);
+    holder.innerHTML = markup;
+    return holder;
+  }
+  function diffable(element, markup) {
+    return doc.compatMode === "CSS1Compat" && element.namespaceURI === HTML &&
+      !SPECIAL_CONTEXT.has(element.localName) && !CONTEXTUAL.test(markup);
+  }
+
+  // Whether live can be made into staged by patching it.
+  function alike(live, staged) {
+    if (live.nodeType !== staged.nodeType) return false;
+    if (live.nodeType === 1) {
+      return live.localName === staged.localName && live.namespaceURI === staged.namespaceURI &&
+        live.namespaceURI === HTML && !FRESH.has(live.localName) &&
+        live.localName.indexOf("-") < 0 && live.id === staged.id;
+    }
+    return live.nodeType === 3 || live.nodeType === 8;
+  }
+
+  // Gives live the attributes of staged, in their order; whether anything
+  // changed. Attributes are copied as nodes: the parser takes names that
+  // setAttribute refuses.
+  function syncAttributes(live, staged) {
+    const want = staged.attributes;
+    const have = live.attributes;
+    if (have.length === 0 && want.length === 0) return false;
+    let changed = false;
+    // Attributes staged lacks go first; then the two lists agree up to the
+    // first difference of name, and from there are written in order.
+    for (let i = have.length - 1; i >= 0; --i) {
+      const a = have[i];
+      if (want.getNamedItemNS(a.namespaceURI, a.localName) === null) {
+        live.removeAttributeNode(a);
+        changed = true;
+      }
+    }
+    let i = 0;
+    for (; i < want.length && i < have.length; ++i) {
+      const a = have[i];
+      const b = want[i];
+      if (a.localName !== b.localName || a.namespaceURI !== b.namespaceURI || a.prefix !== b.prefix) break;
+      if (a.value !== b.value) {
+        a.value = b.value;
+        changed = true;
+      }
+    }
+    if (i < want.length || i < have.length) {
+      while (have.length > i) live.removeAttributeNode(have[i]);
+      for (let k = i; k < want.length; ++k) live.setAttributeNode(want[k].cloneNode(true));
+      changed = true;
+    }
+    return changed;
+  }
+
+  // Brings live's children to staged's (moving staged's nodes in where
+  // needed). With defer, the content of a kept child whose content the
+  // writer wrote itself is owed instead. Returns whether anything changed;
+  // remembered contents that changed are forgotten.
+  function diffChildren(live, staged, defer) {
+    const have = Array.from(live.childNodes);
+    const want = Array.from(staged.childNodes);
+    let changed = false;
+    const keep = (l, s) => {
+      if (patch(l, s, defer, live)) changed = true;
+    };
+    if (have.length === want.length) {
+      let same = true;
+      for (let i = 0; i < have.length && same; ++i) same = alike(have[i], want[i]);
+      if (same) {
+        for (let i = 0; i < have.length; ++i) keep(have[i], want[i]);
+        if (changed) roots.delete(live);
+        return changed;
+      }
+    }
+    const wanted = new Set();
+    for (const s of want) if (s.nodeType === 1 && s.id) wanted.add(s.id);
+    const byId = new Map();
+    for (const l of have) if (l.nodeType === 1 && l.id && !byId.has(l.id)) byId.set(l.id, l);
+    const used = new Set();
+    let j = 0;
+    for (const s of want) {
+      while (j < have.length &&
+             (used.has(have[j]) || (have[j].nodeType === 1 && have[j].id && !wanted.has(have[j].id)))) {
+        if (!used.has(have[j])) {
+          live.removeChild(have[j]);
+          changed = true;
+        }
+        ++j;
+      }
+      const next = j < have.length ? have[j] : null;
+      if (next && alike(next, s)) {
+        used.add(next);
+        ++j;
+        keep(next, s);
+        continue;
+      }
+      const match = s.nodeType === 1 && s.id ? byId.get(s.id) : undefined;
+      if (match && !used.has(match) && alike(match, s)) {
+        used.add(match);
+        live.insertBefore(match, next);
+        changed = true;
+        keep(match, s);
+        continue;
+      }
+      live.insertBefore(s, next);
+      changed = true;
+    }
+    for (; j < have.length; ++j) {
+      if (!used.has(have[j])) {
+        live.removeChild(have[j]);
+        changed = true;
+      }
+    }
+    if (changed) roots.delete(live);
+    return changed;
+  }
+
+  // Makes live (alike staged) equal to it: whether something changed. With
+  // defer (live is a child of the element written), its attributes and, when
+  // the writer wrote it, its content wait.
+  function patch(live, staged, defer, parent) {
+    if (live.nodeType !== 1) {
+      if (live.data === staged.data) return false;
+      live.data = staged.data;
+      return true;
+    }
+    if (defer) {
+      shadows.set(live, { staged: staged, parent: parent });
+      let shadowed = shadowsBy.get(parent);
+      if (!shadowed) shadowsBy.set(parent, (shadowed = new Set()));
+      shadowed.add(live);
+      if (roots.has(live) && live.firstChild) {
+        const ids = staged.querySelector("[id]") !== null;
+        owed.set(live, { holder: staged, ids: ids, parent: parent });
+        let siblings = owedBy.get(parent);
+        if (!siblings) owedBy.set(parent, (siblings = new Set()));
+        siblings.add(live);
+        if (ids) ++owedIds;
+        return false;
+      }
+      return diffChildren(live, staged, false);
+    }
+    const attributes = syncAttributes(live, staged);
+    const content = diffChildren(live, staged, false);
+    return attributes || content;
+  }
+
+  function isElement(value) {
+    return value !== null && typeof value === "object" && value.nodeType === 1;
+  }
+  // A write the page refuses is dropped; false then.
+  function quietly(f) {
+    try {
+      f();
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  return {
+    end: end,
+    find: function (id) {
+      begin();
+      if (owedIds > 0) settleAll();
+      let found = doc.getElementById(id);
+      if (found && owed.size > 0 && insideOwed(found)) {
+        settleAll();
+        found = doc.getElementById(id);
+      }
+      return found;
+    },
+    body: function () {
+      begin();
+      return doc.body;
+    },
+    html: function (element, markup) {
+      begin();
+      if (!isElement(element)) return;
+      if (!element.isConnected || element.ownerDocument !== doc ||
+          Object.prototype.hasOwnProperty.call(element, "innerHTML")) {
+        dropOwedWithin(element);
+        dropShadowsBelow(element);
+        forgetFrom(element);
+        quietly(() => { element.innerHTML = markup; });
+        return;
+      }
+      forgetAbove(element);
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      const state = roots.get(element);
+      if (state && state.markup === markup) {
+        undo(state);
+        return;
+      }
+      roots.delete(element);
+      pendingRoots.delete(element);
+      if (!element.firstChild || !diffable(element, markup)) {
+        if (quietly(() => { element.innerHTML = markup; })) {
+          roots.set(element, { markup: markup, journal: null });
+        }
+        return;
+      }
+      diffChildren(element, stageParse(element, markup), true);
+      // Parts of it may still be owed or shadowed.
+      pendingRoots.set(element, markup);
+    },
+    outer: function (element, markup) {
+      begin();
+      if (!isElement(element)) return;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      dropShadow(element);
+      forgetFrom(element);
+      quietly(() => { element.outerHTML = markup; });
+    },
+    text: function (element, text) {
+      begin();
+      if (!isElement(element)) return;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      forgetFrom(element);
+      if (String(element.tagName).toUpperCase() === "TEXTAREA") {
+        // A text area's innerText drops line breaks and stops showing once
+        // the user has typed; its content and its shown value keep it whole.
+        quietly(() => { element.textContent = text; });
+        quietly(() => { element.value = text; });
+      } else {
+        quietly(() => { element.innerText = text; });
+      }
+    },
+    attr: function (element, name, value) {
+      begin();
+      if (!isElement(element)) return;
+      settleShadow(element);
+      forgetAbove(element);
+      quietly(() => { element.setAttribute(name, value); });
+      // The attribute alone no longer changes what a form field shows once
+      // the user has typed into it; the control means the shown value.
+      if (name === "value" && "value" in element) quietly(() => { element.value = value; });
+    },
+    style: function (element, property, value) {
+      begin();
+      if (!isElement(element)) return;
+      const shadow = shadows.get(element);
+      const style = (shadow ? shadow.staged : element).style;
+      if (style === null || typeof style !== "object") return;
+      noteStyle(element);
+      quietly(() => { style[property] = value; });
+    },
+    // The inline value of a style property ("" when none).
+    inline: function (element, property) {
+      begin();
+      if (!isElement(element)) return null;
+      const shadow = shadows.get(element);
+      const style = (shadow ? shadow.staged : element).style;
+      if (style === null || typeof style !== "object") return null;
+      const v = style[property];
+      return v === null || v === undefined ? "" : String(v);
+    },
+    // A layout value: everything owed is settled first.
+    layout: function (element, property) {
+      begin();
+      settleAll();
+      return isElement(element) ? element[property] : undefined;
+    },
+    // Every element inside element, in document order: their tag names, a
+    // line each; item() and styles() address them by position.
+    descendants: function (element) {
+      begin();
+      settleAll();
+      list = isElement(element) ? Array.from(element.querySelectorAll("*")) : [];
+      return list.map((e) => String(e.tagName)).join("\n");
+    },
+    item: function (index) {
+      return index >= 0 && index < list.length ? list[index] : null;
+    },
+    // Style writes on the listed elements: "index:property:length:value"
+    // one after the other (property: c colour, f font family, s font size).
+    styles: function (batch) {
+      begin();
+      const names = { c: "color", f: "fontFamily", s: "fontSize" };
+      let pos = 0;
+      while (pos < batch.length) {
+        const a = batch.indexOf(":", pos);
+        const b = batch.indexOf(":", a + 1);
+        const c = batch.indexOf(":", b + 1);
+        if (a < 0 || b < 0 || c < 0) return;
+        const index = Number(batch.slice(pos, a));
+        const property = names[batch.slice(a + 1, b)];
+        const length = Number(batch.slice(b + 1, c));
+        const value = batch.substr(c + 1, length);
+        pos = c + 1 + length;
+        const element = list[index];
+        if (!element || !property) continue;
+        const style = element.style;
+        if (style === null || typeof style !== "object") continue;
+        noteStyle(element);
+        quietly(() => { style[property] = value; });
+      }
+    },
+    // Whether value is the page's document, the one this writer writes.
+    owns: function (value) {
+      return value === doc;
+    }
+  };
+})()
