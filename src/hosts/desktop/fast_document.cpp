@@ -38,16 +38,17 @@ std::u16string PixelText(std::int32_t px) { return Utf8ToUtf16(std::to_string(px
 
 class FastElement : public Element {
  public:
-  // Takes a new reference to value, an element of the page.
-  FastElement(FastDocument& document, JSCValue* value)
-      : document_(document), value_(JSC_VALUE(g_object_ref(value))) {}
+  // Takes a new reference to value, an element of the page; id, when not
+  // empty, is the id it was found by.
+  FastElement(FastDocument& document, JSCValue* value, std::u16string id = {})
+      : document_(document), value_(JSC_VALUE(g_object_ref(value))), id_(std::move(id)) {}
   ~FastElement() override { g_object_unref(value_); }
   FastElement(const FastElement&) = delete;
   FastElement& operator=(const FastElement&) = delete;
 
   std::u16string Id() override { return Property("id"); }
   std::u16string TagName() override { return AsciiUpper(Property("tagName")); }
-  void SetInnerHtml(std::u16string_view html) override { Write("html", html); }
+  void SetInnerHtml(std::u16string_view html) override;
   void SetOuterHtml(std::u16string_view html) override { Write("outer", html); }
   void SetInnerText(std::u16string_view text) override { Write("text", text); }
   void SetAttribute(std::u16string_view name, std::u16string_view value,
@@ -112,6 +113,7 @@ class FastElement : public Element {
 
   FastDocument& document_;
   JSCValue* value_;
+  std::u16string id_;
 };
 
 // What a walk's element becomes when it is no longer there: writes go
@@ -199,6 +201,27 @@ class ListedElement : public Element {
   MissingElement missing_;
 };
 
+void FastElement::SetInnerHtml(std::u16string_view html) {
+  WrittenMarkup& written = document_.written();
+  if (!id_.empty()) {
+    // The same markup as last time for this id: the writer keeps the content
+    // if it is still the one it wrote then.
+    if (const WrittenMarkup::Entry* last = written.Find(id_);
+        last != nullptr && last->markup == html) {
+      Ref number(jsc_value_new_number(document_.context(), last->number));
+      Ref kept(document_.Call("again", {value_, number.get()}));
+      if (kept.get() != nullptr && jsc_value_is_boolean(kept.get()) &&
+          jsc_value_to_boolean(kept.get())) {
+        return;
+      }
+    }
+  }
+  Ref js_text(ToJsString(document_.context(), html));
+  Ref number(
+      jsc_value_new_number(document_.context(), id_.empty() ? 0 : written.Record(id_, html)));
+  Ref done(document_.Call("html", {value_, js_text.get(), number.get()}));
+}
+
 void FastElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
   document_.SendStyles();
   Ref tags(document_.Call("descendants", {value_}));
@@ -238,8 +261,22 @@ JSCValue* MakePageWriter(JSCContext* context) {
   return writer;
 }
 
-FastDocument::FastDocument(JSCContext* context, JSCValue* writer)
-    : context_(JSC_CONTEXT(g_object_ref(context))), writer_(JSC_VALUE(g_object_ref(writer))) {}
+const WrittenMarkup::Entry* WrittenMarkup::Find(std::u16string_view id) const {
+  const auto it = entries_.find(std::u16string(id));
+  return it == entries_.end() ? nullptr : &it->second;
+}
+
+double WrittenMarkup::Record(std::u16string_view id, std::u16string_view markup) {
+  Entry& entry = entries_[std::u16string(id)];
+  entry.markup.assign(markup);
+  entry.number = next_++;
+  return entry.number;
+}
+
+FastDocument::FastDocument(JSCContext* context, JSCValue* writer, WrittenMarkup& written)
+    : context_(JSC_CONTEXT(g_object_ref(context))),
+      writer_(JSC_VALUE(g_object_ref(writer))),
+      written_(written) {}
 
 FastDocument::~FastDocument() {
   g_object_unref(writer_);
@@ -281,7 +318,7 @@ std::unique_ptr<Element> FastDocument::FindElementById(std::u16string_view id) {
   Ref js_id(ToJsString(context_, id));
   Ref found(Call("find", {js_id.get()}));
   if (!found.IsObject()) return nullptr;
-  return std::make_unique<FastElement>(*this, found.get());
+  return std::make_unique<FastElement>(*this, found.get(), std::u16string(id));
 }
 
 std::unique_ptr<Element> FastDocument::Body() {

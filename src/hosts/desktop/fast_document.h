@@ -11,6 +11,8 @@
 
 #include <initializer_list>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 #include "page/document.h"
 
@@ -22,10 +24,31 @@ const char* PageWriterScript();
 // could not be made (the plain writes are used then).
 JSCValue* MakePageWriter(JSCContext* context);
 
+// What the page writer was last given to write into the element of each id,
+// kept by the page's control from call to call: the same markup again is not
+// sent to the page, only its number, which the writer holds for the content
+// it wrote (and forgets when anything changes it).
+class WrittenMarkup {
+ public:
+  struct Entry {
+    std::u16string markup;
+    double number = 0;  // exact in a script number up to 2^53
+  };
+  // The entry of id, nullptr when none.
+  const Entry* Find(std::u16string_view id) const;
+  // Records markup for id under a new number, which it returns.
+  double Record(std::u16string_view id, std::u16string_view markup);
+
+ private:
+  std::unordered_map<std::u16string, Entry> entries_;
+  double next_ = 1;
+};
+
 class FastDocument : public Document {
  public:
-  // writer: made by MakePageWriter for the page whose document this is.
-  FastDocument(JSCContext* context, JSCValue* writer);
+  // writer: made by MakePageWriter for the page whose document this is;
+  // written: the page's, outlives the document.
+  FastDocument(JSCContext* context, JSCValue* writer, WrittenMarkup& written);
   ~FastDocument() override;
   FastDocument(const FastDocument&) = delete;
   FastDocument& operator=(const FastDocument&) = delete;
@@ -42,6 +65,7 @@ class FastDocument : public Document {
   // result is owned by the caller, nullptr when the call threw.
   JSCValue* Call(const char* method, std::initializer_list<JSCValue*> args);
   JSCContext* context() const { return context_; }
+  WrittenMarkup& written() { return written_; }
   // Style writes of the current descendant walk, sent when it ends.
   std::u16string& pending_styles() { return pending_styles_; }
   void SendStyles();
@@ -49,6 +73,7 @@ class FastDocument : public Document {
  private:
   JSCContext* context_;
   JSCValue* writer_;
+  WrittenMarkup& written_;
   std::u16string pending_styles_;
 };
 

@@ -9,11 +9,16 @@
 // rewrites every memo and link window when one changed. So:
 //
 // - A content written with the markup it already holds is not written again.
-//   The writer remembers, per element, the markup it last wrote into it
-//   ("roots"); a change anyone else makes inside (seen by a mutation
-//   observer) or any write of its own inside forgets it. Style writes inside
-//   are journaled instead, and undone when the same markup comes again, as
-//   a fresh parse would have none of them.
+//   The host keeps the markup it last had written into the element of each
+//   id, and when the same comes again sends only the number it gave it
+//   (again()); the writer remembers, per element, the number of the markup
+//   it wrote into it ("roots"); a change anyone else makes inside (seen by a
+//   mutation observer) or any write of its own inside forgets it. Style writes inside
+//   are journaled instead: when the same markup comes again, a fresh parse
+//   would have none of them, so each journaled element's style starts again
+//   from its markup on a node in an inactive document ("restyled"), which
+//   takes the style writes that follow; only a style that then differs from
+//   the one the element has reaches it.
 // - Any other content is parsed in an inactive document (no style, no
 //   layout) and the live content is brought to it node by node: nodes that
 //   are alike are kept and only their differences are written.
@@ -47,15 +52,23 @@
   const SPECIAL_CONTEXT = new Set(["template", "html", "head", "frameset", "noscript", "iframe",
     "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
 
-  const roots = new WeakMap();  // element -> { markup, journal: Map(element -> style) | null }
+  // element -> { number, journal: Map(element -> style) | null }: the number
+  // the host gave the markup it last wrote into it.
+  const roots = new WeakMap();
   const owed = new Map();       // element -> { holder, ids, parent }: the content it must get
   const owedBy = new Map();     // written element -> its children in owed
   let owedIds = 0;              // owed contents that hold elements with ids
   const shadows = new Map();    // live element -> { staged, parent }: the attributes it must get
   const shadowsBy = new Map();  // written element -> its children in shadows
   // Written elements whose content is what their markup gives once what is
-  // owed and shadowed below them is settled: remembered then.
+  // owed and shadowed below them is settled (element -> the same state as
+  // in roots): remembered then.
   const pendingRoots = new Map();
+  // Journaled elements of a content written again: element -> { root, state,
+  // markup, writes } where markup is the style its markup gave it and writes
+  // the style writes it has had since, to be played on that style.
+  const restyled = new Map();
+  const restyledBy = new Map();  // root -> its elements in restyled
   let stage = null;
   let observer = null;
   let inCall = false;
@@ -93,6 +106,7 @@
   function end() {
     if (!inCall) return;
     settleAll();
+    played.clear();
     observer.takeRecords();
     inCall = false;
     list = [];
@@ -157,48 +171,157 @@
     dropShadow(live);
     if (syncAttributes(live, entry.staged)) forgetAbove(live);
   }
-  function settleAll() {
-    if (owed.size > 0) {
-      const entries = Array.from(owed);
-      owed.clear();
-      owedBy.clear();
-      owedIds = 0;
-      for (const [element, entry] of entries) {
-        if (diffChildren(element, entry.holder, false)) forgetFrom(element);
-      }
+  // Content first (what lookups and walks see), then attributes, then
+  // styles (what layout sees).
+  function settleContent() {
+    if (owed.size === 0) return;
+    const entries = Array.from(owed);
+    owed.clear();
+    owedBy.clear();
+    owedIds = 0;
+    for (const [element, entry] of entries) {
+      if (diffChildren(element, entry.holder, false)) forgetFrom(element);
     }
+  }
+  function settleAll() {
+    settleContent();
     if (shadows.size > 0) for (const live of Array.from(shadows.keys())) settleShadow(live);
     shadowsBy.clear();
-    for (const [element, markup] of pendingRoots) roots.set(element, { markup: markup, journal: null });
+    if (restyled.size > 0) for (const element of Array.from(restyled.keys())) settleStyle(element);
+    for (const [element, state] of pendingRoots) roots.set(element, state);
     pendingRoots.clear();
   }
 
-  function undo(state) {
+
+  // The same markup again for a remembered content: each journaled element
+  // is restyled from the style its markup gave it.
+  function restart(root, state) {
+    let mine = restyledBy.get(root);
+    // Restyled already in this call: back to the markup's style.
+    if (mine) for (const element of mine) restyled.get(element).writes.length = 0;
     if (!state.journal) return;
-    for (const [element, style] of state.journal) {
-      // Removed from a written style attribute only: the engine writes one
-      // changed through the style object lazily, and would bring it back
-      // empty.
-      element.setAttribute("style", style === null ? "" : style);
-      if (style === null) element.removeAttribute("style");
+    if (!mine) restyledBy.set(root, (mine = new Set()));
+    for (const [element, markupStyle] of state.journal) {
+      restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
+      mine.add(element);
     }
     state.journal = null;
   }
-  // A style write on element: journaled in the nearest remembered content
-  // that holds it; any remembered content further out is forgotten.
-  function noteStyle(element) {
-    let journaled = false;
-    for (let p = element.parentNode; p; p = p.parentNode) {
-      if (pendingRoots.size > 0) pendingRoots.delete(p);
-      if (journaled) {
-        roots.delete(p);
-        continue;
+  function dropRestyled(element) {
+    const entry = restyled.get(element);
+    if (!entry) return null;
+    restyled.delete(element);
+    const mine = restyledBy.get(entry.root);
+    if (mine) {
+      mine.delete(element);
+      if (mine.size === 0) restyledBy.delete(entry.root);
+    }
+    return entry;
+  }
+  // The style attribute a markup style and style writes played on it give,
+  // as the engine writes it; the same ones recur for every window, so the
+  // answers are kept for the call.
+  let scratch = null;
+  const played = new Map();
+  function play(markupStyle, writes) {
+    const key = (markupStyle === null ? "\u0001" : markupStyle) + "\u0000" + writes.join("\u0000");
+    const known = played.get(key);
+    if (known !== undefined) return known;
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    if (!scratch) scratch = stage.createElement("div");
+    scratch.setAttribute("style", markupStyle === null ? "" : markupStyle);
+    if (markupStyle === null) scratch.removeAttribute("style");
+    for (let i = 0; i < writes.length; i += 2) scratch.style[writes[i]] = writes[i + 1];
+    const result = scratch.getAttribute("style");
+    played.set(key, result);
+    return result;
+  }
+  // Gives a restyled element the style it must have; the remembered content
+  // it is in journals it again when that is not its markup's.
+  function settleStyle(element) {
+    const entry = dropRestyled(element);
+    if (!entry) return;
+    const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
+    if (element.getAttribute("style") !== want) {
+      // Removed from a written style attribute only: the engine writes one
+      // changed through the style object lazily, and would bring it back
+      // empty.
+      element.setAttribute("style", want === null ? "" : want);
+      if (want === null) element.removeAttribute("style");
+    }
+    if (want !== entry.markup && roots.get(entry.root) === entry.state) {
+      if (!entry.state.journal) entry.state.journal = new Map();
+      entry.state.journal.set(element, entry.markup);
+    }
+  }
+  // Restyled elements below element: its new content makes them moot.
+  function dropRestyledWithin(element) {
+    if (restyledBy.size === 0) return;
+    for (const [root, mine] of Array.from(restyledBy)) {
+      if (root === element || element.contains(root)) {
+        for (const e of Array.from(mine)) dropRestyled(e);
+      } else if (root.contains(element)) {
+        for (const e of Array.from(mine)) if (element.contains(e)) dropRestyled(e);
       }
-      const state = roots.get(p);
-      if (!state) continue;
-      if (!state.journal) state.journal = new Map();
-      if (!state.journal.has(element)) state.journal.set(element, element.getAttribute("style"));
-      journaled = true;
+    }
+  }
+  // A style write: to a shadowed element's shadow, a restyled element's
+  // writes, or the element itself.
+  function writeStyle(element, property, value) {
+    const shadow = shadows.get(element);
+    if (shadow) {
+      shadow.staged.style[property] = value;
+      return;
+    }
+    const entry = restyled.get(element);
+    if (entry) {
+      entry.writes.push(property, String(value));
+      return;
+    }
+    const style = element.style;
+    if (style !== null && typeof style === "object") style[property] = value;
+  }
+  // The style object whose property a read of element's style finds: its
+  // shadow's, a node's styled as a restyled element must be, or its own.
+  function styleFor(element) {
+    const shadow = shadows.get(element);
+    if (shadow) return shadow.staged.style;
+    const entry = restyled.get(element);
+    if (!entry) return element.style;
+    const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    if (!scratch) scratch = stage.createElement("div");
+    scratch.setAttribute("style", want === null ? "" : want);
+    return scratch.style;
+  }
+  // A style write on element: journaled in the nearest remembered content
+  // that holds it; any remembered content further out is forgotten. near,
+  // when given, maps the parents already walked in this batch to the state
+  // found for them.
+  function noteStyle(element, near) {
+    if (restyled.has(element)) return;
+    const parent = element.parentNode;
+    let state;
+    if (near && near.has(parent)) {
+      state = near.get(parent);
+    } else {
+      state = null;
+      for (let p = parent; p; p = p.parentNode) {
+        if (state) {
+          roots.delete(p);
+          if (pendingRoots.size > 0) pendingRoots.delete(p);
+          continue;
+        }
+        state = roots.get(p) || (pendingRoots.size > 0 && pendingRoots.get(p)) || null;
+      }
+      if (near) near.set(parent, state);
+    }
+    if (!state) return;
+    if (!state.journal) state.journal = new Map();
+    if (!state.journal.has(element)) {
+      // The style the markup gave it: a shadowed element's is its shadow's.
+      const shadow = shadows.get(element);
+      state.journal.set(element, (shadow ? shadow.staged : element).getAttribute("style"));
     }
   }
 
@@ -369,10 +492,10 @@
     end: end,
     find: function (id) {
       begin();
-      if (owedIds > 0) settleAll();
+      if (owedIds > 0) settleContent();
       let found = doc.getElementById(id);
       if (found && owed.size > 0 && insideOwed(found)) {
-        settleAll();
+        settleContent();
         found = doc.getElementById(id);
       }
       return found;
@@ -381,36 +504,60 @@
       begin();
       return doc.body;
     },
-    html: function (element, markup) {
+    // The markup of number again: true when the element's content is still
+    // what the writer made of it (then it stays), false when the host must
+    // send the markup.
+    again: function (element, number) {
+      begin();
+      if (!isElement(element)) return false;
+      const state = roots.get(element);
+      if (!state || state.number !== number) return false;
+      // What is pending below it goes; the markup decides anew. Nothing
+      // changes unless styles written inside go back to the markup's, or
+      // something pending below it went.
+      const pending = owed.size + shadows.size + restyled.size;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      if (state.journal || restyledBy.has(element) ||
+          owed.size + shadows.size + restyled.size !== pending) {
+        forgetAbove(element);
+      }
+      restart(element, state);
+      return true;
+    },
+    // number: the host's for this markup (0 when it keeps none).
+    html: function (element, markup, number) {
       begin();
       if (!isElement(element)) return;
       if (!element.isConnected || element.ownerDocument !== doc ||
           Object.prototype.hasOwnProperty.call(element, "innerHTML")) {
         dropOwedWithin(element);
         dropShadowsBelow(element);
+        dropRestyledWithin(element);
         forgetFrom(element);
         quietly(() => { element.innerHTML = markup; });
         return;
       }
-      forgetAbove(element);
+      const pending = owed.size + shadows.size + restyled.size;
       dropOwedWithin(element);
       dropShadowsBelow(element);
-      const state = roots.get(element);
-      if (state && state.markup === markup) {
-        undo(state);
-        return;
-      }
+      dropRestyledWithin(element);
       roots.delete(element);
       pendingRoots.delete(element);
+      const state = { number: number || 0, journal: null };
       if (!element.firstChild || !diffable(element, markup)) {
-        if (quietly(() => { element.innerHTML = markup; })) {
-          roots.set(element, { markup: markup, journal: null });
-        }
+        forgetAbove(element);
+        if (quietly(() => { element.innerHTML = markup; })) roots.set(element, state);
         return;
       }
-      diffChildren(element, stageParse(element, markup), true);
+      const dropped = owed.size + shadows.size + restyled.size !== pending;
+      const before = owed.size + shadows.size;
+      const changed = diffChildren(element, stageParse(element, markup), true);
+      // A write that leaves the content as it was leaves what holds it
+      // remembered.
+      if (changed || dropped || owed.size + shadows.size !== before) forgetAbove(element);
       // Parts of it may still be owed or shadowed.
-      pendingRoots.set(element, markup);
+      pendingRoots.set(element, state);
     },
     outer: function (element, markup) {
       begin();
@@ -418,6 +565,8 @@
       dropOwedWithin(element);
       dropShadowsBelow(element);
       dropShadow(element);
+      dropRestyledWithin(element);
+      dropRestyled(element);
       forgetFrom(element);
       quietly(() => { element.outerHTML = markup; });
     },
@@ -426,6 +575,7 @@
       if (!isElement(element)) return;
       dropOwedWithin(element);
       dropShadowsBelow(element);
+      dropRestyledWithin(element);
       forgetFrom(element);
       if (String(element.tagName).toUpperCase() === "TEXTAREA") {
         // A text area's innerText drops line breaks and stops showing once
@@ -440,6 +590,7 @@
       begin();
       if (!isElement(element)) return;
       settleShadow(element);
+      settleStyle(element);
       forgetAbove(element);
       quietly(() => { element.setAttribute(name, value); });
       // The attribute alone no longer changes what a form field shows once
@@ -449,18 +600,19 @@
     style: function (element, property, value) {
       begin();
       if (!isElement(element)) return;
-      const shadow = shadows.get(element);
-      const style = (shadow ? shadow.staged : element).style;
-      if (style === null || typeof style !== "object") return;
-      noteStyle(element);
-      quietly(() => { style[property] = value; });
+      noteStyle(element, null);
+      try {
+        writeStyle(element, property, value);
+      } catch (e) {
+        // refused by the page: dropped
+      }
     },
-    // The inline value of a style property ("" when none).
+    // The inline value of a style property ("" when none); null when the
+    // element has no style.
     inline: function (element, property) {
       begin();
       if (!isElement(element)) return null;
-      const shadow = shadows.get(element);
-      const style = (shadow ? shadow.staged : element).style;
+      const style = styleFor(element);
       if (style === null || typeof style !== "object") return null;
       const v = style[property];
       return v === null || v === undefined ? "" : String(v);
@@ -475,7 +627,7 @@
     // line each; item() and styles() address them by position.
     descendants: function (element) {
       begin();
-      settleAll();
+      settleContent();
       list = isElement(element) ? Array.from(element.querySelectorAll("*")) : [];
       return list.map((e) => String(e.tagName)).join("\n");
     },
@@ -487,6 +639,7 @@
     styles: function (batch) {
       begin();
       const names = { c: "color", f: "fontFamily", s: "fontSize" };
+      const near = new Map();
       let pos = 0;
       while (pos < batch.length) {
         const a = batch.indexOf(":", pos);
@@ -500,10 +653,12 @@
         pos = c + 1 + length;
         const element = list[index];
         if (!element || !property) continue;
-        const style = element.style;
-        if (style === null || typeof style !== "object") continue;
-        noteStyle(element);
-        quietly(() => { style[property] = value; });
+        noteStyle(element, near);
+        try {
+          writeStyle(element, property, value);
+        } catch (e) {
+          // refused by the page: dropped
+        }
       }
     },
     // Whether value is the page's document, the one this writer writes.

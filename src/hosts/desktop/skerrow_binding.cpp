@@ -26,13 +26,14 @@ struct PageControl {
   // The page writer, kept alive by the script object itself: a strong hold
   // from here would keep the whole page alive through the object.
   JSCWeakValue* writer = nullptr;
+  WrittenMarkup written;
 };
 
 // The script's arguments, converted as the interface takes them.
 class Args {
  public:
-  Args(JSCContext* context, GPtrArray* values, JSCWeakValue* writer)
-      : context_(context), values_(values), writer_(writer) {}
+  Args(JSCContext* context, GPtrArray* values, JSCWeakValue* writer, WrittenMarkup& written)
+      : context_(context), values_(values), writer_(writer), written_(written) {}
   ~Args() {
     if (fast_ != nullptr) fast_->Finish();
   }
@@ -52,7 +53,7 @@ class Args {
     JSCValue* value = At(i);
     JSCValue* writer = writer_ != nullptr ? jsc_weak_value_get_value(writer_) : nullptr;
     if (writer != nullptr && FastDocument::Owns(context_, writer, value)) {
-      auto fast = std::make_unique<FastDocument>(context_, writer);
+      auto fast = std::make_unique<FastDocument>(context_, writer, written_);
       fast_ = fast.get();
       document_ = std::move(fast);
     } else {
@@ -66,6 +67,7 @@ class Args {
   JSCContext* context_;
   GPtrArray* values_;
   JSCWeakValue* writer_;
+  WrittenMarkup& written_;
   std::unique_ptr<Document> document_;
   FastDocument* fast_ = nullptr;
 };
@@ -132,7 +134,7 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   if (context == nullptr) return;
   page->busy = true;
   {
-    Args converted(context, args, page->writer);
+    Args converted(context, args, page->writer, page->written);
     method->handler(page->control, converted);
   }
   page->busy = false;

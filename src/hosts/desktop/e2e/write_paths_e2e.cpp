@@ -241,6 +241,65 @@ class WritePaths : public ::testing::Test {
   fs::path root_;
 };
 
+// What the page writer is for: a call that rewrites every window leaves the
+// page's nodes where they were, except those of what changed.
+TEST_F(WritePaths, KeepsTheNodesOfWhatDidNotChange) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "keep").string());
+  ASSERT_TRUE(page.loaded());
+  const std::string note = Js((root_ / "files" / "note.txt").string());
+  ASSERT_EQ(page.EvalAsync(R"JS(
+    for (var i = 0; i < 12; ++i) Skerrow.AddMemo(document, "memo " + i, "text " + i + "\nline");
+    Skerrow.MakeLinkMenu(document, "menu", -1);
+    Skerrow.AddLink(document, )JS" +
+                           note + R"JS(, 0);
+    Skerrow.ChangeOption(document, "MenuTextColor", 1);
+    Skerrow.InitPage(document);
+    await new Promise(function (r) { setTimeout(r, 0); });
+    return "ok";)JS"),
+            "ok");
+  // Writes, and names the memo and link menu windows whose nodes the writes
+  // (and the page's reaction to them) touched: changed, added or removed.
+  const std::string probe = R"JS(
+    var records = [];
+    var seen = new MutationObserver(function (r) { records = records.concat(r); });
+    seen.observe(document.body, { subtree: true, childList: true, attributes: true,
+                                  characterData: true });
+    var before = document.body.outerHTML;
+    CALL;
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var touched = {};
+    records.concat(seen.takeRecords()).forEach(function (r) {
+      var node = r.target.nodeType == 1 ? r.target : r.target.parentNode;
+      var w = node.closest("#memofield > div, #linkfield > div, #memo, #link, #memofield, #linkfield");
+      if (w) touched[w.id.replace(/[0-9a-f]{16}/, "#")] = 1;
+    });
+    seen.disconnect();
+    return JSON.stringify({ touched: Object.keys(touched).sort(),
+                            same: document.body.outerHTML == before });)JS";
+  auto run = [&](const std::string& call) {
+    std::string script = probe;
+    script.replace(script.find("CALL"), 4, call);
+    return nlohmann::json::parse(page.EvalAsync(script));
+  };
+  // The same page again: no window is touched, and once the page has
+  // reacted (marking today on the calendar again) it is as it was.
+  auto again = run("Skerrow.InitPage(document)");
+  EXPECT_EQ(again["touched"], nlohmann::json::array()) << again.dump();
+  EXPECT_TRUE(again["same"]) << again.dump();
+  // One memo renewed: the memo list and that memo's window change, the
+  // eleven others and the link window are not touched.
+  auto renew = run("Skerrow.RenewMemo(document, 'renewed', 'new text', 5)");
+  EXPECT_EQ(renew["touched"], nlohmann::json::array({"memo", "memo#"})) << renew.dump();
+  EXPECT_FALSE(renew["same"]);
+  // A window the page changed itself (a view swapped) is brought back.
+  EXPECT_EQ(page.Eval("var w = document.getElementById('memofield').children[3];"
+                      "setview(w.id + '_option', w.id + '_view');"
+                      "Skerrow.InitPage(document);"
+                      "document.getElementById(w.id + '_view_id').textContent"),
+            page.Eval("document.getElementById('memofield').children[3].id") + "_main");
+}
+
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
   Compare(1, 320);
   Compare(2, 320);
