@@ -2,7 +2,10 @@
 // before the page's own scripts (VELLUMINE_TIMING_SCRIPT) by
 // bench/app_bench.sh, after a line that sets window.vellumineBench to
 // { command: NAME, calls: N, linkTargets: [PATH, PATH], picture: PATH,
-//   lastGlobal: INDEX }. The app prints what timingReport() settles to.
+//   lastGlobal: INDEX, settle: MS }. The app prints what timingReport()
+// settles to. Without a command (an idle run) there is no yardstick either:
+// the report waits settle milliseconds after the start-up (the first frames
+// are drawn meanwhile), and the app then measures its idle CPU time.
 //
 // Every time is the page's own clock (performance.now(), whose zero is the
 // navigation start):
@@ -12,7 +15,8 @@
 //                       (tidy) after the load and the layout that follows it
 //   yardstick_ms        one write of the page's whole markup
 //                       (document.documentElement.innerHTML) into a fresh
-//                       document made with createHTMLDocument, median of 3
+//                       document made with createHTMLDocument, median of 3,
+//                       after the timed calls
 //   call_ms             each timed call: from the call to the end of the
 //                       layout that follows it and of the page's reaction
 // A command's setup and the undoing of its change between timed calls are
@@ -251,27 +255,34 @@
       "startup_settled_ms=" + settledAt.toFixed(1),
       "onload_end_ms=" + loadedAt.toFixed(1)
     ];
+    if (!config.command) {
+      await new Promise(function (resolve) { setTimeout(resolve, config.settle || 0); });
+      return lines.join("\n");
+    }
+    var command = commands[config.command];
+    if (!command) throw new Error("no such command: " + config.command);
+    if (command.setup) { command.setup(); await reaction(); }
+    var times = [];
+    for (var i = 0; i < (config.calls || 5); ++i) {
+      await nextTask();
+      var t0 = performance.now();
+      command.run(i);
+      layout();
+      await reaction();
+      times.push(performance.now() - t0);
+      if (command.after) { command.after(i); await reaction(); }
+    }
+    // The app's peak memory so far, before the yardstick's document, which
+    // is the measurement's and not the app's (the app prints it when the
+    // title changes).
+    document.title = "vellumine:mark";
+    await new Promise(function (resolve) { setTimeout(resolve, 500); });
     var y = yardstick();
     lines.push("page_chars=" + y.chars, "yardstick_ms=" + y.ms.toFixed(1));
-    var command = commands[config.command];
-    if (config.command && !command) throw new Error("no such command: " + config.command);
-    if (command) {
-      if (command.setup) { command.setup(); await reaction(); }
-      var times = [];
-      for (var i = 0; i < (config.calls || 5); ++i) {
-        await nextTask();
-        var t0 = performance.now();
-        command.run(i);
-        layout();
-        await reaction();
-        times.push(performance.now() - t0);
-        if (command.after) { command.after(i); await reaction(); }
-      }
-      var m = median(times);
-      lines.push("command=" + config.command, "call_ms=" + times.map(function (t) { return t.toFixed(1); }).join(","),
-                 "median_ms=" + m.toFixed(1), "max_ms=" + Math.max.apply(null, times).toFixed(1),
-                 "ratio=" + (m / y.ms).toFixed(3));
-    }
+    var m = median(times);
+    lines.push("command=" + config.command, "call_ms=" + times.map(function (t) { return t.toFixed(1); }).join(","),
+               "median_ms=" + m.toFixed(1), "max_ms=" + Math.max.apply(null, times).toFixed(1),
+               "ratio=" + (m / y.ms).toFixed(3));
     return lines.join("\n");
   };
 })();

@@ -78,8 +78,8 @@ run() {
   [ "$scale" = tenth ] && last_global=9
   local script="$work/script.js"
   {
-    printf 'window.vellumineBench = {command: "%s", calls: %s, lastGlobal: %s,\n' \
-      "$command" "$calls" "$last_global"
+    printf 'window.vellumineBench = {command: "%s", calls: %s, lastGlobal: %s, settle: %s,\n' \
+      "$command" "$calls" "$last_global" "$((idle > 0 ? 10000 : 0))"
     printf '  linkTargets: ["%s", "%s"], picture: "%s"};\n' \
       "$work/target-a.txt" "$work/target-b.txt" "$work/picture.png"
     cat "$here/app_bench.js"
@@ -93,8 +93,10 @@ run() {
     xvfb-run -a -s "-screen 0 1280x800x24" "$app" --data "$data" >"$log" 2>"$work/err.txt"; then
     ok=0
   fi
-  if grep -q '^message' "$work/dialogs.log"; then
-    echo "app_bench: $scale $command showed a message: $(grep '^message' "$work/dialogs.log" | head -1)" >&2
+  # A refusal (a message with an OK button) means the command did not take
+  # effect; the questions the undoing asks are answered.
+  if grep -qP '^message\t[^\t]*\tOK\t' "$work/dialogs.log"; then
+    echo "app_bench: $scale $command showed a message: $(grep -P '^message\t[^\t]*\tOK\t' "$work/dialogs.log" | head -1)" >&2
     ok=0
   fi
   local name=${command:-idle}

@@ -22,7 +22,9 @@ function yes(ok) { return ok ? "yes" : "**no**" }
   if (command != "idle" && !((command) in order)) { order[command] = ++ncommands; name[ncommands] = command }
   v[scale, command, key] = value
   if (key == "yardstick_ms") add("yard," scale, value)
-  if (key == "peak_rss_sum") { if (value + 0 > peak[scale] + 0) peak[scale] = value; if (command == "idle") idlepeak[scale] = value }
+  # A command run marks its peak before its yardstick: that one counts.
+  if (key == "mark_peak_rss_sum") { marked[scale, command] = 1; if (value + 0 > peak[scale] + 0) peak[scale] = value }
+  if (key == "peak_rss_sum") { if (command == "idle") idlepeak[scale] = value; else if (!((scale, command) in marked) && value + 0 > peak[scale] + 0) peak[scale] = value }
 }
 END {
   print "| Command | tenth (ms) | tenth / yardstick | full (ms) | full / yardstick | Target | Met |"
@@ -59,7 +61,7 @@ END {
   print "|---|---:|---:|---:|---|---|"
   printf "| Start-up, then 20 s with nothing happening | %s | %s | %s | | |\n", mb(idlepeak["empty"]), mb(idlepeak["tenth"]), mb(idlepeak["full"])
   okm = peak["full"] != "" && idlepeak["empty"] != "" && peak["full"] - idlepeak["empty"] <= 200e6
-  printf "| Highest of every run | %s | %s | %s | full ≤ empty + 200 MB | %s |\n", mb(idlepeak["empty"]), mb(peak["tenth"]), mb(peak["full"]), yes(okm)
+  printf "| Highest of every run (a command'"'"'s run: before its yardstick) | %s | %s | %s | full ≤ empty + 200 MB | %s |\n", mb(idlepeak["empty"]), mb(peak["tenth"]), mb(peak["full"]), yes(okm)
   print ""
   print "| Idle: CPU of all the app'"'"'s processes over 20 s with nothing happening | empty folder | tenth | full | Target | Met |"
   print "|---|---:|---:|---:|---|---|"

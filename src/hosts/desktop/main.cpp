@@ -9,7 +9,8 @@
 // (or the promise it returns settles to). With VELLUMINE_TIMING_IDLE_SECONDS=N
 // it then does nothing for N seconds and prints the CPU time all the app's
 // processes used meanwhile; last, each process's peak resident size, then
-// exits.
+// exits. A timing script may set the page's title to "vellumine:mark" to
+// have the peaks so far printed then (as "mark_...").
 #include <gtk/gtk.h>
 
 #include <algorithm>
@@ -219,15 +220,25 @@ int RunScreenshot(App& app) {
 
 // The figures of the app's processes after a timing run: each one's peak
 // resident size and the sum of those peaks.
-void PrintProcessPeaks() {
+// prefix names a mark the page asked for ("" at the end of the run).
+void PrintProcessPeaks(const char* prefix) {
   std::uint64_t sum = 0;
   for (const ProcessSample& s : SampleAppProcesses()) {
-    std::printf("process=%s pid=%d peak_rss=%llu rss=%llu\n", s.name.c_str(),
+    std::printf("%sprocess=%s pid=%d peak_rss=%llu rss=%llu\n", prefix, s.name.c_str(),
                 static_cast<int>(s.pid), static_cast<unsigned long long>(s.peak_rss),
                 static_cast<unsigned long long>(s.rss));
     sum += s.peak_rss;
   }
-  std::printf("peak_rss_sum=%llu\n", static_cast<unsigned long long>(sum));
+  std::printf("%speak_rss_sum=%llu\n", prefix, static_cast<unsigned long long>(sum));
+  std::fflush(stdout);
+}
+
+// A timing script sets the page's title to "vellumine:mark" to have the
+// peaks so far printed (as "mark_..."), before it goes on with work of its
+// own that is not the app's (a yardstick, say).
+void OnTitle(WebKitWebView* view, GParamSpec* /*spec*/, gpointer /*data*/) {
+  const char* title = webkit_web_view_get_title(view);
+  if (title != nullptr && std::strcmp(title, "vellumine:mark") == 0) PrintProcessPeaks("mark_");
 }
 
 int RunTiming(App& app) {
@@ -255,6 +266,7 @@ int RunTiming(App& app) {
     run.idle_seconds = std::max(0, std::atoi(idle));
   }
 
+  g_signal_connect(app.page->view(), "notify::title", G_CALLBACK(OnTitle), nullptr);
   app.page->on_loaded = [&run] {
     if (run.started) return;
     run.started = true;
@@ -323,7 +335,7 @@ int RunTiming(App& app) {
   g_main_loop_run(run.loop);
   g_source_remove(watchdog);
   g_main_loop_unref(run.loop);
-  if (run.status == 0) PrintProcessPeaks();
+  if (run.status == 0) PrintProcessPeaks("");
   std::fflush(stdout);
   app.page.reset();
   gtk_widget_destroy(window);
