@@ -299,7 +299,7 @@
   // when given, maps the parents already walked in this batch to the state
   // found for them.
   function noteStyle(element, near) {
-    if (restyled.has(element)) return;
+    if (restyled.has(element)) return null;
     const parent = element.parentNode;
     let state;
     if (near && near.has(parent)) {
@@ -316,13 +316,14 @@
       }
       if (near) near.set(parent, state);
     }
-    if (!state) return;
+    if (!state) return null;
     if (!state.journal) state.journal = new Map();
     if (!state.journal.has(element)) {
       // The style the markup gave it: a shadowed element's is its shadow's.
       const shadow = shadows.get(element);
       state.journal.set(element, (shadow ? shadow.staged : element).getAttribute("style"));
     }
+    return state;
   }
 
   function stageParse(context, markup) {
@@ -640,26 +641,52 @@
       begin();
       const names = { c: "color", f: "fontFamily", s: "fontSize" };
       const near = new Map();
+      // One element's writes come one after the other. A journaled one's
+      // are played together on its style as it stands (the engine's answer
+      // is kept for the call), and it gets the outcome only if it differs.
+      // Any other element takes them through its style object, as the plain
+      // writes do: the engine adds a style attribute made that way to the
+      // element's attributes only when it is next read, and the page may
+      // add attributes of its own meanwhile.
+      let element = null;
+      let journaled = false;
+      let writes = [];
+      const flush = () => {
+        if (element === null) return;
+        if (!journaled || shadows.has(element) || restyled.has(element)) {
+          for (let i = 0; i < writes.length; i += 2) writeStyle(element, writes[i], writes[i + 1]);
+        } else {
+          const style = element.style;
+          if (style !== null && typeof style === "object") {
+            const now = element.getAttribute("style");
+            const want = play(now, writes);
+            if (want !== now) element.setAttribute("style", want === null ? "" : want);
+          }
+        }
+        element = null;
+        writes = [];
+      };
       let pos = 0;
       while (pos < batch.length) {
         const a = batch.indexOf(":", pos);
         const b = batch.indexOf(":", a + 1);
         const c = batch.indexOf(":", b + 1);
-        if (a < 0 || b < 0 || c < 0) return;
+        if (a < 0 || b < 0 || c < 0) break;
         const index = Number(batch.slice(pos, a));
         const property = names[batch.slice(a + 1, b)];
         const length = Number(batch.slice(b + 1, c));
         const value = batch.substr(c + 1, length);
         pos = c + 1 + length;
-        const element = list[index];
-        if (!element || !property) continue;
-        noteStyle(element, near);
-        try {
-          writeStyle(element, property, value);
-        } catch (e) {
-          // refused by the page: dropped
+        const target = list[index];
+        if (!target || !property) continue;
+        if (target !== element) {
+          flush();
+          element = target;
+          journaled = noteStyle(element, near) !== null;
         }
+        writes.push(property, value);
       }
+      flush();
     },
     // Whether value is the page's document, the one this writer writes.
     owns: function (value) {
