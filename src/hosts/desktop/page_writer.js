@@ -92,22 +92,24 @@
     }
   }
 
+  // The observer watches the page between calls only: the writer's own
+  // writes need no record (a recolouring makes tens of thousands).
+  const watching = { subtree: true, childList: true, attributes: true, characterData: true };
   function begin() {
     if (inCall) return;
     if (!observer) {
       observer = new MutationObserver(noticed);
-      observer.observe(doc, { subtree: true, childList: true, attributes: true, characterData: true });
     } else {
       noticed(observer.takeRecords());
+      observer.disconnect();
     }
     inCall = true;
   }
-
   function end() {
     if (!inCall) return;
     settleAll();
     played.clear();
-    observer.takeRecords();
+    observer.observe(doc, watching);
     inCall = false;
     list = [];
   }
