@@ -59,9 +59,9 @@ END {
   print ""
   print "| Memory: peak resident size of all the app'"'"'s processes (sum of each process'"'"'s peak) | empty folder | tenth | full | Target | Met |"
   print "|---|---:|---:|---:|---|---|"
-  printf "| Start-up, then 20 s with nothing happening | %s | %s | %s | | |\n", mb(idlepeak["empty"]), mb(idlepeak["tenth"]), mb(idlepeak["full"])
-  okm = peak["full"] != "" && idlepeak["empty"] != "" && peak["full"] - idlepeak["empty"] <= 200e6
-  printf "| Highest of every run (a command'"'"'s run: before its yardstick) | %s | %s | %s | full ≤ empty + 200 MB | %s |\n", mb(idlepeak["empty"]), mb(peak["tenth"]), mb(peak["full"]), yes(okm)
+  okm = idlepeak["full"] != "" && idlepeak["empty"] != "" && idlepeak["full"] - idlepeak["empty"] <= 200e6
+  printf "| Start-up, then 30 s with nothing happening | %s | %s | %s | full ≤ empty + 200 MB | %s |\n", mb(idlepeak["empty"]), mb(idlepeak["tenth"]), mb(idlepeak["full"]), yes(okm)
+  printf "| Highest of the commands'"'"' runs (up to each one'"'"'s yardstick) | | %s | %s | | |\n", mb(peak["tenth"]), mb(peak["full"])
   print ""
   print "| Idle: CPU of all the app'"'"'s processes over 20 s with nothing happening | empty folder | tenth | full | Target | Met |"
   print "|---|---:|---:|---:|---|---|"
