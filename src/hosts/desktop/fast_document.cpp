@@ -267,6 +267,12 @@ const WrittenMarkup::Entry* WrittenMarkup::Find(std::u16string_view id) const {
 }
 
 double WrittenMarkup::Record(std::u16string_view id, std::u16string_view markup) {
+  // Ids of windows long gone would pile up over a long session: past what a
+  // page at capacity writes, the record starts afresh (the next write of each
+  // id then sends its markup once).
+  if (entries_.size() >= kMaxEntries && entries_.find(std::u16string(id)) == entries_.end()) {
+    entries_.clear();
+  }
   Entry& entry = entries_[std::u16string(id)];
   entry.markup.assign(markup);
   entry.number = next_++;

@@ -38,6 +38,10 @@ class WrittenMarkup {
   const Entry* Find(std::u16string_view id) const;
   // Records markup for id under a new number, which it returns.
   double Record(std::u16string_view id, std::u16string_view markup);
+  std::size_t size() const { return entries_.size(); }
+
+  // A page at capacity writes some 6,500 ids (windows, lists, option texts).
+  static constexpr std::size_t kMaxEntries = 16384;
 
  private:
   std::unordered_map<std::u16string, Entry> entries_;

@@ -13,12 +13,12 @@
 //   id, and when the same comes again sends only the number it gave it
 //   (again()); the writer remembers, per element, the number of the markup
 //   it wrote into it ("roots"); a change anyone else makes inside (seen by a
-//   mutation observer) or any write of its own inside forgets it. Style writes inside
-//   are journaled instead: when the same markup comes again, a fresh parse
-//   would have none of them, so each journaled element's style starts again
-//   from its markup on a node in an inactive document ("restyled"), which
-//   takes the style writes that follow; only a style that then differs from
-//   the one the element has reaches it.
+//   mutation observer) or any write of its own inside forgets it. Style
+//   writes inside are journaled instead: when the same markup comes again, a
+//   fresh parse would have none of them, so each journaled element's style
+//   starts again from its markup's ("restyled") and takes the style writes
+//   that follow; only a style that then differs from the one the element
+//   has reaches it.
 // - Any other content is parsed in an inactive document (no style, no
 //   layout) and the live content is brought to it node by node: nodes that
 //   are alike are kept and only their differences are written.
