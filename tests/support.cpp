@@ -29,7 +29,10 @@ std::string BundledPage() {
   return s.str();
 }
 
-Fixture::Fixture(std::optional<std::string> page) { Restart(std::move(page)); }
+Fixture::Fixture(std::optional<std::string> page, bool load) {
+  Restart(std::move(page));
+  if (load) control_->LoadState();
+}
 
 void Fixture::Restart(std::optional<std::string> page) {
   control_.reset();

@@ -32,10 +32,13 @@ std::string BundledPage();
 // One control on a temporary data folder and a page document.
 class Fixture {
  public:
-  // page: HTML of the page; nullopt takes the bundled page.
-  explicit Fixture(std::optional<std::string> page = std::nullopt);
+  // page: HTML of the page; nullopt takes the bundled page. The control has
+  // loaded the (empty) data folder, so that a test may set its state
+  // directly; with load false it has not (a control's first call loads).
+  explicit Fixture(std::optional<std::string> page = std::nullopt, bool load = true);
 
-  // A new control and document over the same data folder (a restart).
+  // A new control and document over the same data folder (a restart); the
+  // new control has not loaded the folder yet.
   void Restart(std::optional<std::string> page = std::nullopt);
 
   CSkerrow& control() { return *control_; }
