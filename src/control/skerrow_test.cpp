@@ -25,6 +25,10 @@ namespace vellumine {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::HasTemporaries;
+using testing::Listed;
+using testing::LoadListed;
+using testing::Show;
 using testing::U8;
 
 std::u16string U16(const fs::path& p) { return Utf8ToUtf16(p.string()); }
@@ -51,51 +55,6 @@ struct Writer {
   std::unique_ptr<HtmlDocument> doc;
 };
 
-// What a fresh load of the folder lists, each entry with what its own file
-// holds; files counts the listed items whose file is missing or unreadable.
-struct Listed {
-  std::vector<std::u16string> memos;
-  std::vector<std::u16string> menus;
-  std::vector<std::u16string> wallpapers;
-  int missing_files = 0;
-  bool operator==(const Listed& o) const {
-    return memos == o.memos && menus == o.menus && wallpapers == o.wallpapers;
-  }
-};
-
-Listed LoadListed(const fs::path& data) {
-  Writer w(data);
-  w.control.LoadState();
-  const ControlState& s = w.control.state();
-  Listed out;
-  for (const MemoEntry& m : s.memos) {
-    if (!m.subject) ++out.missing_files;
-    out.memos.push_back(KeyHex(m.key) + u":" + m.subject.value_or(u"?") + u":" +
-                        m.message.value_or(u"?"));
-  }
-  for (const LinkMenu& m : s.menus) {
-    if (!fs::exists(data / "linkmenu" / U8(KeyHex(m.key)))) ++out.missing_files;
-    std::u16string text = KeyHex(m.key) + u":" + m.name;
-    for (const LinkEntry& l : m.links) text += u"|" + l.path;
-    out.menus.push_back(text);
-  }
-  for (const WallPaperEntry& wp : s.wallpapers) {
-    if (!fs::exists(data / "wp" / U8(KeyHex(wp.key)))) ++out.missing_files;
-    out.wallpapers.push_back(KeyHex(wp.key) + u":" + wp.path);
-  }
-  return out;
-}
-
-std::string Show(const Listed& l) {
-  std::string out;
-  for (const auto& group : {l.memos, l.menus, l.wallpapers}) {
-    out += "[";
-    for (const auto& item : group) out += U8(item) + " ";
-    out += "] ";
-  }
-  return out;
-}
-
 std::vector<std::u16string> Records(const fs::path& file) {
   const std::string bytes = testing::ReadAll(file);
   RecordReader reader(bytes);
@@ -115,13 +74,6 @@ std::u16string WindowX(const std::vector<std::u16string>& config, std::u16string
     }
   }
   return u"";
-}
-
-bool HasTemporaries(const fs::path& data) {
-  for (const auto& entry : fs::recursive_directory_iterator(data)) {
-    if (IsTemporaryName(U16(entry.path().filename()))) return true;
-  }
-  return false;
 }
 
 // A data folder with three memos, two link menus (one link each), one
