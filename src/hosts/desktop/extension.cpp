@@ -2,12 +2,14 @@
 // control object.
 #include <webkit2/webkit-web-extension.h>
 
+#include <optional>
 #include <string>
 
 #include "hosts/desktop/channel.h"
 #include "hosts/desktop/page_policy.h"
 #include "hosts/desktop/skerrow_binding.h"
 #include "page/text.h"
+#include "platform/posix_platform.h"
 
 namespace {
 
@@ -64,7 +66,17 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
   const char* token = nullptr;
   g_variant_get(data, "(&s&s&s&s)", &page_uri, &data_folder, &socket_path, &token);
   if (*page_uri == '\0' || *data_folder == '\0') return;
-  g_state = new ExtensionState{page_uri, vellumine::Utf8ToUtf16(data_folder), {}};
+  // The folder as its canonical path: the folder watch and the control then
+  // name every file one way, however the window's process spelled it. The
+  // control's first call would make it; the watch needs it now.
+  g_mkdir_with_parents(data_folder, 0777);
+  std::u16string folder = vellumine::Utf8ToUtf16(data_folder);
+  vellumine::PosixPlatform files;
+  if (std::optional<std::u16string> canonical = files.CanonicalPath(folder)) {
+    folder = *canonical;
+    if (folder.back() != u'/') folder.push_back(u'/');
+  }
+  g_state = new ExtensionState{page_uri, folder, {}};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.
   g_state->channel.Connect(socket_path, token);

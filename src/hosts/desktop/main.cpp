@@ -3,6 +3,11 @@
 //   vellumine [--data DIR] [--desktop]
 //   vellumine [--data DIR] --screenshot FILE.png
 //
+// One window per data folder: a second launch on a folder that a window
+// shows already raises that window through the session bus and ends (status
+// 0); without a bus it says so and ends with status 1. Either way it writes
+// nothing into the folder.
+//
 // For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
 // page before the page's own scripts, shows the page in a plain window, and
 // a second after it has loaded prints what the page's timingReport()
@@ -12,9 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
 
 namespace {
@@ -35,6 +42,7 @@ struct App {
   AppPaths paths;
   std::string data_folder;
   Dialogs dialogs;
+  std::unique_ptr<vellumine::FileLock> instance;  // held while the window runs
   std::unique_ptr<DialogServer> server;
   std::unique_ptr<PageView> page;
   GtkWidget* window = nullptr;
@@ -259,7 +267,16 @@ int main(int argc, char** argv) {
     return status < 0 ? 0 : status;
   }
   app.paths = vellumine::desktop::FindAppPaths();
-  app.data_folder = vellumine::desktop::DataFolderUtf8(app.options.data_dir);
+  // Every spelling of the folder (a link to it, "..") is one folder: the
+  // control, the locks and the application id all use its canonical path.
+  const std::optional<std::string> folder =
+      vellumine::desktop::CanonicalDataFolder(app.options.data_dir);
+  if (!folder) {
+    std::fprintf(stderr, "vellumine: can't create the data folder %s\n",
+                 vellumine::desktop::DataFolderUtf8(app.options.data_dir).c_str());
+    return 2;
+  }
+  app.data_folder = *folder;
   if (!app.dialogs.UseScriptFromEnvironment()) return 2;
 
   if (!app.options.screenshot.empty()) {
@@ -278,6 +295,27 @@ int main(int argc, char** argv) {
   }
 
   std::string id = vellumine::desktop::ApplicationId(app.data_folder);
+  bool busy = false;
+  app.instance = vellumine::desktop::TakeInstanceLock(app.data_folder, &busy);
+  if (busy) {
+    using vellumine::desktop::HandOverResult;
+    switch (vellumine::desktop::HandOver(id)) {
+      case HandOverResult::kHandedOver:
+        return 0;
+      case HandOverResult::kNoBus:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already; with no session bus it "
+                     "can't be brought forward\n",
+                     app.data_folder.c_str());
+        return 1;
+      case HandOverResult::kNoAnswer:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already, which does not answer on "
+                     "the session bus\n",
+                     app.data_folder.c_str());
+        return 1;
+    }
+  }
   GtkApplication* application = gtk_application_new(id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
   g_signal_connect(application, "startup", G_CALLBACK(OnStartup), &app);
   g_signal_connect(application, "activate", G_CALLBACK(OnActivate), &app);

@@ -2,23 +2,67 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "hosts/desktop/desktop_platform.h"
+#include "hosts/desktop/folder_watch.h"
 #include "hosts/desktop/js_document.h"
 
 namespace vellumine::desktop {
 namespace {
 
 // One control with its platform; owned by the script object and freed when
-// the page lets go of it.
+// the page lets go of it. The page shows what is saved: a call that finds
+// the folder changed reloads and redraws the page first, and a change made
+// from outside is loaded and drawn shortly after it happens.
 struct PageControl {
-  PageControl(const std::u16string& data_folder, ChannelClient* channel)
-      : platform(channel), control((platform.set_data_folder(data_folder), platform)) {}
+  PageControl(const std::u16string& data_folder, ChannelClient* channel, JSCContext* context)
+      : platform(channel),
+        control((platform.set_data_folder(data_folder), platform)),
+        page_context(JSC_CONTEXT(g_object_ref(context))) {
+    control.set_reload_style(ReloadStyle::kRedrawPage);
+    watch = std::make_unique<FolderWatch>(
+        Utf16ToUtf8(data_folder),
+        [this](const std::vector<std::u16string>& changed) { Refresh(changed); });
+  }
+  ~PageControl() { Retire(); }
+
+  // The page this control draws into is gone (another load of the page has
+  // a control of its own): no more watching, and the page's context is let
+  // go, so that the page, and with it this control, can be freed.
+  void Retire() {
+    watch.reset();
+    if (page_context != nullptr) g_object_unref(page_context);
+    page_context = nullptr;
+  }
+
+  // Loads and redraws the page if the folder changed from outside; a call
+  // under way (the watch can't interrupt one) has loaded what it needs.
+  void Refresh(const std::vector<std::u16string>& changed) {
+    if (busy || page_context == nullptr) return;
+    JSCValue* value = jsc_context_get_value(page_context, "document");
+    if (value != nullptr && jsc_value_is_object(value)) {
+      busy = true;
+      JsDocument document(page_context, value);
+      control.RefreshAfterOutsideChange(document, changed);
+      busy = false;
+    }
+    if (value != nullptr) g_object_unref(value);
+    jsc_context_clear_exception(page_context);
+  }
+
   DesktopPlatform platform;
   CSkerrow control;
   bool busy = false;
+  // Held while the page is the current one: the watch draws into it.
+  JSCContext* page_context;
+  std::unique_ptr<FolderWatch> watch;
 };
+
+// The control of the page shown now; the one before it is retired when a new
+// load of the page gets its own.
+PageControl* g_current = nullptr;
 
 // The script's arguments, converted as the interface takes them.
 class Args {
@@ -109,7 +153,11 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   jsc_context_clear_exception(context);
 }
 
-void DestroyPageControl(gpointer instance) { delete static_cast<PageControl*>(instance); }
+void DestroyPageControl(gpointer instance) {
+  auto* page = static_cast<PageControl*>(instance);
+  if (page == g_current) g_current = nullptr;
+  delete page;
+}
 
 constexpr char kClassKey[] = "vellumine-skerrow-class";
 
@@ -153,7 +201,9 @@ const char* const* SkerrowMethodNames(std::size_t* count) {
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder,
                     ChannelClient* channel) {
   JSCClass* klass = SkerrowClass(context);
-  auto* page = new PageControl(data_folder, channel);
+  if (g_current != nullptr) g_current->Retire();
+  auto* page = new PageControl(data_folder, channel, context);
+  g_current = page;
   JSCValue* object = jsc_value_new_object(context, page, klass);
   jsc_context_set_value(context, "Skerrow", object);
   g_object_unref(object);

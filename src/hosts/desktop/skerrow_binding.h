@@ -23,8 +23,10 @@ const char* const* SkerrowMethodNames(std::size_t* count);
 TextArg TextArgument(JSCContext* context, JSCValue* value);
 std::int32_t IntArgument(JSCContext* context, JSCValue* value);
 
-// Creates a fresh control on data_folder and sets it as the global `Skerrow`
-// of context. channel may be nullptr.
+// Creates a fresh control on data_folder (the canonical data folder, ending
+// with "/") and sets it as the global `Skerrow` of context. channel may be
+// nullptr. The control keeps the page showing what is saved: it watches the
+// folder and redraws the page when another writer changed it.
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel);
 
 }  // namespace vellumine::desktop

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -19,8 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "control/skerrow.h"
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
+#include "page/text.h"
+#include "platform/posix_platform.h"
+#include "platform/scripted_platform.h"
+#include "store/records.h"
 
 namespace vellumine::desktop {
 namespace {
@@ -194,6 +202,98 @@ std::vector<std::string> Lines(const std::string& text) {
   for (std::string line; std::getline(s, line);) lines.push_back(line);
   return lines;
 }
+
+// What a fresh load of the folder lists: memo subjects, menu names, and the
+// "config" records.
+struct Saved {
+  std::vector<std::string> memos;
+  std::vector<std::string> menus;
+  std::vector<std::string> config;
+  bool Has(const std::vector<std::string>& list, const std::string& item) const {
+    return std::find(list.begin(), list.end(), item) != list.end();
+  }
+};
+
+Saved LoadSaved(const fs::path& data) {
+  PosixPlatform files;
+  ScriptedPlatform ui(files, Utf8ToUtf16(data.string() + "/"));
+  CSkerrow control(ui);
+  control.LoadState();
+  Saved saved;
+  for (const MemoEntry& m : control.state().memos) {
+    saved.memos.push_back(m.subject ? Utf16ToUtf8(*m.subject) : "<no file>");
+  }
+  for (const LinkMenu& m : control.state().menus) saved.menus.push_back(Utf16ToUtf8(m.name));
+  const std::string bytes = ReadAll(data / "config");
+  RecordReader reader(bytes);
+  for (std::u16string r; reader.Next(&r);) saved.config.push_back(Utf16ToUtf8(r));
+  return saved;
+}
+
+// Every file below folder with its size, time and identity: a launch that
+// wrote anything changes it.
+std::string FolderSnapshot(const fs::path& folder) {
+  std::vector<std::string> lines;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    struct stat st {};
+    if (lstat(entry.path().c_str(), &st) != 0) continue;
+    lines.push_back(entry.path().string() + " " + std::to_string(st.st_size) + " " +
+                    std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
+                    " " + std::to_string(st.st_ino));
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+// Whether another holder has the lock on file.
+bool LockedElsewhere(const fs::path& file) {
+  bool busy = false;
+  PosixPlatform().LockFile(Utf8ToUtf16(file.string()), false, &busy);
+  return busy;
+}
+
+int RunCli(const fs::path& data, const std::string& script, const fs::path& scratch) {
+  WriteAll(scratch / "script.jsonl", script);
+  const std::string command = std::string("'") + VELLUMINE_CLI + "' --data '" + data.string() +
+                              "' '" + (scratch / "script.jsonl").string() + "' >'" +
+                              (scratch / "cli.out").string() + "' 2>&1";
+  return std::system(command.c_str());
+}
+
+// A program started in the background, ended (and reaped) when it goes.
+class Background {
+ public:
+  Background(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    gchar** envp = g_get_environ();
+    for (const std::string& e : env) {
+      const std::size_t eq = e.find('=');
+      envp = g_environ_setenv(envp, e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), TRUE);
+    }
+    started_ = g_spawn_async(nullptr, args.data(), envp, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                             nullptr, &pid_, nullptr);
+    g_strfreev(envp);
+  }
+  ~Background() {
+    if (!started_) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  bool started() const { return started_; }
+  bool running() const {
+    int status = 0;
+    return started_ && waitpid(pid_, &status, WNOHANG) == 0;
+  }
+
+ private:
+  GPid pid_ = 0;
+  bool started_ = false;
+};
 
 class DesktopApp : public ::testing::Test {
  protected:
@@ -374,32 +474,152 @@ TEST_F(DesktopApp, DrivesThePageKeepsTheDataAndFindsItAfterARestart) {
   EXPECT_TRUE(IsPng(root_ / "app.png"));
 }
 
-// A second launch on the same data folder hands over to the running one and
-// ends; a launch on another folder runs on its own. Needs a session bus.
+// A second launch on the same data folder, through another spelling of its
+// path, hands over to the running one and ends without writing anything; a
+// launch on another folder runs on its own. With a session bus.
 TEST_F(DesktopApp, OneInstancePerDataFolder) {
   gchar* session = g_find_program_in_path("dbus-run-session");
   gchar* gdbus = g_find_program_in_path("gdbus");
-  bool usable = session != nullptr && gdbus != nullptr;
+  const bool usable = session != nullptr && gdbus != nullptr;
   g_free(session);
   g_free(gdbus);
-  if (!usable) GTEST_SKIP() << "dbus-run-session or gdbus missing";
+  ASSERT_TRUE(usable) << "dbus-run-session or gdbus missing (src/hosts/desktop/deps)";
   std::string app = VELLUMINE_APP;
   std::string one = (root_ / "one").string();
+  std::string link = (root_ / "link").string();
   std::string other = (root_ / "other").string();
+  fs::create_directories(one);
+  fs::create_directory_symlink(one, link);
+  // Every spelling of the folder has the same id.
+  const std::string id = ApplicationId(*CanonicalDataFolder(one));
+  EXPECT_EQ(ApplicationId(*CanonicalDataFolder(link)), id);
+  EXPECT_EQ(ApplicationId(*CanonicalDataFolder(link + "/../one/")), id);
+  EXPECT_NE(ApplicationId(*CanonicalDataFolder(other)), id);
+  const std::string snapshot = "find '" + one + "' -printf '%p %s %T@ %i\\n' | sort";
   std::string script =
       "'" + app + "' --data '" + one + "' & first=\\$!; " + "gdbus wait --session --timeout 60 " +
-      ApplicationId(DataFolderUtf8(one)) + " || exit 10; " +
+      id + " || exit 10; " +
+      // The first has drawn its page and saved it before the second starts.
+      "for i in \\$(seq 300); do [ -e '" + one + "/config' ] && break; sleep 0.1; done; sleep 1; " +
+      snapshot + " >'" + (root_ / "before").string() + "'; " +
       // The second launch must end by itself, the first must still run.
-      "timeout 60 '" + app + "' --data '" + one + "' || exit 11; " +
-      "kill -0 \\$first || exit 12; " +
+      "timeout 60 '" + app + "' --data '" + link + "' || exit 11; " +
+      "kill -0 \\$first || exit 12; " + snapshot + " >'" + (root_ / "after").string() + "'; " +
       // Another folder is another instance: it registers a name of its own.
       "'" + app + "' --data '" + other + "' & third=\\$!; " + "gdbus wait --session --timeout 60 " +
-      ApplicationId(DataFolderUtf8(other)) + " || exit 13; kill \\$first \\$third; wait; exit 0";
+      ApplicationId(*CanonicalDataFolder(other)) +
+      " || exit 13; kill \\$first \\$third; wait; exit 0";
   fs::path log = root_ / "instances.log";
   std::string command = "dbus-run-session -- sh -c \"" + script + "\" >'" + log.string() + "' 2>&1";
   int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0) << ReadAll(log);
+  EXPECT_FALSE(ReadAll(root_ / "before").empty());
+  EXPECT_EQ(ReadAll(root_ / "after"), ReadAll(root_ / "before"));
+}
+
+// Without a session bus the lock still decides: a second launch through a
+// link to the folder says so, ends, and writes nothing.
+TEST_F(DesktopApp, WithoutABusASecondLaunchEndsWithoutWriting) {
+  const fs::path one = root_ / "one";
+  const fs::path link = root_ / "link";
+  fs::create_directories(one);
+  fs::create_directory_symlink(one, link);
+  const std::vector<std::string> no_bus = {"DBUS_SESSION_BUS_ADDRESS=unix:path=" +
+                                           (root_ / "no-bus").string()};
+  Background first({VELLUMINE_APP, "--data", one.string()}, no_bus);
+  ASSERT_TRUE(first.started());
+  ASSERT_TRUE(RunUntil(
+      [&] { return fs::exists(one / "config") && LockedElsewhere(one / ".instance"); }, 60));
+  g_usleep(1000 * 1000);  // its page drawn and saved
+  const std::string before = FolderSnapshot(one);
+
+  const std::string second = "DBUS_SESSION_BUS_ADDRESS='unix:path=" + (root_ / "no-bus").string() +
+                             "' timeout 60 '" + VELLUMINE_APP + "' --data '" + link.string() +
+                             "' >'" + (root_ / "second.log").string() + "' 2>&1";
+  const int status = std::system(second.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << ReadAll(root_ / "second.log");
+  EXPECT_NE(ReadAll(root_ / "second.log").find("open in another window"), std::string::npos)
+      << ReadAll(root_ / "second.log");
+  EXPECT_EQ(FolderSnapshot(one), before);
+  EXPECT_TRUE(first.running());
+}
+
+// The window and the runner on one folder, each acting in turn: nothing of
+// either is lost, and the window shows the runner's changes by itself.
+TEST_F(DesktopApp, TheRunnerAndTheWindowLoseNothing) {
+  Session s(DataFolder());
+  ASSERT_TRUE(s.loaded());
+  s.Eval("Skerrow.AddMemo(document,'窓から','1'); 0");
+  ASSERT_EQ(RunCli(data_,
+                   "[\"AddMemo\", \"runner one\", \"r\"]\n[\"AddMemo\", \"runner two\", \"r\"]\n"
+                   "[\"MakeLinkMenu\", \"runner menu\", -1]\n"
+                   "[\"ChangeOption\", \"LinkItemNum\", 1]\n",
+                   root_),
+            0)
+      << ReadAll(root_ / "cli.out");
+  const auto written = std::chrono::steady_clock::now();
+  // No call from the page: the window loads and draws the change itself.
+  ASSERT_TRUE(RunUntil([&] {
+    const std::string list = s.Eval("document.getElementById('memo').innerHTML");
+    return list.find("runner two") != std::string::npos;
+  }));
+  const double latency =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
+  std::printf("[ latency  ] the runner's change on the page after %.3f s\n", latency);
+  EXPECT_NE(s.Eval("document.getElementById('link').innerHTML").find("runner menu"),
+            std::string::npos);
+  EXPECT_EQ(s.Eval("document.getElementById('LinkItemNum').textContent"), "11");
+
+  // The window's next change keeps them all; so does the runner's after it.
+  s.Eval("Skerrow.AddMemo(document,'窓からまた','2'); 0");
+  s.Eval("Skerrow.ChangeOption(document,'MemoItemNum',1); 0");
+  ASSERT_EQ(RunCli(data_, "[\"AddMemo\", \"runner three\", \"r\"]\n", root_), 0);
+  const Saved saved = LoadSaved(data_);
+  EXPECT_EQ(saved.memos, (std::vector<std::string>{"窓から", "runner one", "runner two",
+                                                   "窓からまた", "runner three"}));
+  EXPECT_EQ(saved.menus, std::vector<std::string>{"runner menu"});
+  EXPECT_TRUE(saved.Has(saved.config, "LinkItemNum=11"));
+  EXPECT_TRUE(saved.Has(saved.config, "MemoItemNum=11"));
+}
+
+// A sync tool brings a memo from another machine while the window runs: the
+// page shows it without any call, and the window's next save keeps it.
+TEST_F(DesktopApp, AnOutsideChangeShowsByItselfAndSurvivesTheNextSave) {
+  Session s(DataFolder());
+  ASSERT_TRUE(s.loaded());
+  s.Eval("Skerrow.AddMemo(document,'ここで','1'); 0");
+  ASSERT_TRUE(fs::exists(data_ / "memolist"));
+  // The memo's file, then the list naming it, each through a temporary of
+  // the sync tool's renamed into place; a conflict copy beside them.
+  auto record = [](const std::string& text) {
+    std::string units = Utf16Bytes(text);
+    const std::uint32_t n = static_cast<std::uint32_t>(units.size() / 2);
+    std::string out;
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xff);
+    return out + units;
+  };
+  WriteAll(data_ / "memo" / ".syncthing.00000001000000aa.tmp",
+           record("Subject=よそから") + record("Message=同期"));
+  fs::rename(data_ / "memo" / ".syncthing.00000001000000aa.tmp",
+             data_ / "memo" / "00000001000000aa");
+  const std::string list =
+      ReadAll(data_ / "memolist") + record("[memo1]") + record("Hash=00000001000000aa");
+  WriteAll(data_ / ".syncthing.memolist.tmp", list);
+  WriteAll(data_ / "memolist.sync-conflict-20260101-101010-ABCDEFG", "stale");
+  fs::rename(data_ / ".syncthing.memolist.tmp", data_ / "memolist");
+  const auto written = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunUntil([&] {
+    return s.Eval("document.getElementById('memo').innerHTML").find("よそから") !=
+           std::string::npos;
+  }));
+  const double latency =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
+  std::printf("[ latency  ] the outside change on the page after %.3f s\n", latency);
+  s.Eval("Skerrow.AddMemo(document,'そのあと','2'); 0");
+  EXPECT_EQ(LoadSaved(data_).memos, (std::vector<std::string>{"ここで", "よそから", "そのあと"}));
+  EXPECT_EQ(ReadAll(data_ / "memolist.sync-conflict-20260101-101010-ABCDEFG"), "stale");
 }
 
 }  // namespace
