@@ -146,8 +146,8 @@ bool Store::TakeFailure() {
 }
 
 std::unique_ptr<FileLock> Store::LockFolder() {
-  EnsureFolders(u"");
   if (canonical_folder_.empty()) {
+    EnsureFolders(u"");
     // Every spelling of the folder (a link to it, "..") must lock one file;
     // the lock is on the file, but its name is made once, from the folder's
     // canonical path.
@@ -161,7 +161,13 @@ std::unique_ptr<FileLock> Store::LockFolder() {
     }
   }
   const std::u16string folder = canonical_folder_.empty() ? data_folder_ : canonical_folder_;
-  return platform_.LockFile(folder + std::u16string(kLockFile), true);
+  std::unique_ptr<FileLock> lock = platform_.LockFile(folder + std::u16string(kLockFile), true);
+  if (lock == nullptr) {
+    // The folder went since it was first locked: made again, it locks.
+    EnsureFolders(u"");
+    lock = platform_.LockFile(folder + std::u16string(kLockFile), true);
+  }
+  return lock;
 }
 
 FolderSignature Store::Signature() {
