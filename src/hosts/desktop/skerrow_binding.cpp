@@ -132,10 +132,11 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   if (page->busy) return;
   JSCContext* context = jsc_context_get_current();
   if (context == nullptr) return;
-  Args converted(context, args, page->guard);
-  if (method->user_only && !converted.FromUser()) return;
+  // Busy already while the call is checked: reading the page's event may
+  // run page script, which must not enter the control either.
   page->busy = true;
-  method->handler(page->control, converted);
+  Args converted(context, args, page->guard);
+  if (!method->user_only || converted.FromUser()) method->handler(page->control, converted);
   page->busy = false;
   jsc_context_clear_exception(context);
 }
