@@ -637,6 +637,17 @@ TEST_F(DesktopApp, ThePagePolicyRefusesEvalAndRemoteLoadsButNotThePagesOwnScript
       "var f = document.createElement('iframe'); f.src = 'file:///etc/hostname';"
       "document.body.appendChild(f); 0");
   EXPECT_TRUE(RunUntil([&] { return s.refused().size() > refused; }));
+  // No base address and no plugin.
+  const std::string base = s.Eval("document.baseURI");
+  s.Eval(
+      "var b = document.createElement('base'); b.href = 'http://127.0.0.1:9/';"
+      "document.head.appendChild(b); 0");
+  EXPECT_EQ(s.Eval("document.baseURI"), base);
+  refused = s.refused().size();
+  s.Eval(
+      "var o = document.createElement('object'); o.data = 'file:///etc/hostname';"
+      "document.body.appendChild(o); 0");
+  EXPECT_TRUE(RunUntil([&] { return s.refused().size() > refused; }));
   // A picture from a file or a data address is shown.
   EXPECT_EQ(s.Eval("var p = new Image(); p.src = 'data:image/gif;base64,"
                    "R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=='; 0"),
