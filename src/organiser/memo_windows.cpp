@@ -8,6 +8,7 @@
 #include "control/windows.h"
 #include "organiser/escape.h"
 #include "organiser/memo_store.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/records.h"
@@ -85,7 +86,7 @@ void RenderMemoList(CSkerrow& control, Document& document) {
     // A memo without a subject keeps its place on the page but shows no line.
     if (!memo.subject) continue;
     WideFormat(html, u"<pre onmouseup=change('memo%08x%08x')>%s</pre>",
-               {memo.key.first, memo.key.second, *memo.subject});
+               {memo.key.first, memo.key.second, StoredTextMarkup(*memo.subject)});
   }
   if (page > 0) {
     WideFormat(html, u"<pre onmouseup=Skerrow.ChangeMemoPage(document,%d)>前のページ</pre>",
@@ -115,7 +116,6 @@ void RenderMemoWindows(CSkerrow& control, Document& document) {
   field->SetInnerHtml(containers);
   field.reset();
 
-  const std::u16string empty;
   for (std::size_t i = 0; i < state.memos.size(); ++i) {
     const MemoEntry& memo = state.memos[i];
     const std::uint32_t a = memo.key.first;
@@ -127,9 +127,9 @@ void RenderMemoWindows(CSkerrow& control, Document& document) {
     // A memo whose file could not be read is drawn with empty texts.
     std::u16string body;
     WideFormat(body, u"<pre id=\"subject%08x%08x\" onmouseup=movewnd('memo%08x%08x')>%s</pre>",
-               {a, b, a, b, memo.subject ? *memo.subject : empty});
+               {a, b, a, b, StoredTextMarkup(memo.subject.value_or(u""))});
     WideFormat(body, u"<pre id=\"message%08x%08x\">%s</pre>",
-               {a, b, memo.message ? *memo.message : empty});
+               {a, b, StoredTextMarkup(memo.message.value_or(u""))});
     WideFormat(body,
                u"<pre onmouseup=\"trinputfield('subject%08x%08x','subject');"
                u"trinputfield('message%08x%08x','message');memofrm.memonum.value=%d;"

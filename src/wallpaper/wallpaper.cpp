@@ -7,7 +7,7 @@
 #include "control/option_texts.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/escape.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/random_source.h"
@@ -183,7 +183,7 @@ void RenderWallPaperList(CSkerrow& control, Document& document) {
                                          ? std::u16string_view(wp.path)
                                          : std::u16string_view(wp.path).substr(cut + 1);
     // A file name may hold "<", "&" or a quote; the list shows it as named.
-    WideFormat(html, u"<option value=\"%d\">%s</option>", {i, EscapeMarkup(name)});
+    WideFormat(html, u"<option value=\"%d\">%s</option>", {i, PlainTextMarkup(name)});
     ++i;
   }
   html.append(u"</select>");

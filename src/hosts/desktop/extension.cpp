@@ -17,11 +17,44 @@ struct ExtensionState {
   std::string page_uri;
   std::u16string data_folder;
   vellumine::desktop::ChannelClient channel;
+  // A script world of the extension's own: the page's script can't reach
+  // into it, so what it reads of the page (the user's activation, the
+  // loads the page's policy refused) is what the engine says.
+  WebKitScriptWorld* guard_world = nullptr;
 };
 
 ExtensionState* g_state = nullptr;
 
-void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* /*page*/, WebKitFrame* frame,
+// A load the page's security policy refused (a frame, a picture from
+// elsewhere) goes to the window's process, which hears of the navigations
+// it refuses itself in the same way.
+void ReportRefusedLoad(const char* uri, gpointer page) {
+  WebKitUserMessage* message = webkit_user_message_new(
+      vellumine::desktop::kRefusedLoadMessage, g_variant_new_string(uri != nullptr ? uri : ""));
+  webkit_web_page_send_message_to_view(WEBKIT_WEB_PAGE(page), message, nullptr, nullptr, nullptr);
+}
+
+// Gives the guard world of the page's main frame its listener for refused
+// loads; returns the world's context (a new reference) or nullptr.
+JSCContext* PrepareGuard(WebKitFrame* frame, WebKitWebPage* page) {
+  JSCContext* guard = webkit_frame_get_js_context_for_script_world(frame, g_state->guard_world);
+  if (guard == nullptr) return nullptr;
+  JSCValue* report = jsc_value_new_function(guard, "report", G_CALLBACK(ReportRefusedLoad), page,
+                                            nullptr, G_TYPE_NONE, 1, G_TYPE_STRING);
+  jsc_context_set_value(guard, "report", report);
+  g_object_unref(report);
+  JSCValue* result = jsc_context_evaluate(
+      guard,
+      "document.addEventListener('securitypolicyviolation', function (e) {"
+      "  if (e.isTrusted && e.disposition === 'enforce') report(String(e.blockedURI));"
+      "}, true);",
+      -1);
+  if (result != nullptr) g_object_unref(result);
+  jsc_context_clear_exception(guard);
+  return guard;
+}
+
+void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKitFrame* frame,
                            gpointer /*user_data*/) {
   // Only the main frame showing exactly the page the app loaded gets the
   // control: no other page, no frame inside it, no other origin.
@@ -30,8 +63,11 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* /*page*/, We
   if (uri == nullptr || !vellumine::desktop::IsBundledPage(uri, g_state->page_uri)) return;
   JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
   if (context == nullptr) return;
+  JSCContext* guard = PrepareGuard(frame, page);
   vellumine::desktop::InstallSkerrow(context, g_state->data_folder,
-                                     g_state->channel.connected() ? &g_state->channel : nullptr);
+                                     g_state->channel.connected() ? &g_state->channel : nullptr,
+                                     guard);
+  if (guard != nullptr) g_object_unref(guard);
   g_object_unref(context);
 }
 
@@ -76,7 +112,8 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
     folder = *canonical;
     if (folder.back() != u'/') folder.push_back(u'/');
   }
-  g_state = new ExtensionState{page_uri, folder, {}};
+  g_state = new ExtensionState{page_uri, folder, {},
+                               webkit_script_world_new_with_name("vellumine-guard")};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.
   g_state->channel.Connect(socket_path, token);

@@ -123,6 +123,7 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
   g_signal_connect(context_, "download-started", G_CALLBACK(OnDownloadStarted), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view_, "user-message-received", G_CALLBACK(OnUserMessage), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_object_set_data(G_OBJECT(view_), "vellumine-dialogs", &server.dialogs());
 }
@@ -186,6 +187,18 @@ void PageView::OnDownloadStarted(WebKitWebContext* /*context*/, WebKitDownload* 
 void PageView::OnLoadChanged(WebKitWebView* /*view*/, WebKitLoadEvent event, gpointer self) {
   auto* page = static_cast<PageView*>(self);
   if (event == WEBKIT_LOAD_FINISHED && page->on_loaded) page->on_loaded();
+}
+
+gboolean PageView::OnUserMessage(WebKitWebView* /*view*/, WebKitUserMessage* message,
+                                 gpointer self) {
+  auto* page = static_cast<PageView*>(self);
+  if (g_strcmp0(webkit_user_message_get_name(message), kRefusedLoadMessage) != 0) return FALSE;
+  GVariant* parameters = webkit_user_message_get_parameters(message);
+  if (parameters != nullptr && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
+      page->on_refused) {
+    page->on_refused(g_variant_get_string(parameters, nullptr));
+  }
+  return TRUE;
 }
 
 void PageView::OnWebProcessTerminated(WebKitWebView* /*view*/,

@@ -41,7 +41,8 @@ class PageView {
   const std::string& page_uri() const { return page_uri_; }
   void Load();
 
-  // Called for every navigation the view refused (the test watches it).
+  // Called for every navigation the view refused, and every load the page's
+  // security policy refused (the test watches it).
   std::function<void(const std::string& uri)> on_refused;
   // Called when the page has finished loading.
   std::function<void()> on_loaded;
@@ -54,6 +55,7 @@ class PageView {
                                 WebKitHitTestResult* hit, gpointer self);
   static void OnDownloadStarted(WebKitWebContext* context, WebKitDownload* download, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnUserMessage(WebKitWebView* view, WebKitUserMessage* message, gpointer self);
   static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                      gpointer self);
   void Refuse(WebKitNavigationAction* action);

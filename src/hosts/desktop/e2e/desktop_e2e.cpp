@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -29,6 +30,7 @@
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
 #include "store/records.h"
+#include "tests/hostile_data.h"
 
 namespace vellumine::desktop {
 namespace {
@@ -86,6 +88,15 @@ bool RunUntil(Done done, int seconds = kWaitSeconds) {
     if (!g_main_context_pending(nullptr)) g_usleep(2000);
   }
   return true;
+}
+
+// Runs the main loop for a while.
+void Pump(int milliseconds) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < until) {
+    g_main_context_iteration(nullptr, FALSE);
+    if (!g_main_context_pending(nullptr)) g_usleep(2000);
+  }
 }
 
 // One run of the app's window: dialog channel, view and web process.
@@ -146,6 +157,59 @@ class Session {
         &result);
     if (!RunUntil([&] { return result.done; })) return "ERROR: timed out";
     return result.text;
+  }
+
+  // A click of the first mouse button at the page point x, y, handed to the
+  // view as the window system's events are: the page sees trusted events
+  // from the user.
+  bool Click(int x, int y) {
+    GtkWidget* widget = page_->widget();
+    GdkWindow* window = gtk_widget_get_window(widget);
+    if (window == nullptr) return false;
+    GdkDevice* pointer =
+        gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
+    int origin_x = 0;
+    int origin_y = 0;
+    gdk_window_get_origin(window, &origin_x, &origin_y);
+    auto send = [&](GdkEventType type) {
+      GdkEvent* event = gdk_event_new(type);
+      if (type == GDK_MOTION_NOTIFY) {
+        event->motion.window = GDK_WINDOW(g_object_ref(window));
+        event->motion.time = GDK_CURRENT_TIME;
+        event->motion.x = x;
+        event->motion.y = y;
+        event->motion.x_root = origin_x + x;
+        event->motion.y_root = origin_y + y;
+      } else {
+        event->button.window = GDK_WINDOW(g_object_ref(window));
+        event->button.time = GDK_CURRENT_TIME;
+        event->button.x = x;
+        event->button.y = y;
+        event->button.x_root = origin_x + x;
+        event->button.y_root = origin_y + y;
+        event->button.button = 1;
+      }
+      gdk_event_set_device(event, pointer);
+      gtk_main_do_event(event);
+      gdk_event_free(event);
+    };
+    send(GDK_MOTION_NOTIFY);
+    send(GDK_BUTTON_PRESS);
+    send(GDK_BUTTON_RELEASE);
+    return true;
+  }
+
+  // Clicks the middle of the first element matching selector once it is
+  // the one there; false when it is not found or covered.
+  bool ClickOn(const std::string& selector) {
+    std::string at = Eval("(function () { var e = document.querySelector(" + Js(selector) +
+                          "); if (!e) return ''; e.scrollIntoView(); var r = "
+                          "e.getBoundingClientRect(); var x = Math.round(r.left + r.width / 2),"
+                          " y = Math.round(r.top + r.height / 2);"
+                          " return document.elementFromPoint(x, y) === e ? x + ',' + y : ''; })()");
+    std::size_t comma = at.find(',');
+    if (comma == std::string::npos) return false;
+    return Click(std::stoi(at.substr(0, comma)), std::stoi(at.substr(comma + 1)));
   }
 
   // A PNG of what the view shows; false when it can't be made.
@@ -472,6 +536,221 @@ TEST_F(DesktopApp, DrivesThePageKeepsTheDataAndFindsItAfterARestart) {
   int status = std::system(command.c_str());
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_TRUE(IsPng(root_ / "app.png"));
+}
+
+// Every file below folder by its relative path, with its bytes.
+std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) {
+      out[fs::relative(entry.path(), folder).string()] = ReadAll(entry.path());
+    }
+  }
+  return out;
+}
+
+void WriteFolder(const fs::path& folder, const vellumine::testing::FolderFiles& files) {
+  for (const auto& [relative, records] : files) {
+    std::string bytes;
+    for (const std::u16string& record : records) AppendRecord(bytes, record);
+    fs::create_directories((folder / relative).parent_path());
+    WriteAll(folder / relative, bytes);
+  }
+}
+
+// What the page holds that markup from a text could add: the number of
+// elements of each kind that can load, run or submit anything, and every
+// handler attribute with its script.
+constexpr char kPageShape[] = R"JS(
+  (function () {
+    var kinds = ['img', 'svg', 'math', 'script', 'style', 'iframe', 'frame', 'object', 'embed',
+                 'a', 'area', 'form', 'button', 'textarea', 'select', 'input', 'base', 'link',
+                 'meta', 'title', 'noscript', 'template', 'video', 'audio', 'source', 'details'];
+    var shape = kinds.map(function (t) {
+      return t + ':' + document.getElementsByTagName(t).length;
+    });
+    var all = document.getElementsByTagName('*');
+    for (var i = 0; i < all.length; ++i) {
+      for (var j = 0; j < all[i].attributes.length; ++j) {
+        var a = all[i].attributes[j];
+        if (/^on/i.test(a.name)) shape.push(all[i].tagName + ' ' + a.name + '=' + a.value);
+      }
+    }
+    return JSON.stringify(shape);
+  })()
+)JS";
+
+// "" when the texts are equal, else both around the first difference.
+std::string Difference(const std::string& expected, const std::string& actual) {
+  std::size_t at = 0;
+  while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+  if (at == expected.size() && at == actual.size()) return "";
+  const std::size_t from = at > 120 ? at - 120 : 0;
+  return "expected ..." + expected.substr(from, 240) + "...\n     got ..." +
+         actual.substr(from, 240) + "...";
+}
+
+TEST_F(DesktopApp, AHostileFolderRunsNoScriptOfItsOwnAndStaysAsItWas) {
+  // The same folder with benign texts first: the shape of its page.
+  WriteFolder(data_,
+              vellumine::testing::HostileFolder([](int) { return std::u16string(u"b"); }, true));
+  std::string benign_shape;
+  {
+    Session s(DataFolder());
+    ASSERT_TRUE(s.loaded());
+    Pump(500);
+    benign_shape = s.Eval(kPageShape);
+  }
+  fs::remove_all(data_);
+  ASSERT_NE(benign_shape.find("\"img:1\""), std::string::npos) << benign_shape;
+  ASSERT_NE(benign_shape.find("Skerrow.Open(1,9)"), std::string::npos) << benign_shape;
+
+  // Every text of every file hostile, each field its own; the files as the
+  // program writes them, so that its saves at start-up keep every byte.
+  const std::vector<std::u16string>& texts = vellumine::testing::HostileTexts();
+  WriteFolder(
+      data_,
+      vellumine::testing::HostileFolder(
+          [&](int field) { return texts[static_cast<std::size_t>(field) % texts.size()]; }, true));
+  const std::map<std::string, std::string> before = FolderBytes(data_);
+  ASSERT_GT(before.size(), 10u);
+  Answers("cancel\n");  // the file picker of the real click below
+
+  {
+    Session s(DataFolder());
+    ASSERT_TRUE(s.loaded());
+    Pump(1500);  // the page's load-time work and anything a picture's error would start
+    EXPECT_EQ(s.Eval("String(window.pwned)"), "undefined");
+    EXPECT_EQ(s.Eval("document.title"), "Vellumine");
+    EXPECT_EQ(Difference(benign_shape, s.Eval(kPageShape)), "");
+    // The texts are there, as text: the first memo's subject is the first
+    // field's text with its one raw tag shown.
+    const ItemKey key = vellumine::testing::FolderMemoKey(0);
+    char id[64];
+    std::snprintf(id, sizeof id, "subject%08x%08x", key.first, key.second);
+    EXPECT_EQ(s.Eval(std::string("document.getElementById('") + id + "').childElementCount"), "0");
+    EXPECT_NE(s.Eval(std::string("document.getElementById('") + id + "').textContent")
+                  .find("<img src=x onerror="),
+              std::string::npos);
+    // Nothing was asked, picked or launched.
+    EXPECT_EQ(DialogLog(), std::vector<std::string>{});
+
+    // A handler that runs outside the user's action can't launch or pick:
+    // a picture's error, and a timer once the activation has passed, even
+    // with the event and the activation forged in the page.
+    s.Eval(
+        "var i = document.createElement('img');"
+        "i.onerror = function () { Skerrow.Open(0, 0); Skerrow.OpenFile(document); "
+        "  Skerrow.RemoveLinkMenu(document, 0); window.errorRan = 1; };"
+        "i.src = 'missing.png'; document.body.appendChild(i); 0");
+    EXPECT_TRUE(RunUntil([&] { return s.Eval("String(window.errorRan)") == "1"; }));
+    s.Eval(
+        "setTimeout(function () {"
+        "  window.event = { isTrusted: true, type: 'click' };"
+        "  Object.defineProperty(navigator, 'userActivation', { value: { isActive: true } });"
+        "  Skerrow.Open(0, 0); Skerrow.OpenFolder(document);"
+        "  Skerrow.ChangeOption(document, 'MenuFont', 0); window.timerRan = 1;"
+        "}, 6000); 0");
+    EXPECT_TRUE(RunUntil([&] { return s.Eval("String(window.timerRan)") == "1"; }));
+    EXPECT_EQ(DialogLog(), std::vector<std::string>{});
+    s.Eval("document.body.removeChild(i); 0");
+    // Nothing was written but what the start-up rewrites with the same bytes.
+    const std::map<std::string, std::string> after = FolderBytes(data_);
+    for (const auto& [name, bytes] : before) {
+      EXPECT_TRUE(after.count(name) == 1 && after.at(name) == bytes) << name;
+    }
+    EXPECT_EQ(after.size(), before.size());
+
+    // The user's own clicks still launch a link and open the picker.
+    s.Eval("document.getElementById('linkfield').lastChild.style.zIndex = 99999; 0");
+    s.Eval(
+        "window.seen = []; document.addEventListener('mouseup', function (e) { "
+        "window.seen.push(e.type + e.isTrusted + navigator.userActivation.isActive + e.clientX + "
+        "',' + e.clientY); }, true); 0");
+    ASSERT_TRUE(s.ClickOn("#linkfield pre[onmouseup=\"Skerrow.Open(1,0)\"]"));
+    EXPECT_TRUE(RunUntil([&] { return DialogLog().size() == 1; }));
+    s.Eval("show('linkinput'); 0");
+    ASSERT_TRUE(s.ClickOn("#linkinput input[value=\"ファイル\"]"));
+    EXPECT_TRUE(RunUntil([&] { return DialogLog().size() == 2; }));
+    std::vector<std::string> log = DialogLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].rfind("launch\tfile://", 0), 0u) << log[0];
+    EXPECT_EQ(log[1], "file\tファイルを開く\t全てのファイル");
+    EXPECT_EQ(s.Eval("String(window.pwned)"), "undefined");
+  }
+}
+
+TEST_F(DesktopApp, ThePagePolicyRefusesEvalAndRemoteLoadsButNotThePagesOwnScripts) {
+  WriteAll(root_ / "timing.js", "window.timingProbe = 'ran';");
+  g_setenv("VELLUMINE_TIMING_SCRIPT", (root_ / "timing.js").c_str(), TRUE);
+  Session s(DataFolder());
+  g_unsetenv("VELLUMINE_TIMING_SCRIPT");
+  ASSERT_TRUE(s.loaded());
+  // The app's own scripts run: the measuring one and the desktop one (its
+  // movewnd follows the mouse out of the view; the page's own keeps a
+  // window inside).
+  EXPECT_EQ(s.Eval("String(window.timingProbe)"), "ran");
+  EXPECT_EQ(s.Eval(R"JS(
+      var c = document.getElementById('schedule');
+      c.addEventListener('mouseup', function once() {
+        c.removeEventListener('mouseup', once);
+        movewnd('schedule');
+      });
+      c.style.left = '200px'; c.style.top = '40px';
+      c.dispatchEvent(new MouseEvent('mouseup', {clientX: 210, clientY: 50, bubbles: true}));
+      document.dispatchEvent(new MouseEvent('mousemove', {clientX: -290, clientY: -60, bubbles: true}));
+      document.dispatchEvent(new MouseEvent('mouseup', {clientX: -290, clientY: -60, bubbles: true}));
+      c.style.left + ',' + c.style.top)JS"),
+            "-300px,-70px");
+  // Inline handlers, the page's and the control's, still run.
+  EXPECT_EQ(s.Eval("var m = document.getElementById('menunormal'); var v = m.style.visibility;"
+                   "document.querySelector('#menumini pre').dispatchEvent("
+                   "new MouseEvent('mouseup', {bubbles: true})); v + '>' + m.style.visibility"),
+            "hidden>visible");
+  const std::string month = s.Eval("document.getElementById('monthname').textContent");
+  s.Eval(
+      "document.querySelector('#calender td[onmouseup^=\"Skerrow.SetCalender\"]')"
+      ".dispatchEvent(new MouseEvent('mouseup', {bubbles: true})); 0");
+  EXPECT_NE(s.Eval("document.getElementById('monthname').textContent"), month);
+  // No script from a text: eval, Function and string timers are refused.
+  EXPECT_EQ(
+      s.Eval("(function () { try { eval('1'); return 'ran'; } catch (e) { return e.name; } })()"),
+      "EvalError");
+  EXPECT_EQ(s.Eval("(function () { try { Function('return 1')(); return 'ran'; }"
+                   " catch (e) { return e.name; } })()"),
+            "EvalError");
+  s.Eval(
+      "setTimeout('window.stringTimer = 1', 0); setTimeout(function () { window.after = 1; }, 50); "
+      "0");
+  EXPECT_TRUE(RunUntil([&] { return s.Eval("String(window.after)") == "1"; }));
+  EXPECT_EQ(s.Eval("String(window.stringTimer)"), "undefined");
+  // Pictures from elsewhere and frames are refused by the page's policy, and
+  // the view hears of it.
+  std::size_t refused = s.refused().size();
+  s.Eval("document.getElementById('bgimg').src = 'http://127.0.0.1:9/wallpaper.png'; 0");
+  ASSERT_TRUE(RunUntil([&] { return s.refused().size() > refused; }));
+  EXPECT_EQ(s.refused().back(), "http://127.0.0.1:9/wallpaper.png");
+  refused = s.refused().size();
+  s.Eval(
+      "var f = document.createElement('iframe'); f.src = 'file:///etc/hostname';"
+      "document.body.appendChild(f); 0");
+  EXPECT_TRUE(RunUntil([&] { return s.refused().size() > refused; }));
+  // No base address and no plugin.
+  const std::string base = s.Eval("document.baseURI");
+  s.Eval(
+      "var b = document.createElement('base'); b.href = 'http://127.0.0.1:9/';"
+      "document.head.appendChild(b); 0");
+  EXPECT_EQ(s.Eval("document.baseURI"), base);
+  refused = s.refused().size();
+  s.Eval(
+      "var o = document.createElement('object'); o.data = 'file:///etc/hostname';"
+      "document.body.appendChild(o); 0");
+  EXPECT_TRUE(RunUntil([&] { return s.refused().size() > refused; }));
+  // A picture from a file or a data address is shown.
+  EXPECT_EQ(s.Eval("var p = new Image(); p.src = 'data:image/gif;base64,"
+                   "R0lGODlhAQABAIAAAAAAAP///ywAAAAAAQABAAACAUwAOw=='; 0"),
+            "0");
+  EXPECT_TRUE(RunUntil([&] { return s.Eval("String(p.complete && p.naturalWidth)") == "1"; }));
 }
 
 // A second launch on the same data folder, through another spelling of its
