@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "hosts/desktop/app_bridge.h"
 #include "hosts/desktop/channel.h"
 #include "hosts/desktop/page_policy.h"
 #include "hosts/desktop/skerrow_binding.h"
@@ -17,6 +18,7 @@ struct ExtensionState {
   std::string page_uri;
   std::u16string data_folder;
   vellumine::desktop::ChannelClient channel;
+  vellumine::desktop::StartAtLogin start_at_login;
   // A script world of the extension's own: the page's script can't reach
   // into it, so what it reads of the page (the user's activation, the
   // loads the page's policy refused) is what the engine says.
@@ -67,6 +69,7 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
   vellumine::desktop::InstallSkerrow(context, g_state->data_folder,
                                      g_state->channel.connected() ? &g_state->channel : nullptr,
                                      guard);
+  vellumine::desktop::InstallAppBridge(context, guard, g_state->start_at_login);
   if (guard != nullptr) g_object_unref(guard);
   g_object_unref(context);
 }
@@ -95,12 +98,15 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
     WebKitWebExtension* extension, const GVariant* user_data) {
   g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
   auto* data = const_cast<GVariant*>(user_data);
-  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssss)"))) return;
+  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssssss)"))) return;
   const char* page_uri = nullptr;
   const char* data_folder = nullptr;
   const char* socket_path = nullptr;
   const char* token = nullptr;
-  g_variant_get(data, "(&s&s&s&s)", &page_uri, &data_folder, &socket_path, &token);
+  const char* autostart_file = nullptr;
+  const char* autostart_entry = nullptr;
+  g_variant_get(data, "(&s&s&s&s&s&s)", &page_uri, &data_folder, &socket_path, &token,
+                &autostart_file, &autostart_entry);
   if (*page_uri == '\0' || *data_folder == '\0') return;
   // The folder as its canonical path: the folder watch and the control then
   // name every file one way, however the window's process spelled it. The
@@ -112,7 +118,10 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
     folder = *canonical;
     if (folder.back() != u'/') folder.push_back(u'/');
   }
-  g_state = new ExtensionState{page_uri, folder, {},
+  g_state = new ExtensionState{page_uri,
+                               folder,
+                               {},
+                               {autostart_file, autostart_entry},
                                webkit_script_world_new_with_name("vellumine-guard")};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.

@@ -64,8 +64,8 @@ std::string ApplicationId(const std::string& data_folder_utf8) {
   return id;
 }
 
-PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
-                   DialogServer& server) {
+PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server,
+                   const StartAtLogin& start) {
   gchar* uri = g_filename_to_uri((paths.web_dir + "/index.html").c_str(), nullptr, nullptr);
   page_uri_ = uri != nullptr ? uri : "";
   g_free(uri);
@@ -77,8 +77,9 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   webkit_web_context_set_web_extensions_directory(context_, paths.extension_dir.c_str());
   webkit_web_context_set_web_extensions_initialization_user_data(
-      context_, g_variant_new("(ssss)", page_uri_.c_str(), data_folder_utf8.c_str(),
-                              server.socket_path().c_str(), server.token().c_str()));
+      context_, g_variant_new("(ssssss)", page_uri_.c_str(), data_folder_utf8.c_str(),
+                              server.socket_path().c_str(), server.token().c_str(),
+                              start.file.c_str(), start.entry.c_str()));
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   std::string script = ReadText(paths.web_dir + "/desktop.js");
