@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "control/skerrow.h"
+#include "hosts/desktop/autostart.h"
 #include "hosts/desktop/dialog_server.h"
 #include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
@@ -102,14 +103,14 @@ void Pump(int milliseconds) {
 // One run of the app's window: dialog channel, view and web process.
 class Session {
  public:
-  explicit Session(const std::string& data_folder) {
+  explicit Session(const std::string& data_folder, const StartAtLogin& start = {}) {
     EXPECT_TRUE(dialogs_.UseScriptFromEnvironment());
     server_ = std::make_unique<DialogServer>(dialogs_);
     EXPECT_TRUE(server_->Start());
     window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_default_size(GTK_WINDOW(window_), 1280, 800);
     dialogs_.set_parent(GTK_WINDOW(window_));
-    page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_);
+    page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_, start);
     page_->on_loaded = [this] { loaded_ = true; };
     page_->on_refused = [this](const std::string& uri) { refused_.push_back(uri); };
     gtk_container_add(GTK_CONTAINER(window_), page_->widget());
@@ -864,6 +865,56 @@ TEST_F(DesktopApp, TheRunnerAndTheWindowLoseNothing) {
   EXPECT_EQ(saved.menus, std::vector<std::string>{"runner menu"});
   EXPECT_TRUE(saved.Has(saved.config, "LinkItemNum=11"));
   EXPECT_TRUE(saved.Has(saved.config, "MemoItemNum=11"));
+}
+
+// "ログイン時に起動" in the settings: the user's clicks write and remove the
+// entry, the box shows what is there, and script on its own changes nothing.
+TEST_F(DesktopApp, StartAtLoginIsSetFromTheSettingsByTheUsersClicks) {
+  const fs::path file = root_ / "config" / "autostart" / "v.desktop";
+  const std::optional<std::string> entry =
+      AutostartEntry(RestartArguments("/usr/bin/vellumine", DataFolder(), true, ""));
+  ASSERT_TRUE(entry);
+  {
+    Session s(DataFolder(), {file.string(), *entry});
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("getComputedStyle(document.getElementById('option_app')).display"), "block");
+    EXPECT_EQ(s.Eval("document.getElementById('startatlogin').parentNode.textContent"),
+              "ログイン時に起動");
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "false");
+    s.Eval("show('option'); 0");
+    ASSERT_TRUE(s.ClickOn("#startatlogin"));
+    ASSERT_TRUE(RunUntil([&] { return fs::exists(file); }));
+    EXPECT_EQ(ReadAll(file), *entry);
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+    // Script on its own, once the click's activation has passed: neither the
+    // object nor the box's handler removes it.
+    s.Eval(
+        "setTimeout(function () {"
+        "  window.answer = VellumineApp.SetStartAtLogin(false);"
+        "  document.getElementById('startatlogin').click(); window.timerRan = 1;"
+        "}, 6000); 0");
+    EXPECT_TRUE(RunUntil([&] { return s.Eval("String(window.timerRan)") == "1"; }));
+    EXPECT_EQ(s.Eval("String(window.answer)"), "true");
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+  }
+  {
+    // A new load shows the entry that is there; a click removes it.
+    Session s(DataFolder(), {file.string(), *entry});
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+    s.Eval("show('option'); 0");
+    ASSERT_TRUE(s.ClickOn("#startatlogin"));
+    ASSERT_TRUE(RunUntil([&] { return !fs::exists(file); }));
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "false");
+  }
+  {
+    // Without an entry to make (the runner's page, say) the setting is hidden.
+    Session s(DataFolder());
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("typeof VellumineApp"), "undefined");
+    EXPECT_EQ(s.Eval("getComputedStyle(document.getElementById('option_app')).display"), "none");
+  }
 }
 
 // A sync tool brings a memo from another machine while the window runs: the
