@@ -115,7 +115,15 @@ std::string MonitorName(GdkMonitor* monitor) {
   if (monitor == nullptr) return {};
 #ifdef VELLUMINE_HAVE_XDG_OUTPUT
   if (GDK_IS_WAYLAND_DISPLAY(gdk_monitor_get_display(monitor))) {
-    return WaylandOutputName(monitor);
+    // Asked once a monitor: the answer makes the compositor repeat the
+    // output's state, which GTK reports as a change of the monitors.
+    constexpr char kKey[] = "vellumine-output-name";
+    auto* known = static_cast<const char*>(g_object_get_data(G_OBJECT(monitor), kKey));
+    if (known != nullptr) return known;
+    const std::string name = WaylandOutputName(monitor);
+    if (!name.empty())
+      g_object_set_data_full(G_OBJECT(monitor), kKey, g_strdup(name.c_str()), g_free);
+    return name;
   }
 #endif
   // X11: GTK names a RandR monitor by its output.
