@@ -123,6 +123,14 @@ void OnStartup(GApplication* application, gpointer data) {
   if (app->options.desktop) {
     app->layer = std::make_unique<vellumine::desktop::DesktopLayer>(GTK_WINDOW(app->window),
                                                                     app->options.monitor);
+    // Windows move over an X11 desktop all the time; without a compositing
+    // manager the engine's accelerated mode leaves what they uncovered
+    // unpainted.
+    if (app->layer->kind() == vellumine::desktop::DesktopLayer::Kind::kX11Desktop) {
+      webkit_settings_set_hardware_acceleration_policy(
+          webkit_web_view_get_settings(app->page->view()),
+          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
   }
   app->page->Load();
 }

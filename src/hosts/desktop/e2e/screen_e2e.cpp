@@ -99,8 +99,9 @@ class Background {
     // Its messages go to a file, shown when a test fails.
     const int log_fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     started_ = g_spawn_async_with_pipes_and_fds(
-        nullptr, args.data(), envp, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr, -1, log_fd, log_fd,
-        nullptr, nullptr, 0, &pid_, nullptr, nullptr, nullptr, nullptr);
+        nullptr, args.data(), envp,
+        static_cast<GSpawnFlags>(G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_SEARCH_PATH), nullptr, nullptr,
+        -1, log_fd, log_fd, nullptr, nullptr, 0, &pid_, nullptr, nullptr, nullptr, nullptr);
     if (log_fd >= 0) close(log_fd);
     g_strfreev(envp);
   }
