@@ -27,8 +27,16 @@ fi
 
 scratch=$(mktemp -d /tmp/vellumine-wayland-XXXXXX)
 cleanup() {
-  [ -n "${sway_pid:-}" ] && kill "$sway_pid" 2>/dev/null && wait "$sway_pid" 2>/dev/null
+  status=$?
+  trap - EXIT INT TERM
+  # Asked to end rather than killed: runuser answers a signal by passing it
+  # on to this shell's whole group.
+  if [ -n "${swaysock:-}" ]; then
+    $run_as env -i PATH="$PATH" SWAYSOCK="$swaysock" swaymsg exit >/dev/null 2>&1 || true
+  fi
+  [ -n "${sway_pid:-}" ] && wait "$sway_pid" 2>/dev/null
   rm -rf "$scratch"
+  exit "$status"
 }
 trap cleanup EXIT INT TERM
 runtime="$scratch/runtime"
