@@ -45,7 +45,16 @@ mkdir "$scratch/home"
 if [ -n "$run_as" ]; then
   chown "$user" "$runtime" "$scratch/home"
   chmod 0711 "$scratch"
-  # The build tree is read by that user.
+  # The build and source trees are read by that user. A checkout below a
+  # private folder (root's home, say) gets that one user the right to pass
+  # through its parent folders, and nothing more.
+  if ! $run_as test -x "$test_binary" && command -v setfacl >/dev/null 2>&1; then
+    dir=$(cd "$(dirname "$test_binary")" && pwd -P)
+    while [ "$dir" != / ]; do
+      $run_as test -x "$dir" || setfacl -m "u:$user:x" "$dir"
+      dir=$(dirname "$dir")
+    done
+  fi
   if ! $run_as test -x "$test_binary"; then
     echo "wayland_e2e: $user can't run $test_binary: make the build tree readable" >&2
     exit 1
