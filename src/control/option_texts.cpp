@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "control/skerrow.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 
@@ -35,11 +36,12 @@ void RefreshOptionTexts(CSkerrow& control, Document& document) {
   set(ids::kSatDayColor, u"土曜色:%s", {ColorLabel(o.sat_day_color)});
   set(ids::kSunDayColor, u"日曜色:%s", {ColorLabel(o.sun_day_color)});
   set(ids::kShadowColor, u"文字影色:%s", {ColorLabel(o.shadow_color)});
-  set(ids::kCalenderFont, u"%s", {o.calender_font});
+  // Face names are plain texts from a picker or a settings file.
+  set(ids::kCalenderFont, u"%s", {PlainTextMarkup(o.calender_font)});
   set(ids::kCalenderFontSize, u"%d", {o.calender_font_size});
   set(ids::kLinkItemNum, u"%d", {o.link_item_num});
   set(ids::kMemoItemNum, u"%d", {o.memo_item_num});
-  set(ids::kMenuFont, u"%s", {o.menu_font});
+  set(ids::kMenuFont, u"%s", {PlainTextMarkup(o.menu_font)});
   set(ids::kMenuFontSize, u"%d", {o.menu_font_size});
 
   std::u16string id;
@@ -51,7 +53,7 @@ void RefreshOptionTexts(CSkerrow& control, Document& document) {
   for (const WndRecord& record : state.windows) {
     SetText(document, window_id(record, u"Default"), IndividualLabel(record.individual));
     set(window_id(record, u"TextColor"), u"文字色:%s", {ColorLabel(record.text_color)});
-    SetText(document, window_id(record, u"Font"), record.font);
+    SetText(document, window_id(record, u"Font"), PlainTextMarkup(record.font));
     set(window_id(record, u"FontSize"), u"%d", {record.font_size});
     set(window_id(record, u"ItemNum"), u"%d", {record.item_num});
   }

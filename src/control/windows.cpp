@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "control/skerrow.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/records.h"
@@ -34,13 +35,14 @@ void StyleWindow(Element& element, std::int32_t color, std::int32_t font_size,
                  std::u16string_view font) {
   if (color < 0 || color >= kColorCount) return;
   const std::u16string_view value = ColorValue(color);
+  const std::u16string family = FontFamilyValue(font);
   element.ForEachDescendant([&](Element& inner) {
     const std::u16string tag = inner.TagName();
     if (tag == u"DIV") {
       inner.SetStyleColor(value);
     } else if (tag == u"PRE") {
       inner.SetStyleColor(value);
-      inner.SetStyleFontFamily(font);
+      inner.SetStyleFontFamily(family);
       inner.SetStyleFontSize(font_size);
     }
   });
@@ -203,7 +205,7 @@ std::u16string WindowFrame(const ControlState& state, std::u16string_view name,
   WideFormat(out,
              u"<pre>フォント:<span id=\"%sFont\" onmouseup=\"Skerrow.ChangeWindowOption(document,"
              u"'%s','Font',0)\">%s</span></pre>",
-             {name, name, font});
+             {name, name, PlainTextMarkup(font)});
   WideFormat(out,
              u"<pre>フォントサイズ:<span onmouseup=\"Skerrow.ChangeWindowOption(document,'%s',"
              u"'FontSize',-1)\">&lt;</span><span id=\"%sFontSize\">%d</span><span "

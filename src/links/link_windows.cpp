@@ -4,7 +4,7 @@
 
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/escape.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 
@@ -65,7 +65,7 @@ std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, st
 
   std::u16string out;
   WideFormat(out, u"<pre id=\"menuname%08x%08x\"onmouseup=movewnd(\"link%08x%08x\")>%s</pre>",
-             {first, second, first, second, menu.name});
+             {first, second, first, second, StoredTextMarkup(menu.name)});
   // page <= last <= (count - 1) / per_page, so these products stay in range.
   const std::int32_t begin = page * per_page;
   const auto end =
@@ -73,7 +73,7 @@ std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, st
   for (std::int32_t k = begin; k < end; ++k) {
     // A file name may hold "<", "&" or a quote: escape it for the markup.
     const std::u16string shown =
-        EscapeMarkup(LinkDisplayName(menu.links[static_cast<std::size_t>(k)].path, separator));
+        PlainTextMarkup(LinkDisplayName(menu.links[static_cast<std::size_t>(k)].path, separator));
     WideFormat(out, u"<pre onmouseup=Skerrow.Open(%d,%d)>%s</pre>", {no, k, shown});
   }
   if (page > 0) {
@@ -96,7 +96,7 @@ std::u16string ComposeLinkList(const LinkMenu* menu) {
   if (menu != nullptr) {
     for (std::size_t k = 0; k < menu->links.size(); ++k) {
       // Paths are stored as given; a file name may hold "<", "&" or a quote.
-      const std::u16string shown = EscapeMarkup(std::u16string_view(menu->links[k].path));
+      const std::u16string shown = PlainTextMarkup(menu->links[k].path);
       WideFormat(out, u"<option value=\"%d\">%s</option>", {static_cast<std::int32_t>(k), shown});
     }
   }
@@ -119,7 +119,7 @@ void RenderLinkWindows(CSkerrow& control, Document& document) {
     std::u16string html = u"<pre onmouseup=movewnd(\"link\")>移動</pre>";
     for (const LinkMenu& menu : state.menus) {
       WideFormat(html, u"<pre onmouseup=\"change('link%08x%08x')\">%s</pre>",
-                 {menu.key.first, menu.key.second, menu.name});
+                 {menu.key.first, menu.key.second, StoredTextMarkup(menu.name)});
     }
     html +=
         u"<pre onmouseup=\"linkfrm.linkmenunum.value=-1;Skerrow.ChangeLinkMenu(document,-1);"

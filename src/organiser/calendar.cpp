@@ -3,6 +3,7 @@
 #include <array>
 
 #include "control/skerrow.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 
@@ -40,7 +41,8 @@ void AppendGrid(std::u16string& out, const PageOptions& options, std::int32_t ye
                 std::int32_t month, bool visible) {
   const int first = FirstWeekday(year, month);
   const int days = MonthDays(year, month);
-  const std::u16string_view font = options.calender_font;
+  // The face goes into a style attribute: a CSS value, then markup.
+  const std::u16string font = PlainTextMarkup(FontFamilyValue(options.calender_font));
   const std::u16string_view shadow = ColorValue(options.shadow_color);
   const std::array<std::u16string_view, 7> column_colors = {
       ColorValue(options.sun_day_color),  ColorValue(options.week_day_color),
@@ -189,7 +191,7 @@ void SetCalender(CSkerrow& control, Document& document, std::int32_t year, std::
   ControlState& state = control.state();
   state.shown_year = year;
   state.shown_month = month;
-  element->SetStyleFontFamily(state.options.calender_font);
+  element->SetStyleFontFamily(FontFamilyValue(state.options.calender_font));
   element->SetInnerHtml(ComposeCalendar(state.options, year, month));
 }
 

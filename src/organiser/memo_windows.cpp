@@ -8,6 +8,7 @@
 #include "control/windows.h"
 #include "organiser/escape.h"
 #include "organiser/memo_store.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/records.h"
@@ -85,7 +86,7 @@ void RenderMemoList(CSkerrow& control, Document& document) {
     // A memo without a subject keeps its place on the page but shows no line.
     if (!memo.subject) continue;
     WideFormat(html, u"<pre onmouseup=change('memo%08x%08x')>%s</pre>",
-               {memo.key.first, memo.key.second, *memo.subject});
+               {memo.key.first, memo.key.second, StoredTextMarkup(*memo.subject)});
   }
   if (page > 0) {
     WideFormat(html, u"<pre onmouseup=Skerrow.ChangeMemoPage(document,%d)>前のページ</pre>",
@@ -115,7 +116,6 @@ void RenderMemoWindows(CSkerrow& control, Document& document) {
   field->SetInnerHtml(containers);
   field.reset();
 
-  const std::u16string empty;
   for (std::size_t i = 0; i < state.memos.size(); ++i) {
     const MemoEntry& memo = state.memos[i];
     const std::uint32_t a = memo.key.first;
@@ -127,9 +127,9 @@ void RenderMemoWindows(CSkerrow& control, Document& document) {
     // A memo whose file could not be read is drawn with empty texts.
     std::u16string body;
     WideFormat(body, u"<pre id=\"subject%08x%08x\" onmouseup=movewnd('memo%08x%08x')>%s</pre>",
-               {a, b, a, b, memo.subject ? *memo.subject : empty});
+               {a, b, a, b, StoredTextMarkup(memo.subject.value_or(u""))});
     WideFormat(body, u"<pre id=\"message%08x%08x\">%s</pre>",
-               {a, b, memo.message ? *memo.message : empty});
+               {a, b, StoredTextMarkup(memo.message.value_or(u""))});
     WideFormat(body,
                u"<pre onmouseup=\"trinputfield('subject%08x%08x','subject');"
                u"trinputfield('message%08x%08x','message');memofrm.memonum.value=%d;"
@@ -153,9 +153,15 @@ void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
   entry.key.first = StringHash(escaped_subject);
   entry.subject = std::move(escaped_subject);
   entry.message = std::move(escaped_message);
-  SaveMemoFile(control.store(), entry);
+  // The memo's file first: the list never names a memo whose file isn't
+  // saved. Either failing leaves memory, disk and page as they were.
+  if (!SaveMemoFile(control.store(), entry)) return;
   state.memos.push_back(std::move(entry));
-  SaveMemoList(control.store(), state);
+  if (!SaveMemoList(control.store(), state)) {
+    DeleteMemoFile(control.store(), state.memos.back());
+    state.memos.pop_back();
+    return;
+  }
   RedrawAll(control, document);
 }
 
@@ -167,9 +173,13 @@ void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
   std::u16string escaped_message;
   if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
   MemoEntry& memo = state.memos[static_cast<std::size_t>(num)];
+  MemoEntry before = memo;
   memo.subject = std::move(escaped_subject);
   memo.message = std::move(escaped_message);
-  SaveMemoFile(control.store(), memo);
+  if (!SaveMemoFile(control.store(), memo)) {
+    memo = std::move(before);
+    return;
+  }
   SaveMemoList(control.store(), state);
   RedrawAll(control, document);
 }
@@ -177,11 +187,16 @@ void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
 void RemoveMemo(CSkerrow& control, Document& document, std::int32_t num) {
   ControlState& state = control.state();
   if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
-  const auto it = state.memos.begin() + num;
-  ForgetWindow(control, WindowName(it->key));
-  DeleteMemoFile(control.store(), *it);
-  state.memos.erase(it);
-  SaveMemoList(control.store(), state);
+  // Out of the list first; the file goes only once the list is saved
+  // without it, so that a failure loses nothing.
+  MemoEntry removed = std::move(state.memos[static_cast<std::size_t>(num)]);
+  state.memos.erase(state.memos.begin() + num);
+  if (!SaveMemoList(control.store(), state)) {
+    state.memos.insert(state.memos.begin() + num, std::move(removed));
+    return;
+  }
+  ForgetWindow(control, WindowName(removed.key));
+  DeleteMemoFile(control.store(), removed);
   RedrawAll(control, document);
 }
 

@@ -5,6 +5,7 @@
 
 #include "control/skerrow.h"
 #include "organiser/escape.h"
+#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/records.h"
@@ -38,7 +39,7 @@ void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::i
     std::u16string html;
     html.reserve((stored ? stored->size() * 2 : 0) + 200);
     WideFormat(html, u"<pre onmouseup=movewnd(\"schedule\")>%d月%d日の予定</pre>", {month, day});
-    if (stored) WideFormat(html, u"<pre>%s</pre>", {*stored});
+    if (stored) WideFormat(html, u"<pre>%s</pre>", {StoredTextMarkup(*stored)});
     html.append(u"<pre onmouseup=change(\"schdlinput\")>変更</pre>");
     display->SetInnerHtml(html);
   }

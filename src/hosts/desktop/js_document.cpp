@@ -47,7 +47,22 @@ std::u16string PixelText(std::int32_t px) { return Utf8ToUtf16(std::to_string(px
 }  // namespace
 
 JSCValue* ToJsString(JSCContext* context, std::u16string_view text) {
-  std::string utf8 = Utf16ToUtf8(text);
+  // The engine takes UTF-8 and makes an empty string of bytes that are not:
+  // a lone surrogate would blank the whole text, so it becomes U+FFFD.
+  std::u16string whole;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    const bool high = c >= 0xD800 && c <= 0xDBFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      ++i;
+      continue;
+    }
+    if (high || (c >= 0xDC00 && c <= 0xDFFF)) {
+      if (whole.empty()) whole.assign(text);
+      whole[i] = u'\uFFFD';
+    }
+  }
+  std::string utf8 = Utf16ToUtf8(whole.empty() ? text : std::u16string_view(whole));
   GBytes* bytes = g_bytes_new(utf8.data(), utf8.size());
   JSCValue* value = jsc_value_new_string_from_bytes(context, bytes);
   g_bytes_unref(bytes);

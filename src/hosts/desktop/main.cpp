@@ -1,7 +1,12 @@
 // vellumine: the organiser page in a window of its own, or as the desktop.
 //
-//   vellumine [--data DIR] [--desktop]
+//   vellumine [--data DIR] [--desktop [--monitor NAME|N]]
 //   vellumine [--data DIR] --screenshot FILE.png
+//
+// One window per data folder: a second launch on a folder that a window
+// shows already raises that window through the session bus and ends (status
+// 0); without a bus it says so and ends with status 1. Either way it writes
+// nothing into the folder.
 //
 // For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
 // page before the page's own scripts, shows the page in a plain window, and
@@ -18,10 +23,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "hosts/desktop/autostart.h"
+#include "hosts/desktop/desktop_layer.h"
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
 #include "hosts/desktop/process_stats.h"
 
@@ -38,6 +47,7 @@ using vellumine::desktop::SampleAppProcesses;
 struct Options {
   std::string data_dir;
   bool desktop = false;
+  std::string monitor;
   std::string screenshot;
 };
 
@@ -46,17 +56,21 @@ struct App {
   AppPaths paths;
   std::string data_folder;
   Dialogs dialogs;
+  std::unique_ptr<vellumine::FileLock> instance;  // held while the window runs
   std::unique_ptr<DialogServer> server;
   std::unique_ptr<PageView> page;
+  std::unique_ptr<vellumine::desktop::DesktopLayer> layer;
   GtkWidget* window = nullptr;
 };
 
 void Usage(FILE* out) {
   std::fputs(
-      "Usage: vellumine [--data DIR] [--desktop]\n"
+      "Usage: vellumine [--data DIR] [--desktop [--monitor NAME|N]]\n"
       "       vellumine [--data DIR] --screenshot FILE.png\n"
       "  --data DIR          keep the data in DIR instead of the XDG data folder\n"
       "  --desktop           show the page as the desktop, behind all windows\n"
+      "  --monitor NAME|N    the monitor the desktop covers: its output's name or its\n"
+      "                      number from 0 (default: the primary one, or the first)\n"
       "  --screenshot FILE   render the page once off-screen into FILE (PNG) and exit\n",
       out);
 }
@@ -67,9 +81,12 @@ int ParseOptions(int argc, char** argv, Options& options) {
     std::string arg = argv[i];
     if (arg == "--desktop") {
       options.desktop = true;
-    } else if ((arg == "--data" || arg == "--screenshot") && i + 1 < argc) {
-      (arg == "--data" ? options.data_dir : options.screenshot) = argv[++i];
-      if ((arg == "--data" ? options.data_dir : options.screenshot).empty()) {
+    } else if ((arg == "--data" || arg == "--screenshot" || arg == "--monitor") && i + 1 < argc) {
+      std::string& value = arg == "--data"      ? options.data_dir
+                           : arg == "--monitor" ? options.monitor
+                                                : options.screenshot;
+      value = argv[++i];
+      if (value.empty()) {
         Usage(stderr);
         return 2;
       }
@@ -85,33 +102,20 @@ int ParseOptions(int argc, char** argv, Options& options) {
   return 0;
 }
 
-bool IsX11(GdkDisplay* display) {
-  return display != nullptr && std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkX11Display") == 0;
-}
-
-void MakeDesktopWindow(GtkWindow* window) {
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
-  GdkRectangle area{0, 0, 1280, 800};
-  if (monitor != nullptr) gdk_monitor_get_geometry(monitor, &area);
-  if (IsX11(display)) {
-    // The window manager keeps a desktop window below every other window.
-    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DESKTOP);
-    gtk_window_set_decorated(window, FALSE);
-    gtk_window_set_skip_taskbar_hint(window, TRUE);
-    gtk_window_set_skip_pager_hint(window, TRUE);
-    gtk_window_set_keep_below(window, TRUE);
-    gtk_window_stick(window);
-    gtk_window_move(window, area.x, area.y);
-    gtk_window_set_default_size(window, area.width, area.height);
-  } else {
-    std::fputs(
-        "vellumine: this display offers no desktop window to clients; "
-        "showing the page full-screen instead.\n",
-        stderr);
-    gtk_window_fullscreen(window);
+// The entry that starts this run again at login, for the page's setting.
+vellumine::desktop::StartAtLogin StartAtLoginOf(const App& app) {
+  vellumine::desktop::StartAtLogin start;
+  gchar* program = g_file_read_link("/proc/self/exe", nullptr);
+  const std::string file =
+      vellumine::desktop::AutostartFile(vellumine::desktop::ApplicationId(app.data_folder));
+  if (program != nullptr && !file.empty() && g_utf8_validate(file.c_str(), -1, nullptr)) {
+    const std::optional<std::string> entry =
+        vellumine::desktop::AutostartEntry(vellumine::desktop::RestartArguments(
+            program, app.data_folder, app.options.desktop, app.options.monitor));
+    if (entry) start = {file, *entry};
   }
+  g_free(program);
+  return start;
 }
 
 void OnStartup(GApplication* application, gpointer data) {
@@ -124,9 +128,21 @@ void OnStartup(GApplication* application, gpointer data) {
   gtk_window_set_title(GTK_WINDOW(app->window), "Vellumine");
   gtk_window_set_default_size(GTK_WINDOW(app->window), 1280, 800);
   app->dialogs.set_parent(GTK_WINDOW(app->window));
-  app->page = std::make_unique<PageView>(app->paths, app->data_folder, *app->server);
+  app->page =
+      std::make_unique<PageView>(app->paths, app->data_folder, *app->server, StartAtLoginOf(*app));
   gtk_container_add(GTK_CONTAINER(app->window), app->page->widget());
-  if (app->options.desktop) MakeDesktopWindow(GTK_WINDOW(app->window));
+  if (app->options.desktop) {
+    app->layer = std::make_unique<vellumine::desktop::DesktopLayer>(GTK_WINDOW(app->window),
+                                                                    app->options.monitor);
+    // Windows move over an X11 desktop all the time; without a compositing
+    // manager the engine's accelerated mode leaves what they uncovered
+    // unpainted.
+    if (app->layer->kind() == vellumine::desktop::DesktopLayer::Kind::kX11Desktop) {
+      webkit_settings_set_hardware_acceleration_policy(
+          webkit_web_view_get_settings(app->page->view()),
+          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
+  }
   app->page->Load();
 }
 
@@ -140,6 +156,7 @@ void OnActivate(GApplication* /*application*/, gpointer data) {
 
 void OnShutdown(GApplication* /*application*/, gpointer data) {
   auto* app = static_cast<App*>(data);
+  app->layer.reset();
   app->page.reset();
   app->window = nullptr;
 }
@@ -350,7 +367,16 @@ int main(int argc, char** argv) {
     return status < 0 ? 0 : status;
   }
   app.paths = vellumine::desktop::FindAppPaths();
-  app.data_folder = vellumine::desktop::DataFolderUtf8(app.options.data_dir);
+  // Every spelling of the folder (a link to it, "..") is one folder: the
+  // control, the locks and the application id all use its canonical path.
+  const std::optional<std::string> folder =
+      vellumine::desktop::CanonicalDataFolder(app.options.data_dir);
+  if (!folder) {
+    std::fprintf(stderr, "vellumine: can't create the data folder %s\n",
+                 vellumine::desktop::DataFolderUtf8(app.options.data_dir).c_str());
+    return 2;
+  }
+  app.data_folder = *folder;
   if (!app.dialogs.UseScriptFromEnvironment()) return 2;
 
   if (!app.options.screenshot.empty()) {
@@ -369,6 +395,27 @@ int main(int argc, char** argv) {
   }
 
   std::string id = vellumine::desktop::ApplicationId(app.data_folder);
+  bool busy = false;
+  app.instance = vellumine::desktop::TakeInstanceLock(app.data_folder, &busy);
+  if (busy) {
+    using vellumine::desktop::HandOverResult;
+    switch (vellumine::desktop::HandOver(id)) {
+      case HandOverResult::kHandedOver:
+        return 0;
+      case HandOverResult::kNoBus:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already; with no session bus it "
+                     "can't be brought forward\n",
+                     app.data_folder.c_str());
+        return 1;
+      case HandOverResult::kNoAnswer:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already, which does not answer on "
+                     "the session bus\n",
+                     app.data_folder.c_str());
+        return 1;
+    }
+  }
   GtkApplication* application = gtk_application_new(id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
   g_signal_connect(application, "startup", G_CALLBACK(OnStartup), &app);
   g_signal_connect(application, "activate", G_CALLBACK(OnActivate), &app);

@@ -11,6 +11,10 @@ namespace vellumine::desktop {
 // the same local file, whatever the escaping of its address.
 bool IsBundledPage(std::string_view uri, std::string_view page_uri);
 
+// The message by which the page's process tells the view of a load that the
+// page's own security policy refused; its parameter "s" is the address.
+inline constexpr char kRefusedLoadMessage[] = "vellumine-refused-load";
+
 // True for an address worth handing to the user's own browser or file
 // handler when a link on the page asks to leave it.
 bool IsExternalLink(std::string_view uri);

@@ -66,8 +66,8 @@ std::string ApplicationId(const std::string& data_folder_utf8) {
   return id;
 }
 
-PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
-                   DialogServer& server) {
+PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server,
+                   const StartAtLogin& start) {
   gchar* uri = g_filename_to_uri((paths.web_dir + "/index.html").c_str(), nullptr, nullptr);
   page_uri_ = uri != nullptr ? uri : "";
   g_free(uri);
@@ -86,9 +86,9 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   const char* seed = g_getenv("VELLUMINE_SEED");
   webkit_web_context_set_web_extensions_initialization_user_data(
       context_,
-      g_variant_new("(ssssbu)", page_uri_.c_str(), data_folder_utf8.c_str(),
-                    server.socket_path().c_str(), server.token().c_str(),
-                    plain != nullptr && std::strcmp(plain, "1") == 0,
+      g_variant_new("(ssssssbu)", page_uri_.c_str(), data_folder_utf8.c_str(),
+                    server.socket_path().c_str(), server.token().c_str(), start.file.c_str(),
+                    start.entry.c_str(), plain != nullptr && std::strcmp(plain, "1") == 0,
                     seed != nullptr ? static_cast<guint32>(std::strtoul(seed, nullptr, 10)) : 0u));
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
@@ -138,6 +138,7 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
   g_signal_connect(context_, "download-started", G_CALLBACK(OnDownloadStarted), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+  g_signal_connect(view_, "user-message-received", G_CALLBACK(OnUserMessage), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_object_set_data(G_OBJECT(view_), "vellumine-dialogs", &server.dialogs());
 }
@@ -201,6 +202,18 @@ void PageView::OnDownloadStarted(WebKitWebContext* /*context*/, WebKitDownload* 
 void PageView::OnLoadChanged(WebKitWebView* /*view*/, WebKitLoadEvent event, gpointer self) {
   auto* page = static_cast<PageView*>(self);
   if (event == WEBKIT_LOAD_FINISHED && page->on_loaded) page->on_loaded();
+}
+
+gboolean PageView::OnUserMessage(WebKitWebView* /*view*/, WebKitUserMessage* message,
+                                 gpointer self) {
+  auto* page = static_cast<PageView*>(self);
+  if (g_strcmp0(webkit_user_message_get_name(message), kRefusedLoadMessage) != 0) return FALSE;
+  GVariant* parameters = webkit_user_message_get_parameters(message);
+  if (parameters != nullptr && g_variant_is_of_type(parameters, G_VARIANT_TYPE_STRING) &&
+      page->on_refused) {
+    page->on_refused(g_variant_get_string(parameters, nullptr));
+  }
+  return TRUE;
 }
 
 void PageView::OnWebProcessTerminated(WebKitWebView* /*view*/,

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "hosts/desktop/autostart.h"
 #include "hosts/desktop/dialog_server.h"
 
 namespace vellumine::desktop {
@@ -30,8 +31,10 @@ std::string ApplicationId(const std::string& data_folder_utf8);
 
 class PageView {
  public:
-  // server must be started and outlive the view.
-  PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server);
+  // server must be started and outlive the view. start: the autostart entry
+  // the page's "VellumineApp" may write (none when its file is empty).
+  PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server,
+           const StartAtLogin& start = {});
   ~PageView();
   PageView(const PageView&) = delete;
   PageView& operator=(const PageView&) = delete;
@@ -41,7 +44,8 @@ class PageView {
   const std::string& page_uri() const { return page_uri_; }
   void Load();
 
-  // Called for every navigation the view refused (the test watches it).
+  // Called for every navigation the view refused, and every load the page's
+  // security policy refused (the test watches it).
   std::function<void(const std::string& uri)> on_refused;
   // Called when the page has finished loading.
   std::function<void()> on_loaded;
@@ -54,6 +58,7 @@ class PageView {
                                 WebKitHitTestResult* hit, gpointer self);
   static void OnDownloadStarted(WebKitWebContext* context, WebKitDownload* download, gpointer self);
   static void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnUserMessage(WebKitWebView* view, WebKitUserMessage* message, gpointer self);
   static void OnWebProcessTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                                      gpointer self);
   void Refuse(WebKitNavigationAction* action);

@@ -1,39 +1,80 @@
 #include "hosts/desktop/skerrow_binding.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "hosts/desktop/desktop_platform.h"
 #include "hosts/desktop/fast_document.h"
+#include "hosts/desktop/folder_watch.h"
 #include "hosts/desktop/js_document.h"
 
 namespace vellumine::desktop {
 namespace {
 
 // One control with its platform; owned by the script object and freed when
-// the page lets go of it.
+// the page lets go of it. The page shows what is saved: a call that finds
+// the folder changed reloads and redraws the page first, and a change made
+// from outside is loaded and drawn shortly after it happens.
 struct PageControl {
-  PageControl(const std::u16string& data_folder, ChannelClient* channel, std::uint32_t ticks)
-      : platform(channel, ticks), control((platform.set_data_folder(data_folder), platform)) {}
+  PageControl(const std::u16string& data_folder, ChannelClient* channel, JSCContext* context,
+              JSCContext* guard_world, std::uint32_t ticks)
+      : platform(channel, ticks),
+        control((platform.set_data_folder(data_folder), platform)),
+        guard(guard_world != nullptr ? JSC_CONTEXT(g_object_ref(guard_world)) : nullptr),
+        page_context(JSC_CONTEXT(g_object_ref(context))) {
+    control.set_reload_style(ReloadStyle::kRedrawPage);
+    watch = std::make_unique<FolderWatch>(
+        Utf16ToUtf8(data_folder),
+        [this](const std::vector<std::u16string>& changed) { Refresh(changed); });
+  }
   ~PageControl() {
+    Retire();
+    if (guard != nullptr) g_object_unref(guard);
     if (writer != nullptr) g_object_unref(writer);
   }
   PageControl(const PageControl&) = delete;
   PageControl& operator=(const PageControl&) = delete;
+
+  // The page this control draws into is gone (another load of the page has
+  // a control of its own): no more watching, and the page's context is let
+  // go, so that the page, and with it this control, can be freed.
+  void Retire() {
+    watch.reset();
+    if (page_context != nullptr) g_object_unref(page_context);
+    page_context = nullptr;
+  }
+
+  // Loads and redraws the page if the folder changed from outside; a call
+  // under way (the watch can't interrupt one) has loaded what it needs.
+  void Refresh(const std::vector<std::u16string>& changed);
+
   DesktopPlatform platform;
   CSkerrow control;
+  JSCContext* guard;
   bool busy = false;
   // The page writer, kept alive by the script object itself: a strong hold
   // from here would keep the whole page alive through the object.
   JSCWeakValue* writer = nullptr;
   WrittenMarkup written;
+  // Held while the page is the current one: the watch draws into it.
+  JSCContext* page_context;
+  std::unique_ptr<FolderWatch> watch;
 };
+
+// The control of the page shown now; the one before it is retired when a new
+// load of the page gets its own.
+PageControl* g_current = nullptr;
 
 // The script's arguments, converted as the interface takes them.
 class Args {
  public:
-  Args(JSCContext* context, GPtrArray* values, JSCWeakValue* writer, WrittenMarkup& written)
-      : context_(context), values_(values), writer_(writer), written_(written) {}
+  Args(JSCContext* context, GPtrArray* values, JSCContext* guard, JSCWeakValue* writer,
+       WrittenMarkup& written)
+      : context_(context), values_(values), guard_(guard), writer_(writer), written_(written) {}
   ~Args() {
     if (fast_ != nullptr) fast_->Finish();
   }
@@ -62,22 +103,49 @@ class Args {
     if (writer != nullptr) g_object_unref(writer);
     return *document_;
   }
+  bool FromUser() const { return IsUserAction(context_, guard_); }
 
  private:
   JSCContext* context_;
   GPtrArray* values_;
+  JSCContext* guard_;
   JSCWeakValue* writer_;
   WrittenMarkup& written_;
   std::unique_ptr<Document> document_;
   FastDocument* fast_ = nullptr;
 };
 
+void PageControl::Refresh(const std::vector<std::u16string>& changed) {
+  if (busy || page_context == nullptr) return;
+  JSCValue* value = jsc_context_get_value(page_context, "document");
+  if (value != nullptr && jsc_value_is_object(value)) {
+    busy = true;
+    {
+      // The page's own document, through the writer as a call's would be.
+      GPtrArray* values = g_ptr_array_new();
+      g_ptr_array_add(values, value);
+      Args converted(page_context, values, guard, writer, written);
+      control.RefreshAfterOutsideChange(converted.Doc(0), changed);
+      g_ptr_array_unref(values);
+    }
+    busy = false;
+  }
+  if (value != nullptr) g_object_unref(value);
+  jsc_context_clear_exception(page_context);
+}
+
 using Handler = void (*)(CSkerrow&, Args&);
 
 struct Method {
   const char* name;
   Handler handler;
+  bool user_only = false;  // needs the user's action
 };
+
+// The option texts whose change opens the font picker.
+bool OpensFontPicker(const TextArg& option) {
+  return option && (*option == u"MenuFont" || *option == u"CalenderFont" || *option == u"Font");
+}
 
 const Method kMethods[] = {
     {"SetBG_Random", [](CSkerrow& c, Args& a) { c.SetBG_Random(a.Doc(0)); }},
@@ -88,14 +156,19 @@ const Method kMethods[] = {
     {"SetWndPos",
      [](CSkerrow& c, Args& a) { c.SetWndPos(a.Text(0), a.Int(1), a.Int(2), a.Int(3)); }},
     {"InitPage", [](CSkerrow& c, Args& a) { c.InitPage(a.Doc(0)); }},
-    {"ChangeOption", [](CSkerrow& c, Args& a) { c.ChangeOption(a.Doc(0), a.Text(1), a.Int(2)); }},
-    {"OpenFile", [](CSkerrow& c, Args& a) { c.OpenFile(a.Doc(0)); }},
-    {"OpenFolder", [](CSkerrow& c, Args& a) { c.OpenFolder(a.Doc(0)); }},
-    {"AddLink", [](CSkerrow& c, Args& a) { c.AddLink(a.Doc(0), a.Text(1), a.Int(2)); }},
+    {"ChangeOption",
+     [](CSkerrow& c, Args& a) {
+       const TextArg option = a.Text(1);
+       if (OpensFontPicker(option) && !a.FromUser()) return;
+       c.ChangeOption(a.Doc(0), option, a.Int(2));
+     }},
+    {"OpenFile", [](CSkerrow& c, Args& a) { c.OpenFile(a.Doc(0)); }, true},
+    {"OpenFolder", [](CSkerrow& c, Args& a) { c.OpenFolder(a.Doc(0)); }, true},
+    {"AddLink", [](CSkerrow& c, Args& a) { c.AddLink(a.Doc(0), a.Text(1), a.Int(2)); }, true},
     {"ChangeLink",
-     [](CSkerrow& c, Args& a) { c.ChangeLink(a.Doc(0), a.Int(1), a.Text(2), a.Int(3)); }},
-    {"RemoveLink", [](CSkerrow& c, Args& a) { c.RemoveLink(a.Doc(0), a.Int(1), a.Int(2)); }},
-    {"Open", [](CSkerrow& c, Args& a) { c.Open(a.Int(0), a.Int(1)); }},
+     [](CSkerrow& c, Args& a) { c.ChangeLink(a.Doc(0), a.Int(1), a.Text(2), a.Int(3)); }, true},
+    {"RemoveLink", [](CSkerrow& c, Args& a) { c.RemoveLink(a.Doc(0), a.Int(1), a.Int(2)); }, true},
+    {"Open", [](CSkerrow& c, Args& a) { c.Open(a.Int(0), a.Int(1)); }, true},
     {"ChangeLinkPage",
      [](CSkerrow& c, Args& a) { c.ChangeLinkPage(a.Doc(0), a.Int(1), a.Int(2)); }},
     {"ChangeDate",
@@ -107,15 +180,21 @@ const Method kMethods[] = {
     {"AddMemo", [](CSkerrow& c, Args& a) { c.AddMemo(a.Doc(0), a.Text(1), a.Text(2)); }},
     {"RenewMemo",
      [](CSkerrow& c, Args& a) { c.RenewMemo(a.Doc(0), a.Text(1), a.Text(2), a.Int(3)); }},
+    // The page asks before it removes a memo or a wallpaper, and its question
+    // can outlast the activation; these two stay open to every call.
     {"RemoveMemo", [](CSkerrow& c, Args& a) { c.RemoveMemo(a.Doc(0), a.Int(1)); }},
     {"EditMemo", [](CSkerrow& c, Args& a) { c.EditMemo(a.Doc(0), a.Int(1)); }},
     {"MakeLinkMenu", [](CSkerrow& c, Args& a) { c.MakeLinkMenu(a.Doc(0), a.Text(1), a.Int(2)); }},
     {"ChangeLinkMenu", [](CSkerrow& c, Args& a) { c.ChangeLinkMenu(a.Doc(0), a.Int(1)); }},
-    {"RemoveLinkMenu", [](CSkerrow& c, Args& a) { c.RemoveLinkMenu(a.Doc(0), a.Int(1)); }},
+    {"RemoveLinkMenu", [](CSkerrow& c, Args& a) { c.RemoveLinkMenu(a.Doc(0), a.Int(1)); }, true},
     {"PermuteLink",
      [](CSkerrow& c, Args& a) { c.PermuteLink(a.Doc(0), a.Int(1), a.Int(2), a.Int(3)); }},
     {"ChangeWindowOption",
-     [](CSkerrow& c, Args& a) { c.ChangeWindowOption(a.Doc(0), a.Text(1), a.Text(2), a.Int(3)); }},
+     [](CSkerrow& c, Args& a) {
+       const TextArg option = a.Text(2);
+       if (OpensFontPicker(option) && !a.FromUser()) return;
+       c.ChangeWindowOption(a.Doc(0), a.Text(1), option, a.Int(3));
+     }},
     {"ChangeMemoPage", [](CSkerrow& c, Args& a) { c.ChangeMemoPage(a.Doc(0), a.Int(1)); }},
 };
 
@@ -132,16 +211,22 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   if (page->busy) return;
   JSCContext* context = jsc_context_get_current();
   if (context == nullptr) return;
+  // Busy already while the call is checked: reading the page's event may
+  // run page script, which must not enter the control either.
   page->busy = true;
   {
-    Args converted(context, args, page->writer, page->written);
-    method->handler(page->control, converted);
+    Args converted(context, args, page->guard, page->writer, page->written);
+    if (!method->user_only || converted.FromUser()) method->handler(page->control, converted);
   }
   page->busy = false;
   jsc_context_clear_exception(context);
 }
 
-void DestroyPageControl(gpointer instance) { delete static_cast<PageControl*>(instance); }
+void DestroyPageControl(gpointer instance) {
+  auto* page = static_cast<PageControl*>(instance);
+  if (page == g_current) g_current = nullptr;
+  delete page;
+}
 
 constexpr char kClassKey[] = "vellumine-skerrow-class";
 
@@ -175,6 +260,47 @@ std::int32_t IntArgument(JSCContext* context, JSCValue* value) {
   return n;
 }
 
+bool IsUserAction(JSCContext* page, JSCContext* guard) {
+  if (page == nullptr || guard == nullptr) return false;
+  // The activation as the engine keeps it, seen from the isolated world.
+  JSCValue* active = jsc_context_evaluate(
+      guard, "!!(navigator.userActivation && navigator.userActivation.isActive)", -1);
+  const bool activated = active != nullptr && jsc_value_to_boolean(active);
+  if (active != nullptr) g_object_unref(active);
+  jsc_context_clear_exception(guard);
+  if (!activated) return false;
+  // A call made while some other event is handled (a load, an error, a
+  // timer's event, one made by script) is no user's.
+  JSCValue* event = jsc_context_get_value(page, "event");
+  bool input = true;
+  if (event != nullptr && jsc_value_is_object(event)) {
+    JSCValue* trusted = jsc_value_object_get_property(event, "isTrusted");
+    JSCValue* type = jsc_value_object_get_property(event, "type");
+    gchar* name =
+        type != nullptr && jsc_value_is_string(type) ? jsc_value_to_string(type) : nullptr;
+    static constexpr std::string_view kInputEvents[] = {"click",   "dblclick",    "mousedown",
+                                                        "mouseup", "pointerdown", "pointerup",
+                                                        "keydown", "keyup",       "touchend"};
+    input =
+        trusted != nullptr && jsc_value_is_boolean(trusted) && jsc_value_to_boolean(trusted) &&
+        name != nullptr &&
+        std::find(std::begin(kInputEvents), std::end(kInputEvents), name) != std::end(kInputEvents);
+    g_free(name);
+    if (type != nullptr) g_object_unref(type);
+    if (trusted != nullptr) g_object_unref(trusted);
+  }
+  if (event != nullptr) g_object_unref(event);
+  jsc_context_clear_exception(page);
+  return input;
+}
+
+bool NeedsUserAction(std::string_view method) {
+  for (const Method& m : kMethods) {
+    if (method == m.name) return m.user_only;
+  }
+  return false;
+}
+
 const char* const* SkerrowMethodNames(std::size_t* count) {
   static const char* names[kMethodCount];
   for (std::size_t i = 0; i < kMethodCount; ++i) names[i] = kMethods[i].name;
@@ -183,9 +309,11 @@ const char* const* SkerrowMethodNames(std::size_t* count) {
 }
 
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
-                    WritePath path, std::uint32_t ticks) {
+                    JSCContext* guard, WritePath path, std::uint32_t ticks) {
   JSCClass* klass = SkerrowClass(context);
-  auto* page = new PageControl(data_folder, channel, ticks);
+  if (g_current != nullptr) g_current->Retire();
+  auto* page = new PageControl(data_folder, channel, context, guard, ticks);
+  g_current = page;
   JSCValue* object = jsc_value_new_object(context, page, klass);
   if (path == WritePath::kFast) {
     if (JSCValue* writer = MakePageWriter(context)) {

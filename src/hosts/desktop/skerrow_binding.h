@@ -1,11 +1,17 @@
 // The script object `Skerrow`: one CSkerrow per load of the bundled page,
 // reachable from that page's main frame only.
+//
+// The methods that launch a file, open a picker or a question, or change
+// what a launch opens run only from the user's own action (IsUserAction);
+// any other call of them does nothing, as a refused call always does. The
+// page calls them from its click handlers, which stay allowed.
 #pragma once
 
 #include <jsc/jsc.h>
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "hosts/desktop/channel.h"
 #include "page/text.h"
@@ -23,16 +29,32 @@ const char* const* SkerrowMethodNames(std::size_t* count);
 TextArg TextArgument(JSCContext* context, JSCValue* value);
 std::int32_t IntArgument(JSCContext* context, JSCValue* value);
 
+// Whether the running call comes from the user's own action: the page has
+// the user's activation (a click or key press moments ago, as the engine
+// counts it), read in guard, an isolated script world of the same frame,
+// where page script can't forge it; and the event being handled, if any, is
+// a trusted input event (not, say, a picture's load error). nullptr guard:
+// never.
+bool IsUserAction(JSCContext* page, JSCContext* guard);
+
+// The methods that need the user's action, by name. ChangeOption and
+// ChangeWindowOption need it only for the options that open the font picker.
+bool NeedsUserAction(std::string_view method);
+
 // How the control's page operations reach the page.
 enum class WritePath {
   kFast,   // through the page writer (fast_document.h)
   kPlain,  // each one as it is (js_document.h): for comparisons
 };
 
-// Creates a fresh control on data_folder and sets it as the global `Skerrow`
-// of context. channel may be nullptr; ticks, when not 0, seeds the control's
-// random source instead of the clock.
+// Creates a fresh control on data_folder (the canonical data folder, ending
+// with "/") and sets it as the global `Skerrow` of context. channel may be
+// nullptr; without guard no call counts as the user's; ticks, when not 0,
+// seeds the control's random source instead of the clock. The control keeps
+// the page showing what is saved: it watches the folder and redraws the page
+// when another writer changed it.
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
-                    WritePath path = WritePath::kFast, std::uint32_t ticks = 0);
+                    JSCContext* guard = nullptr, WritePath path = WritePath::kFast,
+                    std::uint32_t ticks = 0);
 
 }  // namespace vellumine::desktop

@@ -49,14 +49,14 @@ std::string Js(const std::string& text) {
   return out + "\"";
 }
 
-Session::Session(const std::string& data_folder) {
+Session::Session(const std::string& data_folder, const StartAtLogin& start) {
   EXPECT_TRUE(dialogs_.UseScriptFromEnvironment());
   server_ = std::make_unique<DialogServer>(dialogs_);
   EXPECT_TRUE(server_->Start());
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_default_size(GTK_WINDOW(window_), 1280, 800);
   dialogs_.set_parent(GTK_WINDOW(window_));
-  page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_);
+  page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_, start);
   page_->on_loaded = [this] { loaded_ = true; };
   page_->on_refused = [this](const std::string& uri) { refused_.push_back(uri); };
   gtk_container_add(GTK_CONTAINER(window_), page_->widget());
@@ -144,6 +144,62 @@ bool Session::Screenshot(const fs::path& file) {
       },
       &shot);
   return RunUntil([&] { return shot.done; }) && shot.ok;
+}
+
+void Pump(int milliseconds) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (std::chrono::steady_clock::now() < until) {
+    g_main_context_iteration(nullptr, FALSE);
+    if (!g_main_context_pending(nullptr)) g_usleep(2000);
+  }
+}
+
+bool Session::Click(int x, int y) {
+  GtkWidget* widget = page_->widget();
+  GdkWindow* window = gtk_widget_get_window(widget);
+  if (window == nullptr) return false;
+  GdkDevice* pointer =
+      gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
+  int origin_x = 0;
+  int origin_y = 0;
+  gdk_window_get_origin(window, &origin_x, &origin_y);
+  auto send = [&](GdkEventType type) {
+    GdkEvent* event = gdk_event_new(type);
+    if (type == GDK_MOTION_NOTIFY) {
+      event->motion.window = GDK_WINDOW(g_object_ref(window));
+      event->motion.time = GDK_CURRENT_TIME;
+      event->motion.x = x;
+      event->motion.y = y;
+      event->motion.x_root = origin_x + x;
+      event->motion.y_root = origin_y + y;
+    } else {
+      event->button.window = GDK_WINDOW(g_object_ref(window));
+      event->button.time = GDK_CURRENT_TIME;
+      event->button.x = x;
+      event->button.y = y;
+      event->button.x_root = origin_x + x;
+      event->button.y_root = origin_y + y;
+      event->button.button = 1;
+    }
+    gdk_event_set_device(event, pointer);
+    gtk_main_do_event(event);
+    gdk_event_free(event);
+  };
+  send(GDK_MOTION_NOTIFY);
+  send(GDK_BUTTON_PRESS);
+  send(GDK_BUTTON_RELEASE);
+  return true;
+}
+
+bool Session::ClickOn(const std::string& selector) {
+  std::string at = Eval("(function () { var e = document.querySelector(" + Js(selector) +
+                        "); if (!e) return ''; e.scrollIntoView(); var r = "
+                        "e.getBoundingClientRect(); var x = Math.round(r.left + r.width / 2),"
+                        " y = Math.round(r.top + r.height / 2);"
+                        " return document.elementFromPoint(x, y) === e ? x + ',' + y : ''; })()");
+  std::size_t comma = at.find(',');
+  if (comma == std::string::npos) return false;
+  return Click(std::stoi(at.substr(0, comma)), std::stoi(at.substr(comma + 1)));
 }
 
 int Main(int argc, char** argv, unsigned watchdog_seconds, const char* name) {

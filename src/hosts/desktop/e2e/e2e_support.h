@@ -38,10 +38,13 @@ bool RunUntil(Done done, int seconds = kWaitSeconds) {
   return true;
 }
 
+// Runs the main loop for a while.
+void Pump(int milliseconds);
+
 // One run of the app's window: dialog channel, view and web process.
 class Session {
  public:
-  explicit Session(const std::string& data_folder);
+  explicit Session(const std::string& data_folder, const StartAtLogin& start = {});
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -59,6 +62,13 @@ class Session {
   std::string EvalAsync(const std::string& body, int seconds = kWaitSeconds);
   // A PNG of what the view shows; false when it can't be made.
   bool Screenshot(const std::filesystem::path& file);
+  // A click of the first mouse button at the page point x, y, handed to the
+  // view as the window system's events are: the page sees trusted events
+  // from the user.
+  bool Click(int x, int y);
+  // Clicks the middle of the first element matching selector once it is
+  // the one there; false when it is not found or covered.
+  bool ClickOn(const std::string& selector);
 
  private:
   Dialogs dialogs_;

@@ -177,6 +177,13 @@ TEST_F(JsPage, TextsKeepEveryCharacterAndEmbeddedZeros) {
   g_object_unref(js);
 }
 
+TEST_F(JsPage, ALoneSurrogateBecomesAReplacementNotAnEmptyText) {
+  std::u16string text(u"a\xD800<b\xDC00\U0001F600", 7);
+  JSCValue* js = ToJsString(context_, text);
+  EXPECT_EQ(FromJsString(js), std::u16string(u"a\uFFFD<b\uFFFD\U0001F600"));
+  g_object_unref(js);
+}
+
 TEST(PixelLength, ReadsTheLeadingIntegerOfAPixelLength) {
   EXPECT_EQ(ParsePixelLength("12px"), 12);
   EXPECT_EQ(ParsePixelLength("-3px"), -3);
