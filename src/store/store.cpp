@@ -40,11 +40,19 @@ std::u16string Store::FullPath(std::u16string_view relative) const {
   return path;
 }
 
-void Store::EnsureFolders(std::u16string_view relative) {
+void Store::EnsureFolders(std::u16string_view relative, bool remember) {
+  // A folder noted this holding is taken as there; any other is looked for
+  // (and made), and noted when remember is set.
+  const auto ensure = [&](const std::u16string& path) {
+    if (remember && present_.contains(path)) return;
+    if (platform_.PathKind(path) == 0) platform_.CreateFolder(path);
+    if (remember) present_.insert(path);
+  };
   const char16_t sep = platform_.Separator();
   std::u16string folder = data_folder_;
   if (!folder.empty() && folder.back() == sep) folder.pop_back();
-  if (!folder.empty() && platform_.PathKind(folder) == 0) {
+  if (!folder.empty() && !(remember && present_.contains(folder)) &&
+      platform_.PathKind(folder) == 0) {
     // The data folder's own parents may be missing too (a fresh home folder
     // without its shared data folder): create them outermost first.
     for (std::size_t i = 1; i < folder.size(); ++i) {
@@ -54,17 +62,17 @@ void Store::EnsureFolders(std::u16string_view relative) {
     }
     platform_.CreateFolder(folder);
   }
+  if (remember && !folder.empty()) present_.insert(folder);
   // Every folder of the relative path, outermost first; never the last
   // component, which is the file itself.
   for (std::size_t i = 0; i < relative.size(); ++i) {
     if (relative[i] != u'/') continue;
-    const std::u16string path = FullPath(relative.substr(0, i));
-    if (platform_.PathKind(path) == 0) platform_.CreateFolder(path);
+    ensure(FullPath(relative.substr(0, i)));
   }
 }
 
 std::optional<std::string> Store::Read(std::u16string_view relative) {
-  EnsureFolders(relative);
+  EnsureFolders(relative, true);
   return platform_.ReadFile(FullPath(relative));
 }
 
@@ -117,7 +125,8 @@ bool Store::Remove(std::u16string_view relative) {
 void Store::CreateFolder(std::u16string_view relative) {
   std::u16string with_slash(relative);
   with_slash.push_back(u'/');
-  EnsureFolders(with_slash);
+  // A write into it looks again.
+  EnsureFolders(with_slash, true);
 }
 
 int Store::Kind(std::u16string_view relative) { return platform_.PathKind(FullPath(relative)); }
@@ -146,6 +155,7 @@ bool Store::TakeFailure() {
 }
 
 std::unique_ptr<FileLock> Store::LockFolder() {
+  present_.clear();
   if (canonical_folder_.empty()) {
     EnsureFolders(u"");
     // Every spelling of the folder (a link to it, "..") must lock one file;

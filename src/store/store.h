@@ -27,6 +27,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "control/state.h"
@@ -101,7 +102,9 @@ class Store {
   std::vector<std::u16string> TakeKeptCopies();
 
  private:
-  void EnsureFolders(std::u16string_view relative);
+  // remember: folders found or made are noted, and noted ones are not
+  // looked for again until the next LockFolder().
+  void EnsureFolders(std::u16string_view relative, bool remember = false);
   // Copies a damaged file beside itself; false when it could not be kept.
   bool KeepDamagedCopy(std::u16string_view relative);
   void NoteOwn(std::u16string_view relative);
@@ -115,6 +118,7 @@ class Store {
   std::vector<std::u16string> kept_;
   std::map<std::u16string, FileStamp, std::less<>> own_;
   std::mt19937_64 stamps_;
+  std::unordered_set<std::u16string> present_;  // full paths of folders seen this holding
 };
 
 }  // namespace vellumine

@@ -97,6 +97,44 @@ TEST(StoreTest, ReadCreatesFoldersAndReportsMissingFiles) {
   EXPECT_FALSE(store.TakeFailure());
 }
 
+// A load reads thousands of files from a few folders: each folder is looked
+// for once per holding of the lock, and again after the next LockFolder().
+TEST(StoreTest, ReadsLookForEachFolderOncePerLock) {
+  TempDir dir;
+  RecordingPlatform platform;
+  const fs::path data = dir.path() / "data";
+  Store store(platform, U16(data) + u"/");
+  auto lock = store.LockFolder();
+  ASSERT_NE(lock, nullptr);
+  for (int i = 0; i < 3; ++i)
+    ASSERT_TRUE(store.Write(u"wp/000000000000000" + Utf8ToUtf16(std::to_string(i)), "w"));
+  platform.kind_calls = 0;
+  for (int round = 0; round < 50; ++round) {
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(store.Read(u"wp/000000000000000" + Utf8ToUtf16(std::to_string(i))), "w");
+    }
+    store.CreateFolder(u"wp");
+  }
+  EXPECT_EQ(store.Read(u"memo/0123456789abcdef"), std::nullopt);
+  EXPECT_TRUE(fs::is_directory(data / "memo"));
+  // The data folder, "wp" and "memo": once each.
+  EXPECT_EQ(platform.kind_calls, 3);
+
+  // Gone behind the store's back: a write makes it again within the same
+  // holding, and the next holding's reads look again.
+  fs::remove_all(data / "wp");
+  ASSERT_TRUE(store.Write(u"wp/00000000000000aa", "x"));
+  EXPECT_EQ(Slurp(data / "wp" / "00000000000000aa"), "x");
+  fs::remove_all(data / "memo");
+  EXPECT_EQ(store.Read(u"memo/0123456789abcdef"), std::nullopt);
+  EXPECT_FALSE(fs::exists(data / "memo"));
+  lock.reset();
+  lock = store.LockFolder();
+  EXPECT_EQ(store.Read(u"memo/0123456789abcdef"), std::nullopt);
+  EXPECT_TRUE(fs::is_directory(data / "memo"));
+  EXPECT_FALSE(store.TakeFailure());
+}
+
 TEST(StoreTest, RemoveAndCreateFolder) {
   TempDir dir;
   PosixPlatform platform;
