@@ -18,6 +18,10 @@
 namespace vellumine::links {
 namespace {
 
+// New menu windows fan out from their default place (low on the page) up and
+// to the left.
+constexpr std::int32_t kNewWindowStep = -28;
+
 LinkMenu* MenuAt(ControlState& state, std::int32_t no) {
   if (no < 0 || no >= static_cast<std::int32_t>(state.menus.size())) return nullptr;
   return &state.menus[static_cast<std::size_t>(no)];
@@ -75,7 +79,7 @@ bool IsDuplicate(CSkerrow& control, const LinkMenu& menu, std::u16string_view pa
 // form's list through the interface.
 void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no) {
   SaveMenuLinks(control.store(), menu);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
   control.ChangeLinkMenu(document, menu_no);
 }
 
@@ -89,6 +93,7 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
   }
   ControlState& state = control.state();
   LinkMenu* menu = MenuAt(state, menu_no);
+  const bool is_new = menu == nullptr;
   if (menu != nullptr) {
     // A new name only: key, links and page stay, so files and ids do too.
     menu->name = EscapeMarkup(std::u16string_view(*menu_name));
@@ -110,7 +115,9 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
   // The menu file first: it fixes a new key that the index must carry.
   SaveMenuLinks(control.store(), *menu);
   SaveLinkIndex(control.store(), state);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
+  if (is_new)
+    windows::KeepOffOthers(control, document, u"link" + KeyHex(menu->key), kNewWindowStep);
 }
 
 void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {
@@ -126,7 +133,7 @@ void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no)
   control.store().Remove(u"linkmenu/" + key);
   state.menus.erase(state.menus.begin() + menu_no);
   SaveLinkIndex(control.store(), state);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
   windows::ApplyWndLayout(control, document);
 }
 
@@ -174,7 +181,7 @@ void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
             menu->links[static_cast<std::size_t>(link_no2)]);
   SaveMenuLinks(control.store(), *menu);
   control.ChangeLinkMenu(document, menu_no);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
 }
 
 }  // namespace vellumine::links

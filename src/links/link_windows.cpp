@@ -144,6 +144,14 @@ void RenderLinkWindows(CSkerrow& control, Document& document) {
   windows::ApplyWndLayout(control, document);
 }
 
+void RedrawLinkWindows(CSkerrow& control, Document& document) {
+  RenderLinkWindows(control, document);
+  windows::RestyleWindow(control, document, ids::kLink);
+  for (const LinkMenu& menu : control.state().menus) {
+    windows::RestyleWindow(control, document, WindowId(menu));
+  }
+}
+
 void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
                     std::int32_t page_no) {
   ControlState& state = control.state();
@@ -153,7 +161,7 @@ void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
   LinkMenu& menu = state.menus[static_cast<std::size_t>(menu_no)];
   if (page_no > LastPage(state, menu)) return;
   menu.page_num = page_no;
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
 }
 
 void ChangeLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {

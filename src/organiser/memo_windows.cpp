@@ -56,9 +56,17 @@ bool PrepareTexts(CSkerrow& control, const TextArg& subject, const TextArg& mess
   return true;
 }
 
+// New memo windows fan out from the default place.
+constexpr std::int32_t kNewWindowStep = 28;
+
 void RedrawAll(CSkerrow& control, Document& document) {
   RenderMemos(control, document);
   windows::ApplyWndLayout(control, document);
+  // The windows drawn afresh take their styles again.
+  windows::RestyleWindow(control, document, ids::kMemo);
+  for (const MemoEntry& memo : control.state().memos) {
+    windows::RestyleWindow(control, document, WindowName(memo.key));
+  }
 }
 
 }  // namespace
@@ -157,6 +165,7 @@ void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
   state.memos.push_back(std::move(entry));
   SaveMemoList(control.store(), state);
   RedrawAll(control, document);
+  windows::KeepOffOthers(control, document, WindowName(state.memos.back().key), kNewWindowStep);
 }
 
 void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
@@ -189,7 +198,12 @@ void EditMemo(CSkerrow&, Document&, std::int32_t) {}
 
 void ChangeMemoPage(CSkerrow& control, Document& document, std::int32_t page) {
   control.state().memo_page = page;
+  RedrawMemoList(control, document);
+}
+
+void RedrawMemoList(CSkerrow& control, Document& document) {
   RenderMemoList(control, document);
+  windows::RestyleWindow(control, document, ids::kMemo);
 }
 
 void ForgetWindow(CSkerrow& control, std::u16string_view name) {
