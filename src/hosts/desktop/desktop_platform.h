@@ -21,11 +21,16 @@ class DesktopPlatform : public PosixPlatform {
   std::optional<std::u16string> PickFolder() override;
   void Launch(std::u16string_view path) override;
 
+  // While set, the file picker is for a picture (a wallpaper): it offers
+  // pictures first and answers with nothing else.
+  void set_picture_pick(bool picture) { picture_pick_ = picture; }
+
  private:
   GVariant* Call(const char* name, GVariant* args);
   std::optional<std::u16string> PickPath(const char* name);
 
   ChannelClient* channel_;
+  bool picture_pick_ = false;
 };
 
 }  // namespace vellumine::desktop

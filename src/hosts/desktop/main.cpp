@@ -16,6 +16,7 @@
 
 #include "hosts/desktop/dialog_server.h"
 #include "hosts/desktop/page_view.h"
+#include "hosts/desktop/screen_fit.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ using vellumine::desktop::AppPaths;
 using vellumine::desktop::Dialogs;
 using vellumine::desktop::DialogServer;
 using vellumine::desktop::PageView;
+
+// The window's size where the screen allows it.
+constexpr int kWidth = 1280;
+constexpr int kHeight = 800;
 
 struct Options {
   std::string data_dir;
@@ -111,7 +116,8 @@ void OnStartup(GApplication* application, gpointer data) {
   }
   app->window = gtk_application_window_new(GTK_APPLICATION(application));
   gtk_window_set_title(GTK_WINDOW(app->window), "Vellumine");
-  gtk_window_set_default_size(GTK_WINDOW(app->window), 1280, 800);
+  // 1280x800 where the screen has room for it, otherwise what it has.
+  vellumine::desktop::FitWindow(GTK_WINDOW(app->window), kWidth, kHeight);
   app->dialogs.set_parent(GTK_WINDOW(app->window));
   app->page = std::make_unique<PageView>(app->paths, app->data_folder, *app->server);
   gtk_container_add(GTK_CONTAINER(app->window), app->page->widget());
@@ -138,7 +144,12 @@ int RunScreenshot(App& app) {
   app.server->Start();
   GtkWidget* window = gtk_offscreen_window_new();
   app.page = std::make_unique<PageView>(app.paths, app.data_folder, *app.server);
-  gtk_widget_set_size_request(app.page->widget(), 1280, 800);
+  // The size the app's window takes on this screen.
+  GdkRectangle area = vellumine::desktop::WorkArea(nullptr);
+  int width = kWidth;
+  int height = kHeight;
+  vellumine::desktop::FitInto(area, width, height);
+  gtk_widget_set_size_request(app.page->widget(), width, height);
   gtk_container_add(GTK_CONTAINER(window), app.page->widget());
   gtk_widget_show_all(window);
 
