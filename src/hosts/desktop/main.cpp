@@ -139,6 +139,45 @@ void OnShutdown(GApplication* /*application*/, gpointer data) {
   app->window = nullptr;
 }
 
+// One --screenshot run: where the picture goes, and how it went.
+struct Shot {
+  std::string file;
+  GMainLoop* loop = nullptr;
+  WebKitWebView* view = nullptr;
+  int status = 1;
+};
+
+// The page lays itself out for its size just after its load (the view's size
+// may arrive then too): the picture is taken once that is done.
+constexpr guint kSettleMs = 700;
+
+gboolean TakeShot(gpointer data) {
+  auto* shot = static_cast<Shot*>(data);
+  webkit_web_view_get_snapshot(
+      shot->view, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer done) {
+        auto* s = static_cast<Shot*>(done);
+        cairo_surface_t* surface =
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        if (surface != nullptr) {
+          // Compressed as far as PNG goes: the pictures end up in documents.
+          GdkPixbuf* picture =
+              gdk_pixbuf_get_from_surface(surface, 0, 0, cairo_image_surface_get_width(surface),
+                                          cairo_image_surface_get_height(surface));
+          if (picture != nullptr && gdk_pixbuf_save(picture, s->file.c_str(), "png", nullptr,
+                                                    "compression", "9", nullptr)) {
+            s->status = 0;
+          }
+          if (picture != nullptr) g_object_unref(picture);
+          cairo_surface_destroy(surface);
+        }
+        if (s->status != 0) std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
+        g_main_loop_quit(s->loop);
+      },
+      shot);
+  return G_SOURCE_REMOVE;
+}
+
 int RunScreenshot(App& app) {
   app.server = std::make_unique<DialogServer>(app.dialogs);
   app.server->Start();
@@ -153,30 +192,8 @@ int RunScreenshot(App& app) {
   gtk_container_add(GTK_CONTAINER(window), app.page->widget());
   gtk_widget_show_all(window);
 
-  struct Shot {
-    std::string file;
-    GMainLoop* loop;
-    int status = 1;
-  } shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE)};
-
-  app.page->on_loaded = [&shot, &app] {
-    webkit_web_view_get_snapshot(
-        app.page->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-          auto* s = static_cast<Shot*>(data);
-          cairo_surface_t* surface =
-              webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
-          if (surface != nullptr) {
-            if (cairo_surface_write_to_png(surface, s->file.c_str()) == CAIRO_STATUS_SUCCESS) {
-              s->status = 0;
-            }
-            cairo_surface_destroy(surface);
-          }
-          if (s->status != 0) std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
-          g_main_loop_quit(s->loop);
-        },
-        &shot);
-  };
+  Shot shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE), app.page->view()};
+  app.page->on_loaded = [&shot] { g_timeout_add(kSettleMs, TakeShot, &shot); };
   // A page that never finishes loading must not keep the run alive.
   guint watchdog = g_timeout_add_seconds(
       60,

@@ -570,7 +570,18 @@ class Session {
     return false;
   }
 
-  // The view as a picture, and the whole screen as one.
+  // With USER_E2E_SHOTS set to a folder, keeps what the view shows there as
+  // name.png, for a person to look at.
+  void Keep(const std::string& name) {
+    const char* folder = g_getenv("USER_E2E_SHOTS");
+    if (folder == nullptr) return;
+    cairo_surface_t* shot = Snapshot();
+    if (shot == nullptr) return;
+    cairo_surface_write_to_png(shot, (fs::path(folder) / (name + ".png")).c_str());
+    cairo_surface_destroy(shot);
+  }
+
+  // The view as a picture.
   cairo_surface_t* Snapshot() {
     struct Shot {
       bool done = false;
@@ -702,6 +713,7 @@ TEST_F(UserApp, TheLauncherOpensAndClosesFromTheKeyboardWithAFocusRingOnTheWay) 
   Rect button = s.At("#menumini pre");
   Rect view = s.View();
   Rect around{button.x - view.x - 6, button.y - view.y - 6, button.width + 12, button.height + 12};
+  s.Keep("focus-ring");
   cairo_surface_t* ring = s.Snapshot();
   EXPECT_GT(CountColour(ring, around, {0x2f, 0x6f, 0xd0}), 40);
   cairo_surface_destroy(ring);
@@ -1167,6 +1179,10 @@ TEST_F(UserApp, TheWallpaperShownIsMarkedAlsoAfterARandomChoice) {
       "(function () { var c = document.querySelectorAll('#wplist option.current');"
       " return c.length == 1 && c[0].selected ? c[0].textContent : 'none'; })()";
   EXPECT_EQ(s.Eval(marked), "sea.png");
+  // The list says so in the line itself.
+  EXPECT_EQ(s.Eval("document.querySelector('#wplist option.current').label"), "sea.png（表示中）");
+  EXPECT_EQ(s.Eval("document.querySelectorAll('#wplist option[label]').length"), "1");
+  s.Keep("wallpapers");
   ASSERT_TRUE(s.Click("#wplist option:nth-child(2)"));
   ASSERT_TRUE(s.Click("#wallpaper input[value='設定']"));
   EXPECT_TRUE(s.WaitFor(marked + " == 'forest.png'"));
@@ -1201,6 +1217,7 @@ TEST_F(UserApp, TheLauncherClosesOnAClickElsewhereAndTheArrowsStayPut) {
   OpenSettings(s);
   const std::string next = "#option_menu span.step[onmouseup*=\"'MenuTextColor',1\"]";
   const Rect arrow = s.At(next);
+  s.Keep("arrows");
   for (int i = 1; i <= 6; ++i) {
     ASSERT_TRUE(s.ClickAt(arrow.cx(), arrow.cy()));
     EXPECT_TRUE(RunUntil(
@@ -1219,6 +1236,7 @@ TEST_F(UserApp, TheLauncherClosesOnAClickElsewhereAndTheArrowsStayPut) {
   for (int i = 0; i < 4; ++i) ASSERT_TRUE(s.ClickAt(less.cx(), less.cy()));  // 13 -> 9
   ASSERT_TRUE(RunUntil([&] { return WindowField(Config(), memo, "WndFontSize") == "9"; }, 10));
   const Rect more = s.At(up);
+  s.Keep("window-options");
   ASSERT_TRUE(s.ClickAt(more.cx(), more.cy()));
   ASSERT_TRUE(RunUntil([&] { return WindowField(Config(), memo, "WndFontSize") == "10"; }, 10));
   EXPECT_EQ(s.At(up), more);
@@ -1249,6 +1267,66 @@ TEST_F(UserApp, TheCalendarNamesItsYear) {
   // And it shows: the year's digits widen the title row's text.
   Rect title = s.At("#monthname b");
   EXPECT_GT(title.width, 60) << title;
+}
+
+// What a screen reader hears: the app's accessibility tree read over AT-SPI
+// by another process, one "role<TAB>name" line per named object.
+constexpr char kReadTree[] = R"PY(
+import sys, pyatspi
+want = int(sys.argv[1])
+for app in pyatspi.Registry.getDesktop(0):
+    if app is None or app.get_process_id() != want:
+        continue
+    def walk(a, depth):
+        if depth > 60:
+            return
+        try:
+            role, name = a.getRoleName(), a.name
+        except Exception:
+            return
+        if name:
+            print(role + "\t" + name)
+        for i in range(a.childCount):
+            try:
+                child = a.getChildAtIndex(i)
+            except Exception:
+                continue
+            if child is not None:
+                walk(child, depth + 1)
+    walk(app, 0)
+)PY";
+
+TEST_F(UserApp, AScreenReaderHearsNamedButtonsPanelsAndFields) {
+  WritePicture(files_ / "sea.png", 0.1, 0.3, 0.8);
+  Runner("[\"InitPage\"]\n[\"AddMemo\",\"Milk\",\"two\"]\n[\"AddWallPaper\"," +
+         Js((files_ / "sea.png").string()) + "]\n[\"SetBG\",0]\n");
+  Session s(folder_);
+  ASSERT_TRUE(s.loaded());
+  ASSERT_TRUE(s.Click("#memo pre[onmouseup^='memofrm']"));
+  ASSERT_TRUE(s.WaitFor("isShown(el('memoinput'))"));
+  OpenSettings(s);
+  WriteAll(root_ / "tree.py", kReadTree);
+  std::string tree;
+  ASSERT_EQ(RunProgram({"/usr/bin/python3", (root_ / "tree.py").string(), std::to_string(getpid())},
+                       &tree),
+            0)
+      << "reading the accessibility tree needs python3-pyatspi and a session bus";
+  GDateTime* now = g_date_time_new_now_local();
+  const std::string today = std::to_string(g_date_time_get_year(now)) + "年" +
+                            std::to_string(g_date_time_get_month(now)) + "月" +
+                            std::to_string(g_date_time_get_day_of_month(now)) + "日";
+  g_date_time_unref(now);
+  for (const std::string& line :
+       {std::string("push button\tメニュー"), std::string("panel\tカレンダー"),
+        "push button\t" + today, std::string("push button\t前の月"), std::string("panel\tメモ"),
+        std::string("push button\tメモの追加"), std::string("push button\tMilk"),
+        std::string("push button\tMilk（矢印キーで移動）"), std::string("push button\t設定"),
+        std::string("push button\t文字色を進める"),
+        std::string("push button\tフォントサイズを戻す"), std::string("list box\t壁紙"),
+        std::string("list item\tsea.png（表示中）"), std::string("dialog\tメモの追加"),
+        std::string("entry\t題名")}) {
+    EXPECT_NE(tree.find("\n" + line + "\n"), std::string::npos) << line << " in:\n" << tree;
+  }
 }
 
 }  // namespace
