@@ -745,6 +745,15 @@ TEST_F(UserApp, AMemoIsWrittenSavedStyledAndMovedWithTheKeyboardOnly) {
   ASSERT_TRUE(s.Keys({"Return"}));
   ASSERT_TRUE(s.WaitFor("isShown(el('memoinput'))"));
   EXPECT_TRUE(s.WaitFor("document.activeElement === document.forms.memofrm.subject"));
+  // Esc closes it, and the focus goes back to where it was opened.
+  ASSERT_TRUE(s.Keys({"Escape"}));
+  ASSERT_TRUE(s.WaitFor("!isShown(el('memoinput'))"));
+  EXPECT_TRUE(
+      s.WaitFor("document.activeElement === "
+                "document.querySelector(\"#memo pre[onmouseup^='memofrm']\")"))
+      << s.Focused();
+  ASSERT_TRUE(s.Keys({"space"}));
+  ASSERT_TRUE(s.WaitFor("document.activeElement === document.forms.memofrm.subject"));
   ASSERT_TRUE(s.Type("Milk"));
   ASSERT_TRUE(s.Keys({"Tab"}));
   ASSERT_TRUE(s.Type("two bottles"));
@@ -1341,6 +1350,13 @@ int main(int argc, char** argv) {
   });
   alarm(1500);
   g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
+  // The pickers keep recent files and the like: in a folder of the run's own.
+  gchar* home = g_dir_make_tmp("vellumine-user-home-XXXXXX", nullptr);
+  if (home != nullptr) {
+    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+      g_setenv(name, (std::string(home) + "/" + name).c_str(), TRUE);
+    }
+  }
   if (!gtk_init_check(&argc, &argv)) {
     std::fputs("user_e2e: no display (run it under xvfb-run)\n", stderr);
     return 1;
@@ -1352,5 +1368,11 @@ int main(int argc, char** argv) {
   }
   g_free(xdotool);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  const int status = RUN_ALL_TESTS();
+  if (home != nullptr) {
+    std::error_code ignored;
+    std::filesystem::remove_all(home, ignored);
+    g_free(home);
+  }
+  return status;
 }
