@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <map>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "control/skerrow.h"
@@ -139,19 +139,30 @@ void RestyleWindows(CSkerrow& control, Document& document) {
   control.SetCalender(document, state.shown_year, state.shown_month);
 }
 
-void RestyleWindow(CSkerrow& control, Document& document, std::u16string_view name) {
+void RestyleRedrawn(CSkerrow& control, Document& document,
+                    const std::vector<std::u16string>& names) {
   const ControlState& state = control.state();
-  const int i = FindRecordIndex(state.windows, name);
-  const WndRecord* own = i >= 0 && state.windows[i].individual != 0 ? &state.windows[i] : nullptr;
-  // An unstyled page shows its fresh windows as it shows the rest.
-  if (!state.page_styled && own == nullptr) return;
-  std::unique_ptr<Element> element = document.FindElementById(name);
-  if (!element) return;
-  if (state.page_styled) {
-    StyleWindow(*element, state.options.menu_text_color, state.options.menu_font_size,
-                state.options.menu_font);
+  // The records with options of their own, by name; the first of a name
+  // counts, as for FindRecord.
+  std::unordered_map<std::u16string_view, const WndRecord*> own;
+  for (const WndRecord& record : state.windows) {
+    if (record.individual != 0) own.emplace(record.name, &record);
   }
-  if (own != nullptr) StyleWindow(*element, own->text_color, own->font_size, own->font);
+  // An unstyled page shows its fresh windows as it shows the rest.
+  if (!state.page_styled && own.empty()) return;
+  for (const std::u16string& name : names) {
+    const auto it = own.find(name);
+    if (!state.page_styled && it == own.end()) continue;
+    std::unique_ptr<Element> element = document.FindElementById(name);
+    if (!element) continue;
+    if (state.page_styled) {
+      StyleWindow(*element, state.options.menu_text_color, state.options.menu_font_size,
+                  state.options.menu_font);
+    }
+    if (it != own.end()) {
+      StyleWindow(*element, it->second->text_color, it->second->font_size, it->second->font);
+    }
+  }
 }
 
 void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view name,
@@ -165,11 +176,17 @@ void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view na
   if (!left || !top) return;
   // The places of the recorded windows; only a window that is on the page
   // takes its place.
-  std::multimap<std::pair<std::int64_t, std::int64_t>, std::u16string_view> places;
-  for (const WndRecord& record : state.windows)
-    places.emplace(std::pair{record.x, record.y}, record.name);
+  auto place = [](std::int64_t x, std::int64_t y) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+           static_cast<std::uint32_t>(y);
+  };
+  std::unordered_multimap<std::uint64_t, std::u16string_view> places;
+  for (const WndRecord& record : state.windows) {
+    places.emplace(place(record.x, record.y), record.name);
+  }
   auto taken = [&](std::int64_t x, std::int64_t y) {
-    const auto [from, to] = places.equal_range({x, y});
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
+    const auto [from, to] = places.equal_range(place(x, y));
     for (auto it = from; it != to; ++it) {
       if (document.FindElementById(it->second)) return true;
     }

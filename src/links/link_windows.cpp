@@ -1,6 +1,8 @@
 #include "links/link_windows.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "control/windows.h"
@@ -146,10 +148,10 @@ void RenderLinkWindows(CSkerrow& control, Document& document) {
 
 void RedrawLinkWindows(CSkerrow& control, Document& document) {
   RenderLinkWindows(control, document);
-  windows::RestyleWindow(control, document, ids::kLink);
-  for (const LinkMenu& menu : control.state().menus) {
-    windows::RestyleWindow(control, document, WindowId(menu));
-  }
+  std::vector<std::u16string> drawn = {std::u16string(ids::kLink)};
+  drawn.reserve(control.state().menus.size() + 1);
+  for (const LinkMenu& menu : control.state().menus) drawn.push_back(WindowId(menu));
+  windows::RestyleRedrawn(control, document, drawn);
 }
 
 void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,

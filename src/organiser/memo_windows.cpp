@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "control/messages.h"
 #include "control/skerrow.h"
@@ -63,10 +64,10 @@ void RedrawAll(CSkerrow& control, Document& document) {
   RenderMemos(control, document);
   windows::ApplyWndLayout(control, document);
   // The windows drawn afresh take their styles again.
-  windows::RestyleWindow(control, document, ids::kMemo);
-  for (const MemoEntry& memo : control.state().memos) {
-    windows::RestyleWindow(control, document, WindowName(memo.key));
-  }
+  std::vector<std::u16string> drawn = {std::u16string(ids::kMemo)};
+  drawn.reserve(control.state().memos.size() + 1);
+  for (const MemoEntry& memo : control.state().memos) drawn.push_back(WindowName(memo.key));
+  windows::RestyleRedrawn(control, document, drawn);
 }
 
 }  // namespace
@@ -203,7 +204,7 @@ void ChangeMemoPage(CSkerrow& control, Document& document, std::int32_t page) {
 
 void RedrawMemoList(CSkerrow& control, Document& document) {
   RenderMemoList(control, document);
-  windows::RestyleWindow(control, document, ids::kMemo);
+  windows::RestyleRedrawn(control, document, {std::u16string(ids::kMemo)});
 }
 
 void ForgetWindow(CSkerrow& control, std::u16string_view name) {

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "control/windows.h"
@@ -44,7 +45,7 @@ void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::i
     html.append(u"<pre onmouseup=change(\"schdlinput\")>変更</pre>");
     display->SetInnerHtml(html);
     display.reset();
-    windows::RestyleWindow(control, document, ids::kSchedule);
+    windows::RestyleRedrawn(control, document, {std::u16string(ids::kSchedule)});
   }
 
   if (std::unique_ptr<Element> field = document.FindElementById(ids::kSchdlLst)) {
