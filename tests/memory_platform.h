@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,6 +34,7 @@ class MemoryPlatform : public Platform {
   char16_t Separator() const override { return u'/'; }
   std::uint32_t TickCount() override { return 1; }
   LocalDate Today() override { return {2026, 12, 7}; }
+  LocalTime Now() override { return {{2026, 12, 7}, 12, 0, 0}; }
 
   int PathKind(std::u16string_view path) override {
     std::u16string p(path);
@@ -58,9 +61,33 @@ class MemoryPlatform : public Platform {
     files_[p] = std::string(bytes);
     return true;
   }
+  bool OverwriteFile(std::u16string_view path, std::string_view bytes) override {
+    return WriteFileAtomic(path, bytes);
+  }
   bool RemoveFile(std::u16string_view path) override {
     files_.erase(std::u16string(path));
     return true;
+  }
+  FileStamp Stamp(std::u16string_view path) override {
+    auto it = files_.find(std::u16string(path));
+    if (it == files_.end()) return {};
+    // The content's hash stands for its time: a change is seen.
+    FileStamp stamp;
+    stamp.exists = true;
+    stamp.size = it->second.size();
+    stamp.modified_ns = static_cast<std::int64_t>(std::hash<std::string>{}(it->second));
+    return stamp;
+  }
+  std::optional<std::u16string> CanonicalPath(std::u16string_view path) override {
+    if (PathKind(path) == 0) return std::nullopt;
+    std::u16string p(path);
+    while (p.size() > 1 && p.back() == u'/') p.pop_back();
+    return p;
+  }
+  // One process, one thread: the lock is always free.
+  std::unique_ptr<FileLock> LockFile(std::u16string_view, bool, bool* busy) override {
+    if (busy != nullptr) *busy = false;
+    return std::make_unique<FileLock>();
   }
   std::vector<std::u16string> ListFiles(std::u16string_view folder,
                                         std::u16string_view prefix) override {

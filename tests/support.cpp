@@ -4,6 +4,7 @@
 #include <random>
 #include <sstream>
 
+#include "platform/platform.h"
 #include "store/records.h"
 
 namespace vellumine::testing {
@@ -29,7 +30,10 @@ std::string BundledPage() {
   return s.str();
 }
 
-Fixture::Fixture(std::optional<std::string> page) { Restart(std::move(page)); }
+Fixture::Fixture(std::optional<std::string> page, bool load) {
+  Restart(std::move(page));
+  if (load) control_->LoadState();
+}
 
 void Fixture::Restart(std::optional<std::string> page) {
   control_.reset();
@@ -73,6 +77,49 @@ std::vector<std::u16string> Fixture::Messages() const {
     }
   }
   return out;
+}
+
+Listed LoadListed(const fs::path& data) {
+  PosixPlatform files;
+  ScriptedPlatform ui(files, Utf8ToUtf16(data.string() + "/"));
+  CSkerrow control(ui);
+  control.LoadState();
+  const ControlState& s = control.state();
+  Listed out;
+  for (const MemoEntry& m : s.memos) {
+    if (!m.subject) ++out.missing_files;
+    out.memos.push_back(KeyHex(m.key) + u":" + m.subject.value_or(u"?") + u":" +
+                        m.message.value_or(u"?"));
+  }
+  for (const LinkMenu& m : s.menus) {
+    if (!fs::is_regular_file(data / "linkmenu" / U8(KeyHex(m.key)))) ++out.missing_files;
+    std::u16string text = KeyHex(m.key) + u":" + m.name;
+    for (const LinkEntry& l : m.links) text += u"|" + l.path;
+    out.menus.push_back(text);
+  }
+  for (const WallPaperEntry& wp : s.wallpapers) {
+    if (!fs::is_regular_file(data / "wp" / U8(KeyHex(wp.key)))) ++out.missing_files;
+    out.wallpapers.push_back(KeyHex(wp.key) + u":" + wp.path);
+  }
+  return out;
+}
+
+std::string Show(const Listed& listed) {
+  std::string out;
+  for (const auto& group : {listed.memos, listed.menus, listed.wallpapers}) {
+    out += "[";
+    for (const auto& item : group) out += U8(item) + " ";
+    out += "] ";
+  }
+  return out;
+}
+
+bool HasTemporaries(const fs::path& folder) {
+  std::error_code ec;
+  for (const auto& entry : fs::recursive_directory_iterator(folder, ec)) {
+    if (IsTemporaryName(Utf8ToUtf16(entry.path().filename().string()))) return true;
+  }
+  return false;
 }
 
 std::string EncodeRecords(const std::vector<std::u16string>& records) {

@@ -32,10 +32,13 @@ std::string BundledPage();
 // One control on a temporary data folder and a page document.
 class Fixture {
  public:
-  // page: HTML of the page; nullopt takes the bundled page.
-  explicit Fixture(std::optional<std::string> page = std::nullopt);
+  // page: HTML of the page; nullopt takes the bundled page. The control has
+  // loaded the (empty) data folder, so that a test may set its state
+  // directly; with load false it has not (a control's first call loads).
+  explicit Fixture(std::optional<std::string> page = std::nullopt, bool load = true);
 
-  // A new control and document over the same data folder (a restart).
+  // A new control and document over the same data folder (a restart); the
+  // new control has not loaded the folder yet.
   void Restart(std::optional<std::string> page = std::nullopt);
 
   CSkerrow& control() { return *control_; }
@@ -65,6 +68,26 @@ class Fixture {
   std::unique_ptr<CSkerrow> control_;
   std::unique_ptr<HtmlDocument> doc_;
 };
+
+// What a fresh load of a data folder lists: each memo, link menu and
+// wallpaper as one text (its key, then what its own file gives it: a memo's
+// texts, a menu's name and links, a wallpaper's path). missing_files counts
+// listed items whose own file is missing or unreadable. Equality compares
+// the lists.
+struct Listed {
+  std::vector<std::u16string> memos;
+  std::vector<std::u16string> menus;
+  std::vector<std::u16string> wallpapers;
+  int missing_files = 0;
+  bool operator==(const Listed& o) const {
+    return memos == o.memos && menus == o.menus && wallpapers == o.wallpapers;
+  }
+};
+Listed LoadListed(const std::filesystem::path& data);
+std::string Show(const Listed& listed);
+// True when a file of the atomic writer's temporary pattern is in the folder
+// or below it.
+bool HasTemporaries(const std::filesystem::path& folder);
 
 // Encodes records as a data file's bytes.
 std::string EncodeRecords(const std::vector<std::u16string>& records);

@@ -52,6 +52,9 @@ void DrawPlaceholder(HDC dc, const RECT& bounds) {
 // --- Lifetime ---
 
 SkerrowObject::SkerrowObject() : control_(platform_) {
+  // The page shows what is saved: a call that finds the folder changed by
+  // another writer draws the page anew before it acts.
+  control_.set_reload_style(ReloadStyle::kRedrawPage);
   LockModule();
   platform_.set_owner_window([this](bool own) { return OwnerWindow(own); });
 }

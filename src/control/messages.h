@@ -17,5 +17,9 @@ inline constexpr std::u16string_view kSameItem = u"同じ項目が存在しま�
 inline constexpr std::u16string_view kTableFull = u"これ以上登録できません";
 // A file could not be written; shown once per call.
 inline constexpr std::u16string_view kSaveFailed = u"保存できませんでした";
+// A file that loaded damaged was kept before it was replaced; %s names the
+// copies. Shown once per call.
+inline constexpr std::u16string_view kDamagedKept =
+    u"ファイルが壊れていたため、元のファイルを %s として残しました";
 
 }  // namespace vellumine::msg

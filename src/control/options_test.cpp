@@ -252,6 +252,7 @@ TEST(FontPicker, StartsFromTheFontOfWhatItChanges) {
   PosixPlatform files;
   FontRecorder ui(files, Utf8ToUtf16((dir.path() / "data").string() + "/"));
   CSkerrow control(ui);
+  control.LoadState();  // the state below stands for what was loaded
   Page page;
   control.state().options.calender_font = u"Cal";
   control.state().options.calender_font_size = 22;

@@ -12,6 +12,7 @@
 #include "organiser/memo_store.h"
 #include "organiser/memo_windows.h"
 #include "organiser/schedule.h"
+#include "page/wide_format.h"
 #include "store/random_source.h"
 #include "store/settings.h"
 #include "wallpaper/wallpaper.h"
@@ -24,12 +25,134 @@ CSkerrow::CSkerrow(Platform& platform)
   RandomSource::Instance().Seed(platform_.TickCount());
 }
 
-CSkerrow::CallScope::CallScope(CSkerrow& control) : control_(control) { ++control_.call_depth_; }
+CSkerrow::CallScope::CallScope(CSkerrow& control, Document* document, bool loads_itself)
+    : control_(control), outermost_(control.call_depth_++ == 0) {
+  if (!outermost_) return;
+  try {
+    // One writer at a time: the lock is held until the call ends.
+    control_.lock_ = control_.store_.LockFolder();
+    if (loads_itself) return;
+    if (control_.FolderChanged()) {
+      control_.Reload(document);
+      reloaded_ = true;
+    } else if (control_.page_stale_ && document != nullptr &&
+               control_.reload_style_ == ReloadStyle::kRedrawPage) {
+      control_.InitPage(*document);
+      reloaded_ = true;
+    }
+  } catch (...) {
+    Abandon();
+    throw;
+  }
+}
+
+void CSkerrow::CallScope::Abandon() {
+  finished_ = true;
+  --control_.call_depth_;
+  if (!outermost_) return;
+  control_.loaded_ = false;
+  control_.store_.TakeSaved();
+  control_.store_.TakeFailure();
+  control_.store_.TakeKeptCopies();
+  control_.lock_.reset();
+}
+
+void CSkerrow::CallScope::Finish() {
+  finished_ = true;
+  --control_.call_depth_;
+  if (outermost_) control_.EndCall();
+}
 
 CSkerrow::CallScope::~CallScope() {
-  if (--control_.call_depth_ == 0 && control_.store_.TakeFailure()) {
-    control_.ShowMessage(msg::kSaveFailed, std::u16string(), Buttons::kOk);
+  // Left by an exception: the call stopped half-way, so what is in memory
+  // may not be what is saved; the next call loads again. Nothing else is
+  // done here, as nothing would be after a crash.
+  if (!finished_) Abandon();
+}
+
+bool CSkerrow::FolderChanged() { return !loaded_ || store_.Signature() != seen_; }
+
+void CSkerrow::Reload(Document* document) {
+  if (reload_style_ == ReloadStyle::kRedrawPage) {
+    if (document != nullptr) {
+      InitPage(*document);
+      return;
+    }
+    // A call without the page (SetWndPos, Open): the state now, the page at
+    // the next call that has it.
+    page_stale_ = true;
   }
+  LoadFolder();
+}
+
+void CSkerrow::LoadFolder() {
+  // Under the folder's lock: no writer of this system is half-way through a
+  // save, so a temporary left in the folder is a crashed save's.
+  store_.ClearDamaged();
+  store_.RemoveLeftovers();
+  // The settings file may leave keys out; those take the defaults, not what
+  // an earlier load left in memory.
+  state_.options = PageOptions{};
+  state_.windows.clear();
+  state_.current_wallpaper = -1;
+  LoadConfig(store_, state_);
+  LoadWallPaperList(store_, state_);
+  links::LoadLinkMenus(store_, state_);
+  memos::LoadMemoList(store_, state_);
+  windows::ForgetFixedPanels(state_);
+  loaded_ = true;
+  seen_ = store_.Signature();
+}
+
+void CSkerrow::EndCall() {
+  if (store_.TakeSaved()) {
+    store_.BumpStamp();
+    seen_ = store_.Signature();
+  }
+  // After a failed save memory and disk may differ: the next call loads
+  // what is saved.
+  const bool failed = store_.TakeFailure();
+  if (failed) loaded_ = false;
+  const std::vector<std::u16string> kept = store_.TakeKeptCopies();
+  // The messages wait for the user; other writers need not.
+  lock_.reset();
+  if (!kept.empty()) {
+    std::u16string names;
+    for (const std::u16string& name : kept) {
+      if (!names.empty()) names += u"、";
+      names += name;
+    }
+    ShowMessage(WideFormatted(msg::kDamagedKept, {names}), std::u16string(), Buttons::kOk);
+  }
+  if (failed) ShowMessage(msg::kSaveFailed, std::u16string(), Buttons::kOk);
+}
+
+void CSkerrow::LoadState() {
+  if (call_depth_ != 0) return;
+  CallScope scope(*this, nullptr, true);
+  LoadFolder();
+  scope.Finish();
+}
+
+bool CSkerrow::RefreshAfterOutsideChange(Document& document,
+                                         const std::vector<std::u16string>& changed) {
+  if (call_depth_ != 0) return false;
+  CallScope scope(*this, &document, false);
+  bool reloaded = scope.reloaded();
+  if (!reloaded) {
+    for (const std::u16string& relative : changed) {
+      if (store_.IsKnownState(relative)) continue;
+      InitPage(document);
+      reloaded = true;
+      break;
+    }
+  }
+  // What was loaded is known now: the same files seen again are no news.
+  if (reloaded) {
+    for (const std::u16string& relative : changed) store_.NoteKnownState(relative);
+  }
+  scope.Finish();
+  return reloaded;
 }
 
 Answer CSkerrow::ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
@@ -42,192 +165,143 @@ void CSkerrow::Refuse(std::u16string_view text) {
 }
 
 HResult CSkerrow::InitPage(Document& document) {
-  CallScope scope(*this);
-  LoadConfig(store_, state_);
-  LoadWallPaperList(store_, state_);
-  links::LoadLinkMenus(store_, state_);
-  memos::LoadMemoList(store_, state_);
-  windows::ForgetFixedPanels(state_);
-  const LocalDate today = platform_.Today();
-  SetCalender(document, today.year, today.month);
-  wallpaper::RenderWallPaperList(*this, document);
-  memos::RenderMemos(*this, document);
-  wallpaper::ApplyBackground(*this, document, state_.current_wallpaper);
-  links::RenderLinkWindows(*this, document);
-  windows::Refresh(*this, document);
-  options::RefreshOptionTexts(*this, document);
-  ChangeDate(document, today.year, today.month, today.day);
-  windows::PruneWndList(document, state_.windows);
-  SaveConfig(store_, state_);
-  if (WallPaperEntry* current = state_.CurrentWallPaper()) {
-    windows::PruneWndList(document, current->windows);
-    SaveWallPaperSettings(store_, *current);
-  }
-  return kOk;
+  return Call(
+      &document,
+      [&] {
+        LoadFolder();
+        page_stale_ = false;
+        const LocalDate today = platform_.Today();
+        SetCalender(document, today.year, today.month);
+        wallpaper::RenderWallPaperList(*this, document);
+        memos::RenderMemos(*this, document);
+        wallpaper::ApplyBackground(*this, document, state_.current_wallpaper);
+        links::RenderLinkWindows(*this, document);
+        windows::Refresh(*this, document);
+        options::RefreshOptionTexts(*this, document);
+        ChangeDate(document, today.year, today.month, today.day);
+        windows::PruneWndList(document, state_.windows);
+        SaveConfig(store_, state_);
+        if (WallPaperEntry* current = state_.CurrentWallPaper()) {
+          windows::PruneWndList(document, current->windows);
+          SaveWallPaperSettings(store_, *current);
+        }
+      },
+      true);
 }
 
 HResult CSkerrow::SetBG_Random(Document& document) {
-  CallScope scope(*this);
-  wallpaper::SetBG_Random(*this, document);
-  return kOk;
+  return Call(&document, [&] { wallpaper::SetBG_Random(*this, document); });
 }
 
 HResult CSkerrow::SetCalender(Document& document, std::int32_t Year, std::int32_t Month) {
-  CallScope scope(*this);
-  calendar::SetCalender(*this, document, Year, Month);
-  return kOk;
+  return Call(&document, [&] { calendar::SetCalender(*this, document, Year, Month); });
 }
 
 HResult CSkerrow::AddWallPaper(Document& document, const TextArg& FileName) {
-  CallScope scope(*this);
-  wallpaper::AddWallPaper(*this, document, FileName);
-  return kOk;
+  return Call(&document, [&] { wallpaper::AddWallPaper(*this, document, FileName); });
 }
 
 HResult CSkerrow::RemoveWallPaper(Document& document, std::int32_t No) {
-  CallScope scope(*this);
-  wallpaper::RemoveWallPaper(*this, document, No);
-  return kOk;
+  return Call(&document, [&] { wallpaper::RemoveWallPaper(*this, document, No); });
 }
 
 HResult CSkerrow::SetBG(Document& document, std::int32_t No) {
-  CallScope scope(*this);
-  wallpaper::SetBG(*this, document, No);
-  return kOk;
+  return Call(&document, [&] { wallpaper::SetBG(*this, document, No); });
 }
 
 HResult CSkerrow::SetWndPos(const TextArg& WndName, std::int32_t x, std::int32_t y,
                             std::int32_t Visiblity) {
-  CallScope scope(*this);
-  windows::SetWndPos(*this, WndName, x, y, Visiblity);
-  return kOk;
+  return Call(nullptr, [&] { windows::SetWndPos(*this, WndName, x, y, Visiblity); });
 }
 
 HResult CSkerrow::ChangeOption(Document& document, const TextArg& OptionName, std::int32_t Value) {
-  CallScope scope(*this);
-  options::ChangeOption(*this, document, OptionName, Value);
-  return kOk;
+  return Call(&document, [&] { options::ChangeOption(*this, document, OptionName, Value); });
 }
 
 HResult CSkerrow::OpenFile(Document& document) {
-  CallScope scope(*this);
-  links::OpenFile(*this, document);
-  return kOk;
+  return Call(&document, [&] { links::OpenFile(*this, document); });
 }
 
 HResult CSkerrow::OpenFolder(Document& document) {
-  CallScope scope(*this);
-  links::OpenFolder(*this, document);
-  return kOk;
+  return Call(&document, [&] { links::OpenFolder(*this, document); });
 }
 
 HResult CSkerrow::AddLink(Document& document, const TextArg& Path, std::int32_t LinkMenuNo) {
-  CallScope scope(*this);
-  links::AddLink(*this, document, Path, LinkMenuNo);
-  return kOk;
+  return Call(&document, [&] { links::AddLink(*this, document, Path, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeLink(Document& document, std::int32_t LinkNo, const TextArg& Path,
                              std::int32_t LinkMenuNo) {
-  CallScope scope(*this);
-  links::ChangeLink(*this, document, LinkNo, Path, LinkMenuNo);
-  return kOk;
+  return Call(&document, [&] { links::ChangeLink(*this, document, LinkNo, Path, LinkMenuNo); });
 }
 
 HResult CSkerrow::RemoveLink(Document& document, std::int32_t LinkNo, std::int32_t LinkMenuNo) {
-  CallScope scope(*this);
-  links::RemoveLink(*this, document, LinkNo, LinkMenuNo);
-  return kOk;
+  return Call(&document, [&] { links::RemoveLink(*this, document, LinkNo, LinkMenuNo); });
 }
 
 HResult CSkerrow::Open(std::int32_t LinkMenuNo, std::int32_t LinkNo) {
-  CallScope scope(*this);
-  links::Open(*this, LinkMenuNo, LinkNo);
-  return kOk;
+  return Call(nullptr, [&] { links::Open(*this, LinkMenuNo, LinkNo); });
 }
 
 HResult CSkerrow::ChangeLinkPage(Document& document, std::int32_t LinkMenuNo, std::int32_t PageNo) {
-  CallScope scope(*this);
-  links::ChangeLinkPage(*this, document, LinkMenuNo, PageNo);
-  return kOk;
+  return Call(&document, [&] { links::ChangeLinkPage(*this, document, LinkMenuNo, PageNo); });
 }
 
 HResult CSkerrow::ChangeDate(Document& document, std::int32_t Year, std::int32_t Month,
                              std::int32_t Day) {
-  CallScope scope(*this);
-  schedule::ChangeDate(*this, document, Year, Month, Day);
-  return kOk;
+  return Call(&document, [&] { schedule::ChangeDate(*this, document, Year, Month, Day); });
 }
 
 HResult CSkerrow::ChangeSchedule(Document& document, const TextArg& Schedule, std::int32_t Year,
                                  std::int32_t Month, std::int32_t Day) {
-  CallScope scope(*this);
-  schedule::ChangeSchedule(*this, document, Schedule, Year, Month, Day);
-  return kOk;
+  return Call(&document,
+              [&] { schedule::ChangeSchedule(*this, document, Schedule, Year, Month, Day); });
 }
 
 HResult CSkerrow::AddMemo(Document& document, const TextArg& Subject, const TextArg& Message) {
-  CallScope scope(*this);
-  memos::AddMemo(*this, document, Subject, Message);
-  return kOk;
+  return Call(&document, [&] { memos::AddMemo(*this, document, Subject, Message); });
 }
 
 HResult CSkerrow::RenewMemo(Document& document, const TextArg& Subject, const TextArg& Message,
                             std::int32_t Num) {
-  CallScope scope(*this);
-  memos::RenewMemo(*this, document, Subject, Message, Num);
-  return kOk;
+  return Call(&document, [&] { memos::RenewMemo(*this, document, Subject, Message, Num); });
 }
 
 HResult CSkerrow::RemoveMemo(Document& document, std::int32_t Num) {
-  CallScope scope(*this);
-  memos::RemoveMemo(*this, document, Num);
-  return kOk;
+  return Call(&document, [&] { memos::RemoveMemo(*this, document, Num); });
 }
 
 HResult CSkerrow::EditMemo(Document& document, std::int32_t Num) {
-  CallScope scope(*this);
-  memos::EditMemo(*this, document, Num);
-  return kOk;
+  return Call(&document, [&] { memos::EditMemo(*this, document, Num); });
 }
 
 HResult CSkerrow::MakeLinkMenu(Document& document, const TextArg& MenuName,
                                std::int32_t LinkMenuNo) {
-  CallScope scope(*this);
-  links::MakeLinkMenu(*this, document, MenuName, LinkMenuNo);
-  return kOk;
+  return Call(&document, [&] { links::MakeLinkMenu(*this, document, MenuName, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeLinkMenu(Document& document, std::int32_t MenuNo) {
-  CallScope scope(*this);
-  links::ChangeLinkMenu(*this, document, MenuNo);
-  return kOk;
+  return Call(&document, [&] { links::ChangeLinkMenu(*this, document, MenuNo); });
 }
 
 HResult CSkerrow::RemoveLinkMenu(Document& document, std::int32_t MenuNo) {
-  CallScope scope(*this);
-  links::RemoveLinkMenu(*this, document, MenuNo);
-  return kOk;
+  return Call(&document, [&] { links::RemoveLinkMenu(*this, document, MenuNo); });
 }
 
 HResult CSkerrow::PermuteLink(Document& document, std::int32_t LinkNo1, std::int32_t LinkNo2,
                               std::int32_t LinkMenuNo) {
-  CallScope scope(*this);
-  links::PermuteLink(*this, document, LinkNo1, LinkNo2, LinkMenuNo);
-  return kOk;
+  return Call(&document,
+              [&] { links::PermuteLink(*this, document, LinkNo1, LinkNo2, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeWindowOption(Document& document, const TextArg& MenuName,
                                      const TextArg& OptionName, std::int32_t Value) {
-  CallScope scope(*this);
-  options::ChangeWindowOption(*this, document, MenuName, OptionName, Value);
-  return kOk;
+  return Call(&document,
+              [&] { options::ChangeWindowOption(*this, document, MenuName, OptionName, Value); });
 }
 
 HResult CSkerrow::ChangeMemoPage(Document& document, std::int32_t PageNo) {
-  CallScope scope(*this);
-  memos::ChangeMemoPage(*this, document, PageNo);
-  return kOk;
+  return Call(&document, [&] { memos::ChangeMemoPage(*this, document, PageNo); });
 }
 
 }  // namespace vellumine

@@ -2,13 +2,22 @@
 // calls its methods one at a time. Every method returns kOk, also when it
 // refuses its input: refusals the user must see go through ShowMessage, the
 // rest are silent. A file that could not be written is reported once per
-// outermost call with msg::kSaveFailed; the in-memory change stands.
+// outermost call with msg::kSaveFailed, and the next call loads the folder
+// again, so that memory holds what is saved.
+//
+// Other writers (another control, another process, a sync tool) may share
+// the data folder. Each outermost call holds the folder's lock while it
+// runs and acts on what is saved: when the folder changed since this control
+// last loaded or saved it, or was never loaded, the call loads it first, as
+// the host chose (ReloadStyle). InitPage always loads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/state.h"
 #include "page/document.h"
@@ -20,6 +29,12 @@ namespace vellumine {
 
 using HResult = std::int32_t;
 inline constexpr HResult kOk = 0;
+
+// How a call that finds the folder changed loads it.
+enum class ReloadStyle {
+  kStateOnly,   // the saved state only; nothing is written into the page
+  kRedrawPage,  // InitPage on the call's document: load, then redraw the page
+};
 
 class CSkerrow {
  public:
@@ -63,6 +78,20 @@ class CSkerrow {
                              std::int32_t Value);
   HResult ChangeMemoPage(Document& document, std::int32_t PageNo);
 
+  // The host's choice of how changes of other writers are loaded (default:
+  // the state only).
+  void set_reload_style(ReloadStyle style) { reload_style_ = style; }
+  // For a host watching the data folder: changed names the files (relative,
+  // with "/") that were seen to change. Unless each is as this control last
+  // saved it, and the folder's signature is too, loads and redraws the page
+  // (InitPage) under the lock. True when it did. Does nothing inside a call.
+  bool RefreshAfterOutsideChange(Document& document, const std::vector<std::u16string>& changed);
+  // Loads the data folder as InitPage does, under the folder's lock, without
+  // writing the page (the runner's load before a script's first call).
+  void LoadState();
+  // True once the folder has been loaded and no save has failed since.
+  bool loaded() const { return loaded_; }
+
   // Services for the subsystems.
   ControlState& state() { return state_; }
   const ControlState& state() const { return state_; }
@@ -75,20 +104,54 @@ class CSkerrow {
   void Refuse(std::u16string_view text);
 
  private:
-  // Marks one interface call; the outermost one reports a failed write.
+  // Marks one interface call. The outermost one takes the folder's lock and
+  // loads a changed folder (unless the method loads itself); Finish() ends
+  // it: a new change stamp when anything was saved, the lock released, then
+  // the messages of the call. Left by an exception, the scope only releases
+  // the lock and has the next call load again.
   class CallScope {
    public:
-    explicit CallScope(CSkerrow& control);
+    CallScope(CSkerrow& control, Document* document, bool loads_itself);
     ~CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+    void Finish();
+    bool reloaded() const { return reloaded_; }
 
    private:
+    void Abandon();
+
     CSkerrow& control_;
+    bool outermost_;
+    bool reloaded_ = false;
+    bool finished_ = false;
   };
+
+  // Runs one interface method's body inside a CallScope; document is the
+  // call's page, nullptr for methods without one.
+  template <typename Body>
+  HResult Call(Document* document, Body&& body, bool loads_itself = false) {
+    CallScope scope(*this, document, loads_itself);
+    body();
+    scope.Finish();
+    return kOk;
+  }
+  bool FolderChanged();
+  void Reload(Document* document);
+  // Loads every table from the folder (InitPage's steps 1 to 5).
+  void LoadFolder();
+  void EndCall();
 
   Platform& platform_;
   ControlState state_;
   Store store_;
   int call_depth_ = 0;
+  ReloadStyle reload_style_ = ReloadStyle::kStateOnly;
+  std::unique_ptr<FileLock> lock_;
+  bool loaded_ = false;
+  // A load without the page left the page showing older data.
+  bool page_stale_ = false;
+  FolderSignature seen_;  // the folder as last loaded or saved
 };
 
 }  // namespace vellumine

@@ -75,10 +75,20 @@ bool IsDuplicate(CSkerrow& control, const LinkMenu& menu, std::u16string_view pa
   return false;
 }
 
+// Writes the menu's file; when that fails, the menu's links go back to
+// before (what the file still holds) and false is answered.
+bool SaveLinks(CSkerrow& control, LinkMenu& menu, std::vector<LinkEntry>& before) {
+  if (SaveMenuLinks(control.store(), menu)) return true;
+  menu.links = std::move(before);
+  return false;
+}
+
 // Writes the menu's file and shows the change, then refreshes the edit
-// form's list through the interface.
-void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no) {
-  SaveMenuLinks(control.store(), menu);
+// form's list through the interface. Nothing is shown when the file could
+// not be written.
+void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no,
+                 std::vector<LinkEntry>& before) {
+  if (!SaveLinks(control, menu, before)) return;
   RedrawLinkWindows(control, document);
   control.ChangeLinkMenu(document, menu_no);
 }
@@ -92,11 +102,17 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
     return;
   }
   ControlState& state = control.state();
+  Store& store = control.store();
   LinkMenu* menu = MenuAt(state, menu_no);
   const bool is_new = menu == nullptr;
   if (menu != nullptr) {
     // A new name only: key, links and page stay, so files and ids do too.
+    std::u16string before = std::move(menu->name);
     menu->name = EscapeMarkup(std::u16string_view(*menu_name));
+    if (!SaveMenuLinks(store, *menu) || !SaveLinkIndex(store, state)) {
+      menu->name = std::move(before);
+      return;
+    }
   } else {
     if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) {
       control.Refuse(msg::kTableFull);
@@ -106,15 +122,23 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
     fresh.key.first = StringHash(UpToZero(*menu_name));
     fresh.name = EscapeMarkup(std::u16string_view(*menu_name));
     state.menus.push_back(std::move(fresh));
-    const auto position = static_cast<std::int32_t>(state.menus.size() - 1);
     menu = &state.menus.back();
+    // The menu file first: it fixes a new key that the index must carry, and
+    // the index never names a menu whose file isn't saved.
+    if (!SaveMenuLinks(store, *menu)) {
+      state.menus.pop_back();
+      return;
+    }
+    if (!SaveLinkIndex(store, state)) {
+      store.Remove(u"linkmenu/" + KeyHex(menu->key));
+      state.menus.pop_back();
+      return;
+    }
+    const auto position = static_cast<std::int32_t>(state.menus.size() - 1);
     if (std::unique_ptr<Element> field = document.FindElementById(ids::kLinkMenuNum)) {
       field->SetAttribute(u"value", position, 0);
     }
   }
-  // The menu file first: it fixes a new key that the index must carry.
-  SaveMenuLinks(control.store(), *menu);
-  SaveLinkIndex(control.store(), state);
   RedrawLinkWindows(control, document);
   if (is_new)
     windows::KeepOffOthers(control, document, u"link" + KeyHex(menu->key), kNewWindowStep);
@@ -128,11 +152,17 @@ void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no)
     return;
   }
   const std::u16string key = KeyHex(menu->key);
+  // Out of the index first; the menu's file goes only once the index is
+  // saved without it, so that a failure loses nothing.
+  LinkMenu removed = std::move(*menu);
+  state.menus.erase(state.menus.begin() + menu_no);
+  if (!SaveLinkIndex(control.store(), state)) {
+    state.menus.insert(state.menus.begin() + menu_no, std::move(removed));
+    return;
+  }
   memos::ForgetWindow(control, u"link" + key);
   memos::ForgetWindow(control, u"menuname" + key);
   control.store().Remove(u"linkmenu/" + key);
-  state.menus.erase(state.menus.begin() + menu_no);
-  SaveLinkIndex(control.store(), state);
   RedrawLinkWindows(control, document);
   windows::ApplyWndLayout(control, document);
 }
@@ -148,8 +178,9 @@ void AddLink(CSkerrow& control, Document& document, const TextArg& path, std::in
   if (!checked) return;
   const std::uint32_t hash = StringHash(*checked);
   if (IsDuplicate(control, *menu, *checked, hash, -1)) return;
+  std::vector<LinkEntry> before = menu->links;
   menu->links.push_back(LinkEntry{std::move(*checked), hash});
-  SaveAndShow(control, document, *menu, menu_no);
+  SaveAndShow(control, document, *menu, menu_no, before);
 }
 
 void ChangeLink(CSkerrow& control, Document& document, std::int32_t link_no, const TextArg& path,
@@ -160,15 +191,17 @@ void ChangeLink(CSkerrow& control, Document& document, std::int32_t link_no, con
   if (!checked) return;
   const std::uint32_t hash = StringHash(*checked);
   if (IsDuplicate(control, *menu, *checked, hash, link_no)) return;
+  std::vector<LinkEntry> before = menu->links;
   menu->links[static_cast<std::size_t>(link_no)] = LinkEntry{std::move(*checked), hash};
-  SaveAndShow(control, document, *menu, menu_no);
+  SaveAndShow(control, document, *menu, menu_no, before);
 }
 
 void RemoveLink(CSkerrow& control, Document& document, std::int32_t link_no, std::int32_t menu_no) {
   LinkMenu* menu = MenuAt(control.state(), menu_no);
   if (menu == nullptr || !IsLinkPosition(*menu, link_no)) return;
+  std::vector<LinkEntry> before = menu->links;
   menu->links.erase(menu->links.begin() + link_no);
-  SaveAndShow(control, document, *menu, menu_no);
+  SaveAndShow(control, document, *menu, menu_no, before);
 }
 
 void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
@@ -177,9 +210,10 @@ void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
   if (menu == nullptr || !IsLinkPosition(*menu, link_no1) || !IsLinkPosition(*menu, link_no2)) {
     return;
   }
+  std::vector<LinkEntry> before = menu->links;
   std::swap(menu->links[static_cast<std::size_t>(link_no1)],
             menu->links[static_cast<std::size_t>(link_no2)]);
-  SaveMenuLinks(control.store(), *menu);
+  if (!SaveLinks(control, *menu, before)) return;
   control.ChangeLinkMenu(document, menu_no);
   RedrawLinkWindows(control, document);
 }

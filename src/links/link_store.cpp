@@ -47,6 +47,9 @@ int LoadMenuLinks(Store& store, LinkMenu& menu) {
     entry.path_hash = StringHash(entry.path);
     links.push_back(std::move(entry));
   }
+  // A broken end, or links past the menu's capacity, would be lost by the
+  // next save: the file is kept first.
+  if (!reader.at_end()) store.MarkDamaged(path);
   menu.links = std::move(links);
   return static_cast<int>(menu.links.size());
 }
@@ -58,7 +61,10 @@ int LoadLinkMenus(Store& store, ControlState& state) {
 
   RecordReader reader(*bytes);
   std::u16string record;
-  if (!reader.Next(&record)) return 0;
+  if (!reader.Next(&record)) {
+    if (reader.damaged()) store.MarkDamaged(kIndexFile);
+    return 0;
+  }
 
   // Starts a menu from its name record; the first record always does.
   auto start_menu = [&state](std::u16string_view name_record) {
@@ -70,8 +76,12 @@ int LoadLinkMenus(Store& store, ControlState& state) {
   while (reader.Next(&record)) {
     if (StartsWithBracket(record)) {
       LoadMenuLinks(store, state.menus.back());
-      // A table that is full ignores the rest of the file.
-      if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) return kMaxLinkMenus;
+      // A table that is full ignores the rest of the file, which the next
+      // save would drop: the file is kept first.
+      if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) {
+        store.MarkDamaged(kIndexFile);
+        return kMaxLinkMenus;
+      }
       start_menu(record);
       continue;
     }
@@ -84,6 +94,7 @@ int LoadLinkMenus(Store& store, ControlState& state) {
     }
   }
   LoadMenuLinks(store, state.menus.back());
+  if (reader.damaged()) store.MarkDamaged(kIndexFile);
   return static_cast<int>(state.menus.size());
 }
 

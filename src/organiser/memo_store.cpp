@@ -35,6 +35,9 @@ int LoadMemoList(Store& store, ControlState& state) {
     LoadMemoFile(store, entry);
     state.memos.push_back(std::move(entry));
   }
+  // A broken end, or sections past the table's capacity: the next save
+  // would drop what could not be read, so the file is kept first.
+  if (more || !reader.at_end()) store.MarkDamaged(kMemoList);
   return static_cast<int>(state.memos.size());
 }
 
@@ -58,6 +61,7 @@ bool LoadMemoFile(Store& store, MemoEntry& entry) {
       }
     }
   }
+  if (reader.damaged()) store.MarkDamaged(path);
   if (!subject || !message) return false;
   entry.subject = std::move(subject);
   entry.message = std::move(message);

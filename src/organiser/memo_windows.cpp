@@ -162,9 +162,15 @@ void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
   entry.key.first = StringHash(escaped_subject);
   entry.subject = std::move(escaped_subject);
   entry.message = std::move(escaped_message);
-  SaveMemoFile(control.store(), entry);
+  // The memo's file first: the list never names a memo whose file isn't
+  // saved. Either failing leaves memory, disk and page as they were.
+  if (!SaveMemoFile(control.store(), entry)) return;
   state.memos.push_back(std::move(entry));
-  SaveMemoList(control.store(), state);
+  if (!SaveMemoList(control.store(), state)) {
+    DeleteMemoFile(control.store(), state.memos.back());
+    state.memos.pop_back();
+    return;
+  }
   RedrawAll(control, document);
   windows::KeepOffOthers(control, document, WindowName(state.memos.back().key), kNewWindowStep);
 }
@@ -177,9 +183,13 @@ void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
   std::u16string escaped_message;
   if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
   MemoEntry& memo = state.memos[static_cast<std::size_t>(num)];
+  MemoEntry before = memo;
   memo.subject = std::move(escaped_subject);
   memo.message = std::move(escaped_message);
-  SaveMemoFile(control.store(), memo);
+  if (!SaveMemoFile(control.store(), memo)) {
+    memo = std::move(before);
+    return;
+  }
   SaveMemoList(control.store(), state);
   RedrawAll(control, document);
 }
@@ -187,11 +197,16 @@ void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
 void RemoveMemo(CSkerrow& control, Document& document, std::int32_t num) {
   ControlState& state = control.state();
   if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
-  const auto it = state.memos.begin() + num;
-  ForgetWindow(control, WindowName(it->key));
-  DeleteMemoFile(control.store(), *it);
-  state.memos.erase(it);
-  SaveMemoList(control.store(), state);
+  // Out of the list first; the file goes only once the list is saved
+  // without it, so that a failure loses nothing.
+  MemoEntry removed = std::move(state.memos[static_cast<std::size_t>(num)]);
+  state.memos.erase(state.memos.begin() + num);
+  if (!SaveMemoList(control.store(), state)) {
+    state.memos.insert(state.memos.begin() + num, std::move(removed));
+    return;
+  }
+  ForgetWindow(control, WindowName(removed.key));
+  DeleteMemoFile(control.store(), removed);
   RedrawAll(control, document);
 }
 

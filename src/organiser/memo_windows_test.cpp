@@ -1,6 +1,7 @@
 #include "organiser/memo_windows.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -383,12 +384,15 @@ TEST(MemoWindowsTest, RemovingMemoThreeOfFiveForgetsItEverywhere) {
   also.key = {StringHash(also.path), 6};
   also.windows = {record(gone)};
   s.wallpapers = {with, without, also};
+  // Saved as the control would, so that what it acts on is what is saved.
   SaveConfig(f.control().store(), s);
-  SaveWallPaperSettings(f.control().store(), s.wallpapers[0]);
-  SaveWallPaperSettings(f.control().store(), s.wallpapers[2]);
-  // A list without the window is not rewritten: its file keeps this content.
+  SaveWallPaperList(f.control().store(), s);
+  for (WallPaperEntry& wp : s.wallpapers) SaveWallPaperSettings(f.control().store(), wp);
+  // A list without the window is not rewritten: its file stays the same file.
   const std::string without_file = "wp/" + testing::U8(Hex(without.key));
-  f.WriteRecords(without_file, {u"untouched"});
+  const std::vector<std::u16string> without_records = f.Records(without_file);
+  struct stat before {};
+  ASSERT_EQ(stat((f.data() / without_file).c_str(), &before), 0);
   ASSERT_TRUE(Mentions(SettingsRecords(f), gone));
 
   f.control().RemoveMemo(doc, 3);
@@ -407,7 +411,11 @@ TEST(MemoWindowsTest, RemovingMemoThreeOfFiveForgetsItEverywhere) {
   EXPECT_EQ(s.wallpapers[0].windows.size(), 1u);
   EXPECT_EQ(s.wallpapers[1].windows.size(), 1u);
   EXPECT_TRUE(s.wallpapers[2].windows.empty());
-  EXPECT_EQ(f.Records(without_file), std::vector<std::u16string>{u"untouched"});
+  EXPECT_EQ(f.Records(without_file), without_records);
+  struct stat after {};
+  ASSERT_EQ(stat((f.data() / without_file).c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
   EXPECT_FALSE(Mentions(SettingsRecords(f), gone));
   EXPECT_TRUE(Mentions(f.Records("config"), kept));
 

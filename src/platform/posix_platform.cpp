@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <random>
 
@@ -37,14 +39,28 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// A name for a temporary file beside the target; it begins with "." so that
-// no key search ever lists it.
+// A name for a temporary file beside the target, of the form that
+// IsTemporaryName knows; it begins with "." so that no key search lists it.
 std::string TempName(const std::string& folder, const std::string& base) {
   static std::atomic<unsigned> counter{0};
   static const unsigned salt = std::random_device{}();
   return folder + "." + base + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(salt) +
          "-" + std::to_string(counter++);
 }
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Holds a flock on an open file; closing the file releases it.
+class PosixFileLock : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+  ~PosixFileLock() override { close(fd_); }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
@@ -92,6 +108,16 @@ LocalDate PosixPlatform::Today() {
   tm local{};
   if (localtime_r(&now, &local) == nullptr) return {1970, 1, 1};
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+LocalTime PosixPlatform::Now() {
+  const time_t now = time(nullptr);
+  tm local{};
+  if (localtime_r(&now, &local) == nullptr) return {{1970, 1, 1}, 0, 0, 0};
+  return {{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday},
+          local.tm_hour,
+          local.tm_min,
+          local.tm_sec};
 }
 
 int PosixPlatform::PathKind(std::u16string_view path) {
@@ -145,6 +171,15 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
       slash == std::string::npos ? std::string() : native->substr(0, slash + 1);
   const std::string base = slash == std::string::npos ? *native : native->substr(slash + 1);
 
+  struct stat old {};
+  const bool replacing = stat(native->c_str(), &old) == 0;
+  if (replacing) {
+    if (!S_ISREG(old.st_mode)) return false;
+    // A file made read-only stays as it is. Root passes every permission
+    // check, so the owner's write bit is asked too.
+    if ((old.st_mode & S_IWUSR) == 0 || access(native->c_str(), W_OK) != 0) return false;
+  }
+
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -154,7 +189,16 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
   }
   if (fd < 0) return false;
 
-  bool ok = WriteAll(fd, bytes) && fsync(fd) == 0;
+  bool ok = true;
+  if (replacing) {
+    // The new file takes the old one's owner (when allowed) and mode: a
+    // private file stays private.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Only root may give a file away; the mode still carries over.
+    }
+    ok = fchmod(fd, old.st_mode & 07777) == 0;
+  }
+  ok = ok && WriteAll(fd, bytes) && fsync(fd) == 0;
   ok = close(fd) == 0 && ok;
   if (ok) ok = rename(temp.c_str(), native->c_str()) == 0;
   if (!ok) {
@@ -169,6 +213,28 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
     close(dir);
   }
   return true;
+}
+
+bool PosixPlatform::OverwriteFile(std::u16string_view path, std::string_view bytes) {
+  const auto native = NativePath(path);
+  if (!native) return false;
+  // O_NONBLOCK: a named pipe in its place must not hang the call.
+  const int fd = open(native->c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  std::size_t done = 0;
+  while (ok && done < bytes.size()) {
+    const ssize_t n =
+        pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<std::size_t>(n);
+  }
+  if (ok && static_cast<std::uint64_t>(st.st_size) > bytes.size()) {
+    ok = ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+  }
+  return close(fd) == 0 && ok;
 }
 
 bool PosixPlatform::RemoveFile(std::u16string_view path) {
@@ -199,6 +265,66 @@ std::vector<std::u16string> PosixPlatform::ListFiles(std::u16string_view folder,
   }
   closedir(dir);
   return out;
+}
+
+FileStamp PosixPlatform::Stamp(std::u16string_view path) {
+  const auto native = NativePath(path);
+  struct stat st {};
+  if (!native || stat(native->c_str(), &st) != 0) return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.size = static_cast<std::uint64_t>(st.st_size);
+  stamp.modified_ns =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.file_id =
+      static_cast<std::uint64_t>(st.st_ino) ^ (static_cast<std::uint64_t>(st.st_dev) << 48);
+  return stamp;
+}
+
+std::optional<std::u16string> PosixPlatform::CanonicalPath(std::u16string_view path) {
+  const auto native = NativePath(path);
+  if (!native) return std::nullopt;
+  char* resolved = realpath(native->c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::u16string out = Utf8ToUtf16(resolved);
+  free(resolved);
+  return out;
+}
+
+std::unique_ptr<FileLock> PosixPlatform::LockFile(std::u16string_view path, bool wait, bool* busy) {
+  if (busy != nullptr) *busy = false;
+  const auto native = NativePath(path);
+  if (!native) return nullptr;
+  // The lock belongs to the file, not to its name: should the name come to
+  // stand for another file while this one waits (a copy renamed over it), a
+  // lock on the old one would exclude nobody, so it is taken again.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int fd = open(native->c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    // In a folder this user may not write, an existing lock file still locks.
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+      fd = open(native->c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    }
+    if (fd < 0) return nullptr;
+    struct stat held {};
+    if (fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
+      close(fd);
+      return nullptr;
+    }
+    int locked;
+    while ((locked = flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB))) != 0 && errno == EINTR) {
+    }
+    if (locked != 0) {
+      if (busy != nullptr) *busy = errno == EWOULDBLOCK;
+      close(fd);
+      return nullptr;
+    }
+    struct stat named {};
+    if (stat(native->c_str(), &named) == 0 && SameFile(held, named)) {
+      return std::make_unique<PosixFileLock>(fd);
+    }
+    close(fd);
+  }
+  return nullptr;
 }
 
 std::u16string DefaultPosixDataFolder() {

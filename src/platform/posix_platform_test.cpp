@@ -1,5 +1,6 @@
 #include "platform/posix_platform.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -7,12 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "page/text.h"
 #include "tests/support.h"
@@ -211,6 +215,178 @@ TEST(PosixPlatformTest, KilledWriterNeverTearsTheFile) {
     const std::string now = Slurp(file);
     ASSERT_TRUE(now == contents[0] || now == contents[1]) << "torn at round " << round;
   }
+}
+
+mode_t ModeOf(const fs::path& p) {
+  struct stat st {};
+  return stat(p.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST(PosixPlatformTest, ReplacedFilesKeepTheirModeAndReadOnlyOnesStay) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path file = dir.path() / "memolist";
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), "one"));
+  ASSERT_EQ(chmod(file.c_str(), 0600), 0);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), "two"));
+  EXPECT_EQ(Slurp(file), "two");
+  EXPECT_EQ(ModeOf(file), 0600u);
+  ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), "three"));
+  EXPECT_EQ(ModeOf(file), 0640u);
+
+  // Read-only for everyone, or for its owner only: refused, root included.
+  for (mode_t mode : {0444u, 0464u}) {
+    ASSERT_EQ(chmod(file.c_str(), mode), 0);
+    EXPECT_FALSE(p.WriteFileAtomic(U16(file), "four")) << std::oct << mode;
+    EXPECT_EQ(Slurp(file), "three");
+    EXPECT_EQ(ModeOf(file), mode);
+  }
+  // No temporary file was left beside it.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+  // A new file gets the usual mode.
+  const mode_t mask = umask(022);
+  ASSERT_TRUE(p.WriteFileAtomic(U16(dir.path() / "config"), "c"));
+  umask(mask);
+  EXPECT_EQ(ModeOf(dir.path() / "config"), 0644u);
+}
+
+TEST(PosixPlatformTest, OverwriteWritesInPlaceAndCutsTheRest) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path file = dir.path() / ".stamp";
+  ASSERT_TRUE(p.OverwriteFile(U16(file), "0123456789"));
+  EXPECT_EQ(Slurp(file), "0123456789");
+  struct stat before {};
+  ASSERT_EQ(stat(file.c_str(), &before), 0);
+  ASSERT_TRUE(p.OverwriteFile(U16(file), "abc"));
+  EXPECT_EQ(Slurp(file), "abc");
+  struct stat after {};
+  ASSERT_EQ(stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);  // the same file, not a replacement
+  EXPECT_FALSE(p.OverwriteFile(U16(dir.path() / "missing" / "f"), "x"));
+  fs::create_directories(dir.path() / "folder");
+  EXPECT_FALSE(p.OverwriteFile(U16(dir.path() / "folder"), "x"));
+  ASSERT_EQ(mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+  EXPECT_FALSE(p.OverwriteFile(U16(dir.path() / "pipe"), "x"));  // and does not hang
+}
+
+TEST(PosixPlatformTest, StampsTellSizeTimeAndReplacement) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path file = dir.path() / "config";
+  EXPECT_EQ(p.Stamp(U16(file)), FileStamp{});
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), "abc"));
+  const FileStamp first = p.Stamp(U16(file));
+  EXPECT_TRUE(first.exists);
+  EXPECT_EQ(first.size, 3u);
+  EXPECT_EQ(p.Stamp(U16(file)), first);
+  // The same size, but another file took its name: the stamps differ.
+  ASSERT_TRUE(p.WriteFileAtomic(U16(file), "xyz"));
+  const FileStamp second = p.Stamp(U16(file));
+  EXPECT_EQ(second.size, 3u);
+  EXPECT_NE(second, first);
+  struct stat st {};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(second.modified_ns,
+            static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+}
+
+TEST(PosixPlatformTest, CanonicalPathsAgreeWhateverTheSpelling) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path real = dir.path() / "data";
+  fs::create_directories(real / "memo");
+  fs::create_directory_symlink(real, dir.path() / "link");
+  const std::optional<std::u16string> canonical = p.CanonicalPath(U16(real));
+  ASSERT_TRUE(canonical.has_value());
+  EXPECT_EQ(*canonical, U16(fs::canonical(real)));
+  EXPECT_EQ(p.CanonicalPath(U16(dir.path() / "link")), canonical);
+  EXPECT_EQ(p.CanonicalPath(U16(dir.path() / "link" / "memo" / "..")), canonical);
+  EXPECT_EQ(p.CanonicalPath(U16(dir.path()) + u"/./data/"), canonical);
+  EXPECT_EQ(p.CanonicalPath(U16(dir.path() / "missing")), std::nullopt);
+  EXPECT_EQ(p.CanonicalPath(u""), std::nullopt);
+}
+
+TEST(PosixPlatformTest, LocksExcludeEachOtherThroughEverySpelling) {
+  TempDir dir;
+  PosixPlatform p;
+  fs::create_directories(dir.path() / "data");
+  fs::create_directory_symlink(dir.path() / "data", dir.path() / "link");
+  const std::u16string one = U16(dir.path() / "data" / ".lock");
+  const std::u16string other = U16(dir.path() / "link" / ".lock");
+
+  std::unique_ptr<FileLock> held = p.LockFile(one, false);
+  ASSERT_NE(held, nullptr);
+  bool busy = false;
+  EXPECT_EQ(p.LockFile(other, false, &busy), nullptr);
+  EXPECT_TRUE(busy);
+  EXPECT_EQ(p.LockFile(one, false, &busy), nullptr);
+  EXPECT_TRUE(busy);
+  held.reset();
+  held = p.LockFile(other, false, &busy);
+  EXPECT_NE(held, nullptr);
+  EXPECT_FALSE(busy);
+
+  // A file that can't be made can't be locked, and nobody holds it.
+  busy = true;
+  EXPECT_EQ(p.LockFile(U16(dir.path() / "missing" / ".lock"), false, &busy), nullptr);
+  EXPECT_FALSE(busy);
+}
+
+TEST(PosixPlatformTest, AWaitingLockIsGrantedOnceReleased) {
+  TempDir dir;
+  PosixPlatform p;
+  const std::u16string path = U16(dir.path() / ".lock");
+  std::unique_ptr<FileLock> held = p.LockFile(path, true);
+  ASSERT_NE(held, nullptr);
+  std::atomic<bool> granted{false};
+  std::thread waiter([&] {
+    std::unique_ptr<FileLock> mine = PosixPlatform().LockFile(path, true);
+    granted = mine != nullptr;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(granted.load());  // still waiting while the lock is held
+  held.reset();
+  waiter.join();
+  EXPECT_TRUE(granted.load());
+}
+
+TEST(PosixPlatformTest, LocksAreNotInheritedByChildProcesses) {
+  TempDir dir;
+  PosixPlatform p;
+  const fs::path lock = dir.path() / ".lock";
+  std::unique_ptr<FileLock> held = p.LockFile(U16(lock), false);
+  ASSERT_NE(held, nullptr);
+  // Every descriptor of the lock file closes on exec.
+  int found = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (fs::read_symlink(entry.path(), ec) != lock) continue;
+    ++found;
+    const int fd = std::stoi(entry.path().filename().string());
+    EXPECT_NE(fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+  }
+  EXPECT_EQ(found, 1);
+  // Another process can't take it while this one holds it, and can after.
+  const std::string probe = "flock -n " + testing::ShellQuote(lock.string()) + " true";
+  EXPECT_NE(std::system(probe.c_str()), 0);
+  held.reset();
+  EXPECT_EQ(std::system(probe.c_str()), 0);
+}
+
+TEST(PosixPlatformTest, NowIsTheLocalTimeOfDay) {
+  PosixPlatform p;
+  const time_t before = time(nullptr);
+  const LocalTime now = p.Now();
+  tm local{};
+  localtime_r(&before, &local);
+  EXPECT_EQ(now.date.year, local.tm_year + 1900);
+  EXPECT_EQ(now.date.month, local.tm_mon + 1);
+  EXPECT_GE(now.hour, 0);
+  EXPECT_LE(now.hour, 23);
+  EXPECT_GE(now.minute, 0);
+  EXPECT_LE(now.minute, 59);
 }
 
 }  // namespace

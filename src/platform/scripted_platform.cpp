@@ -3,7 +3,7 @@
 namespace vellumine {
 
 ScriptedPlatform::ScriptedPlatform(Platform& files, std::u16string data_folder)
-    : files_(files), data_folder_(std::move(data_folder)) {}
+    : ForwardingPlatform(files), data_folder_(std::move(data_folder)) {}
 
 void ScriptedPlatform::Report(UiEvent event) {
   events_.push_back(std::move(event));

@@ -1,7 +1,8 @@
 // A platform whose user interface is scripted: answers to questions, font
 // and picker results are queued in advance; every dialog and launch is
-// reported to an observer instead of being shown. The file system goes to
-// another platform (normally the POSIX one over a temporary folder).
+// reported to an observer instead of being shown. The file system (and the
+// separator) goes to another platform (normally the POSIX one over a
+// temporary folder); the data folder, the tick count and the date are its own.
 //
 // With nothing queued: a Yes/No question answers No, the font picker and the
 // file and folder pickers cancel.
@@ -13,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/forwarding_platform.h"
 
 namespace vellumine {
 
@@ -30,7 +31,7 @@ struct UiEvent {
   std::u16string path;                    // kPick, kOpen
 };
 
-class ScriptedPlatform : public Platform {
+class ScriptedPlatform : public ForwardingPlatform {
  public:
   // files serves every file-system call; data_folder must end with
   // files.Separator().
@@ -41,6 +42,12 @@ class ScriptedPlatform : public Platform {
   void QueuePick(std::optional<std::u16string> path) { picks_.push_back(std::move(path)); }
   void set_tick_count(std::uint32_t ticks) { ticks_ = ticks; }
   void set_today(LocalDate today) { today_ = today; }
+  // The time of day Now() answers (with today's date); 12:00:00 unless set.
+  void set_time_of_day(std::int32_t hour, std::int32_t minute, std::int32_t second) {
+    hour_ = hour;
+    minute_ = minute;
+    second_ = second;
+  }
   // Called for every event as it happens; events() keeps them all too.
   void set_observer(std::function<void(const UiEvent&)> observer) {
     observer_ = std::move(observer);
@@ -56,36 +63,24 @@ class ScriptedPlatform : public Platform {
   void Launch(std::u16string_view path) override;
 
   std::u16string DataFolder() override { return data_folder_; }
-  char16_t Separator() const override { return files_.Separator(); }
   std::uint32_t TickCount() override { return ticks_; }
   LocalDate Today() override { return today_; }
-
-  int PathKind(std::u16string_view path) override { return files_.PathKind(path); }
-  bool CreateFolder(std::u16string_view path) override { return files_.CreateFolder(path); }
-  std::optional<std::string> ReadFile(std::u16string_view path) override {
-    return files_.ReadFile(path);
-  }
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
-    return files_.WriteFileAtomic(path, bytes);
-  }
-  bool RemoveFile(std::u16string_view path) override { return files_.RemoveFile(path); }
-  std::vector<std::u16string> ListFiles(std::u16string_view folder,
-                                        std::u16string_view prefix) override {
-    return files_.ListFiles(folder, prefix);
-  }
+  LocalTime Now() override { return {today_, hour_, minute_, second_}; }
 
  private:
   void Report(UiEvent event);
   // Both pickers share one queue, as the runner's "@pick" does.
   std::optional<std::u16string> Pick(bool folder);
 
-  Platform& files_;
   std::u16string data_folder_;
   std::deque<Answer> answers_;
   std::deque<std::optional<FontChoice>> fonts_;
   std::deque<std::optional<std::u16string>> picks_;
   std::uint32_t ticks_ = 0;
   LocalDate today_{2026, 12, 7};
+  std::int32_t hour_ = 12;
+  std::int32_t minute_ = 0;
+  std::int32_t second_ = 0;
   std::function<void(const UiEvent&)> observer_;
   std::vector<UiEvent> events_;
 };

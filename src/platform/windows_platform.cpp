@@ -149,6 +149,33 @@ std::u16string Decimal(std::int32_t value) {
   return std::u16string(digits.begin(), digits.end());
 }
 
+std::u16string Unsigned(std::uint32_t value) {
+  const std::string digits = std::to_string(value);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+// A FILETIME (100 ns steps since 1601) as nanoseconds since 1970.
+std::int64_t UnixNanoseconds(const FILETIME& time) {
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  constexpr std::uint64_t kEpochTicks = 116444736000000000ull;
+  return (static_cast<std::int64_t>(ticks) - static_cast<std::int64_t>(kEpochTicks)) * 100;
+}
+
+// Holds a byte-range lock on an open lock file; closing releases it.
+class WindowsFileLock : public FileLock {
+ public:
+  explicit WindowsFileLock(HANDLE file) : file_(file) {}
+  ~WindowsFileLock() override {
+    OVERLAPPED at{};
+    UnlockFileEx(file_, 0, 1, 0, &at);
+    CloseHandle(file_);
+  }
+
+ private:
+  HANDLE file_;
+};
+
 int CALLBACK BrowseCallback(HWND dialog, UINT message, LPARAM item, LPARAM) {
   if (message == BFFM_SELCHANGED) {
     // The status line shows the selected folder's full path; an item with
@@ -345,6 +372,12 @@ LocalDate WindowsPlatform::Today() {
   return {now.wYear, now.wMonth, now.wDay};
 }
 
+LocalTime WindowsPlatform::Now() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  return {{now.wYear, now.wMonth, now.wDay}, now.wHour, now.wMinute, now.wSecond};
+}
+
 int WindowsPlatform::PathKind(std::u16string_view path) {
   // No file name holds "*" or "?": a search for one would answer for some
   // other file.
@@ -412,14 +445,22 @@ bool WindowsPlatform::WriteFileAtomic(std::u16string_view path, std::string_view
   const std::u16string folder(slash == std::u16string_view::npos ? u"" : path.substr(0, slash + 1));
   const std::u16string base(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 
-  // The temporary name begins with "." so that no key search lists it.
+  // A file made read-only stays as it is; a folder is never replaced.
+  const DWORD old_attributes = GetFileAttributesA(native->c_str());
+  if (old_attributes != INVALID_FILE_ATTRIBUTES &&
+      (old_attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return false;
+  }
+
+  // The temporary name is of the form IsTemporaryName knows; it begins with
+  // "." so that no key search lists it.
   static std::atomic<unsigned> counter{0};
+  static const unsigned salt = GetTickCount() ^ (GetCurrentProcessId() << 16);
   std::optional<std::string> temp;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
-    temp = ToAnsi(folder + u"." + base + u".tmp" +
-                  Decimal(static_cast<std::int32_t>(GetCurrentProcessId())) + u"-" +
-                  Decimal(static_cast<std::int32_t>(counter++)));
+    temp = ToAnsi(folder + u"." + base + u".tmp" + Unsigned(GetCurrentProcessId()) + u"-" +
+                  Unsigned(salt) + u"-" + Unsigned(counter++));
     if (!temp) return false;
     file = CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
@@ -435,7 +476,27 @@ bool WindowsPlatform::WriteFileAtomic(std::u16string_view path, std::string_view
     ok = MoveFileExA(temp->c_str(), native->c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   }
-  if (!ok) DeleteFileA(temp->c_str());
+  if (!ok) {
+    DeleteFileA(temp->c_str());
+    return false;
+  }
+  // The new file keeps what the old one was marked with (hidden, say).
+  if (old_attributes != INVALID_FILE_ATTRIBUTES && old_attributes != FILE_ATTRIBUTE_NORMAL) {
+    SetFileAttributesA(native->c_str(), old_attributes);
+  }
+  return true;
+}
+
+bool WindowsPlatform::OverwriteFile(std::u16string_view path, std::string_view bytes) {
+  if (path.empty() || HasWildcard(path)) return false;
+  const auto native = ToAnsi(path);
+  if (!native) return false;
+  const HANDLE file = CreateFileA(native->c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bool ok = GetFileType(file) == FILE_TYPE_DISK && WriteAll(file, bytes) && SetEndOfFile(file);
+  ok = CloseHandle(file) && ok;
   return ok;
 }
 
@@ -467,6 +528,85 @@ std::vector<std::u16string> WindowsPlatform::ListFiles(std::u16string_view folde
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return out;
+}
+
+FileStamp WindowsPlatform::Stamp(std::u16string_view path) {
+  if (path.empty() || HasWildcard(path)) return {};
+  const auto native = ToAnsi(path);
+  if (!native) return {};
+  const HANDLE file = CreateFileA(native->c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (!ok) return {};
+  FileStamp stamp;
+  stamp.exists = true;
+  stamp.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp.modified_ns = UnixNanoseconds(info.ftLastWriteTime);
+  stamp.file_id = ((static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow) ^
+                  (static_cast<std::uint64_t>(info.dwVolumeSerialNumber) << 40);
+  return stamp;
+}
+
+std::optional<std::u16string> WindowsPlatform::CanonicalPath(std::u16string_view path) {
+  if (path.empty() || HasWildcard(path)) return std::nullopt;
+  const auto native = ToAnsi(path);
+  if (!native) return std::nullopt;
+  const HANDLE file = CreateFileA(native->c_str(), FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::wstring buffer(1024, L'\0');
+  DWORD n = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                      VOLUME_NAME_DOS);
+  if (n >= buffer.size()) {
+    buffer.assign(n + 1, L'\0');
+    n = GetFinalPathNameByHandleW(file, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  VOLUME_NAME_DOS);
+  }
+  CloseHandle(file);
+  if (n == 0 || n >= buffer.size()) return std::nullopt;
+  std::u16string out(reinterpret_cast<const char16_t*>(buffer.data()), n);
+  // "\\?\C:\..." names C:\...; "\\?\UNC\host\share" names \\host\share.
+  if (out.starts_with(u"\\\\?\\UNC\\")) {
+    out = u"\\\\" + out.substr(8);
+  } else if (out.starts_with(u"\\\\?\\")) {
+    out = out.substr(4);
+  }
+  return out;
+}
+
+std::unique_ptr<FileLock> WindowsPlatform::LockFile(std::u16string_view path, bool wait,
+                                                    bool* busy) {
+  if (busy != nullptr) *busy = false;
+  if (path.empty() || HasWildcard(path)) return nullptr;
+  const auto native = ToAnsi(path);
+  if (!native) return nullptr;
+  // Not inheritable: a launched program must not keep the lock.
+  HANDLE file = CreateFileA(native->c_str(), GENERIC_READ | GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileA(native->c_str(), GENERIC_READ,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  OVERLAPPED at{};
+  const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+  if (!LockFileEx(file, flags, 0, 1, 0, &at)) {
+    if (busy != nullptr) *busy = GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(file);
+    return nullptr;
+  }
+  return std::make_unique<WindowsFileLock>(file);
 }
 
 }  // namespace vellumine

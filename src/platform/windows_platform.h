@@ -72,14 +72,20 @@ class WindowsPlatform : public Platform {
   char16_t Separator() const override { return u'\\'; }
   std::uint32_t TickCount() override;
   LocalDate Today() override;
+  LocalTime Now() override;
 
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;
   std::optional<std::string> ReadFile(std::u16string_view path) override;
   bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override;
+  bool OverwriteFile(std::u16string_view path, std::string_view bytes) override;
   bool RemoveFile(std::u16string_view path) override;
   std::vector<std::u16string> ListFiles(std::u16string_view folder,
                                         std::u16string_view prefix) override;
+  FileStamp Stamp(std::u16string_view path) override;
+  std::optional<std::u16string> CanonicalPath(std::u16string_view path) override;
+  std::unique_ptr<FileLock> LockFile(std::u16string_view path, bool wait,
+                                     bool* busy = nullptr) override;
 
  private:
   HWND Owner(bool own) const { return owner_ ? owner_(own) : nullptr; }

@@ -27,6 +27,11 @@ class RecordReader {
   // The next record; false at the end of the file, at an incomplete record
   // or at a count that is negative or past kMaxRecordUnits (each ends it).
   bool Next(std::u16string* record);
+  // True when the file ended in something that is no record (an incomplete
+  // one, an impossible count): what followed could not be read.
+  bool damaged() const { return ended_ && pos_ != bytes_.size(); }
+  // True when every byte has been read as records.
+  bool at_end() const { return pos_ == bytes_.size(); }
 
  private:
   std::string_view bytes_;

@@ -173,6 +173,7 @@ void LoadConfig(Store& store, ControlState& state) {
       ApplyOption(state.options, match.index, PlainValue(record, match));
     }
   }
+  if (reader.damaged()) store.MarkDamaged(u"config");
 }
 
 bool SaveConfig(Store& store, const ControlState& state) {
@@ -209,6 +210,9 @@ int LoadWallPaperList(Store& store, ControlState& state) {
     if (!keyed) entry.key = {StringHash(entry.path), 0};
     state.wallpapers.push_back(std::move(entry));
   }
+  // A broken end, or wallpapers past the table's capacity, would be lost by
+  // the next save: the file is kept first.
+  if (more || !reader.at_end()) store.MarkDamaged(u"wplist");
   for (WallPaperEntry& entry : state.wallpapers) LoadWallPaperSettings(store, state, entry);
   return static_cast<int>(state.wallpapers.size());
 }
@@ -225,7 +229,8 @@ bool SaveWallPaperList(Store& store, const ControlState& state) {
 int LoadWallPaperSettings(Store& store, const ControlState& state, WallPaperEntry& entry) {
   entry.options = PageOptions::Unset();
   entry.windows.clear();
-  const auto bytes = store.Read(WallPaperSettingsPath(store, entry));
+  const std::u16string path = WallPaperSettingsPath(store, entry);
+  const auto bytes = store.Read(path);
   if (!bytes) return 0;
   RecordReader reader(*bytes);
   std::u16string record;
@@ -234,7 +239,10 @@ int LoadWallPaperSettings(Store& store, const ControlState& state, WallPaperEntr
     found = !record.empty() &&
             TextCompareN(std::u16string_view(record).substr(1), entry.path, entry.path.size()) == 0;
   }
-  if (!found) return 0;
+  if (!found) {
+    if (reader.damaged()) store.MarkDamaged(path);
+    return 0;
+  }
   while (reader.Next(&record) && !IsSectionHead(record)) {
     const KeyMatch match = LookupKey(kSettingsKeys, record);
     if (HoldsNoValue(record, match)) continue;
@@ -244,6 +252,7 @@ int LoadWallPaperSettings(Store& store, const ControlState& state, WallPaperEntr
       ApplyOption(entry.options, match.index, PlainValue(record, match));
     }
   }
+  if (reader.damaged()) store.MarkDamaged(path);
   return 1;
 }
 

@@ -4,18 +4,42 @@
 // and file names ("config", "memo/0123456789abcdef"); the store maps "/" to
 // the platform's separator. Every write replaces a file whole through the
 // platform's atomic replace, creating the folders of the relative path first,
-// outermost first. A failed write or removal is remembered until
-// TakeFailure(), so the control can tell the user once per call.
+// outermost first; a write of the bytes the file holds already is skipped. A
+// failed write or removal is remembered until TakeFailure(), so the control
+// can tell the user once per call.
+//
+// Several writers may share the folder (processes of this system, a sync
+// tool, an editor). Each call of the control holds the folder's lock
+// (LockFolder) and, having saved anything, writes a new change stamp
+// (".stamp") so that the others notice; Signature() is what they compare:
+// the stamp and the size, time and identity of the index files.
+//
+// A file that loaded damaged (MarkDamaged) is copied beside itself as
+// "<name>.damaged-YYYYMMDD-hhmmss" before the first write that would replace
+// it; TakeKeptCopies() names the copies made.
 #pragma once
 
+#include <array>
+#include <map>
+#include <memory>
 #include <optional>
+#include <random>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/state.h"
 #include "platform/platform.h"
 
 namespace vellumine {
+
+// The saved state of a data folder as far as cheap looks can tell.
+struct FolderSignature {
+  std::optional<std::string> stamp;  // the change stamp's content
+  std::array<FileStamp, 4> indexes;  // "config", "wplist", "memolist", "link"
+  bool operator==(const FolderSignature&) const = default;
+};
 
 class Store {
  public:
@@ -31,7 +55,7 @@ class Store {
   // data folder and the folders of the relative path when they are missing.
   std::optional<std::string> Read(std::u16string_view relative);
   // Replaces the file whole; false (and a remembered failure) when it could
-  // not be written.
+  // not be written, or when it loaded damaged and no copy could be kept.
   bool Write(std::u16string_view relative, std::string_view bytes);
   // Removes the file; a missing file is no error. No folder is created.
   bool Remove(std::u16string_view relative);
@@ -48,12 +72,49 @@ class Store {
   // True once after a write or removal failed.
   bool TakeFailure();
 
+  // --- Sharing the folder ---
+  // The folder's lock ("<canonical folder>/.lock", the data folder created
+  // first), held until released; waits while another writer holds it.
+  // nullptr when the folder can't be locked (it can't be written either).
+  std::unique_ptr<FileLock> LockFolder();
+  FolderSignature Signature();
+  // True once after a write or removal changed a file.
+  bool TakeSaved();
+  // Writes a new change stamp.
+  void BumpStamp();
+  // True when the file is as this store last wrote or removed it (a change
+  // of its own, not another writer's), or as it was when NoteKnownState
+  // was last called for it.
+  bool IsKnownState(std::u16string_view relative);
+  // Notes the file as it is now as known (it has just been loaded).
+  void NoteKnownState(std::u16string_view relative) { NoteOwn(relative); }
+  // Removes temporary files that interrupted saves left in the data folder
+  // and its item folders (names IsTemporaryName knows, nothing else).
+  void RemoveLeftovers();
+
+  // --- Damaged files ---
+  void MarkDamaged(std::u16string_view relative);
+  void ClearDamaged() { damaged_.clear(); }
+  bool IsDamaged(std::u16string_view relative) const;
+  // The copies kept since the last call, as relative paths with the
+  // platform's separator; emptied.
+  std::vector<std::u16string> TakeKeptCopies();
+
  private:
   void EnsureFolders(std::u16string_view relative);
+  // Copies a damaged file beside itself; false when it could not be kept.
+  bool KeepDamagedCopy(std::u16string_view relative);
+  void NoteOwn(std::u16string_view relative);
 
   Platform& platform_;
   std::u16string data_folder_;
+  std::u16string canonical_folder_;  // with a trailing separator; "" until known
   bool failed_ = false;
+  bool saved_ = false;
+  std::set<std::u16string, std::less<>> damaged_;
+  std::vector<std::u16string> kept_;
+  std::map<std::u16string, FileStamp, std::less<>> own_;
+  std::mt19937_64 stamps_;
 };
 
 }  // namespace vellumine

@@ -4,12 +4,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "page/text.h"
+#include "platform/faulty_platform.h"
 #include "platform/posix_platform.h"
+#include "platform/scripted_platform.h"
 #include "store/random_source.h"
 #include "store/records.h"
 #include "tests/support.h"
@@ -139,21 +144,217 @@ TEST(StoreTest, WriteOverAFolderFailsAndKeepsIt) {
 
 TEST(StoreTest, UnwritableDataFolderIsReportedWithoutDamage) {
   TempDir dir;
-  PosixPlatform platform;
+  PosixPlatform real;
+  FaultyPlatform platform(real);
   const fs::path data = dir.path() / "data";
   fs::create_directories(data);
   Store store(platform, U16(data) + u"/");
   ASSERT_TRUE(store.Write(u"config", "old"));
-  ASSERT_EQ(chmod(data.c_str(), 0500), 0);
-  if (access(data.c_str(), W_OK) == 0) {
-    chmod(data.c_str(), 0700);
-    GTEST_SKIP() << "the folder stays writable for this user";
-  }
+  ASSERT_TRUE(store.TakeSaved());
+  // Every replacement fails from here on, as in a folder the user can't write.
+  platform.Inject(FaultKind::kWrite, 1, FaultEffect::kFail, true);
   EXPECT_FALSE(store.Write(u"config", "new"));
   EXPECT_FALSE(store.Write(u"memo/0123456789abcdef", "new"));
   EXPECT_TRUE(store.TakeFailure());
+  EXPECT_FALSE(store.TakeSaved());
   EXPECT_EQ(store.Read(u"config"), "old");
-  chmod(data.c_str(), 0700);
+  EXPECT_FALSE(fs::exists(data / "memo" / "0123456789abcdef"));
+}
+
+TEST(StoreTest, TheSameBytesAreNotWrittenAgain) {
+  TempDir dir;
+  PosixPlatform real;
+  FaultyPlatform platform(real);
+  const fs::path data = dir.path() / "data";
+  Store store(platform, U16(data) + u"/");
+  ASSERT_TRUE(store.Write(u"memolist", "abc"));
+  EXPECT_TRUE(store.TakeSaved());
+  const int writes = platform.calls(FaultKind::kWrite);
+  EXPECT_TRUE(store.Write(u"memolist", "abc"));
+  EXPECT_EQ(platform.calls(FaultKind::kWrite), writes);
+  EXPECT_FALSE(store.TakeSaved());
+  // The same size, other bytes: written.
+  EXPECT_TRUE(store.Write(u"memolist", "abd"));
+  EXPECT_EQ(platform.calls(FaultKind::kWrite), writes + 1);
+  EXPECT_TRUE(store.TakeSaved());
+  EXPECT_EQ(Slurp(data / "memolist"), "abd");
+  // Removing what is not there changes nothing either.
+  EXPECT_TRUE(store.Remove(u"memo/0000000000000000"));
+  EXPECT_FALSE(store.TakeSaved());
+  EXPECT_EQ(platform.calls(FaultKind::kRemove), 0);
+  EXPECT_TRUE(store.Remove(u"memolist"));
+  EXPECT_TRUE(store.TakeSaved());
+  EXPECT_FALSE(store.TakeFailure());
+}
+
+TEST(StoreTest, OwnChangesAreToldFromOtherWriters) {
+  TempDir dir;
+  PosixPlatform platform;
+  const fs::path data = dir.path() / "data";
+  Store store(platform, U16(data) + u"/");
+  EXPECT_FALSE(store.IsKnownState(u"memolist"));  // never written here
+  ASSERT_TRUE(store.Write(u"memolist", "mine"));
+  ASSERT_TRUE(store.Write(u"memo/0123456789abcdef", "mine"));
+  EXPECT_TRUE(store.IsKnownState(u"memolist"));
+  EXPECT_TRUE(store.IsKnownState(u"memo/0123456789abcdef"));
+  // Another writer replaces one file, and removes another.
+  PosixPlatform other;
+  ASSERT_TRUE(other.WriteFileAtomic(U16(data / "memolist"), "theirs"));
+  fs::remove(data / "memo" / "0123456789abcdef");
+  EXPECT_FALSE(store.IsKnownState(u"memolist"));
+  EXPECT_FALSE(store.IsKnownState(u"memo/0123456789abcdef"));
+  // A removal of its own is its own change too.
+  ASSERT_TRUE(store.Write(u"link", "x"));
+  ASSERT_TRUE(store.Remove(u"link"));
+  EXPECT_TRUE(store.IsKnownState(u"link"));
+}
+
+TEST(StoreTest, TheSignatureFollowsTheStampAndTheIndexFiles) {
+  TempDir dir;
+  PosixPlatform platform;
+  const fs::path data = dir.path() / "data";
+  fs::create_directories(data);
+  Store store(platform, U16(data) + u"/");
+  const FolderSignature empty = store.Signature();
+  EXPECT_EQ(store.Signature(), empty);
+  store.BumpStamp();
+  const FolderSignature stamped = store.Signature();
+  EXPECT_NE(stamped, empty);
+  ASSERT_TRUE(stamped.stamp.has_value());
+  EXPECT_EQ(stamped.stamp->size(), 17u);  // 16 hex digits and a line end
+  store.BumpStamp();
+  EXPECT_NE(store.Signature(), stamped);  // every stamp is new
+  EXPECT_TRUE(store.IsKnownState(u".stamp"));
+  // Each index file counts; another file does not.
+  for (const char* name : {"config", "wplist", "memolist", "link"}) {
+    const FolderSignature before = store.Signature();
+    std::ofstream(data / name) << name;
+    EXPECT_NE(store.Signature(), before) << name;
+  }
+  const FolderSignature before = store.Signature();
+  fs::create_directories(data / "memo");
+  std::ofstream(data / "memo" / "0123456789abcdef") << "x";
+  EXPECT_EQ(store.Signature(), before);
+  // Two stores never draw the same stamp.
+  Store other(platform, U16(data) + u"/");
+  other.BumpStamp();
+  const FolderSignature theirs = store.Signature();
+  store.BumpStamp();
+  EXPECT_NE(store.Signature(), theirs);
+}
+
+TEST(StoreTest, TheFolderLockIsOneForEverySpelling) {
+  TempDir dir;
+  PosixPlatform platform;
+  const fs::path data = dir.path() / "data";
+  fs::create_directories(dir.path() / "elsewhere");
+  fs::create_directory_symlink(data, dir.path() / "elsewhere" / "link");  // dangling until made
+  // Through the link, then up from where it leads: the same folder.
+  Store through_link(platform, U16(dir.path() / "elsewhere" / "link" / ".." / "data") + u"/");
+  Store store(platform, U16(data) + u"/");
+  std::unique_ptr<FileLock> held = store.LockFolder();  // makes the folder
+  ASSERT_NE(held, nullptr);
+  EXPECT_TRUE(fs::exists(data / ".lock"));
+  bool busy = false;
+  EXPECT_EQ(platform.LockFile(U16(data / ".lock"), false, &busy), nullptr);
+  EXPECT_TRUE(busy);
+  std::atomic<bool> granted{false};
+  std::thread waiter([&] { granted = through_link.LockFolder() != nullptr; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(granted.load());
+  held.reset();
+  waiter.join();
+  EXPECT_TRUE(granted.load());
+  // One lock file, in the folder itself.
+  EXPECT_FALSE(fs::exists(dir.path() / "elsewhere" / ".lock"));
+}
+
+TEST(StoreTest, LeftoverTemporariesGoAndNothingElse) {
+  TempDir dir;
+  PosixPlatform platform;
+  const fs::path data = dir.path() / "data";
+  const std::vector<std::string> leftovers = {".memolist.tmp4242-17-0",
+                                              "memo/.0123456789abcdef.tmp1-2-3",
+                                              "linkmenu/.0123456789abcdef.tmp5-6-7",
+                                              "wp/.0123456789abcdef.tmp8-9-10",
+                                              "schdl/.20261207.tmp11-12-13",
+                                              "..stamp.tmp1-1-1"};
+  const std::vector<std::string> kept = {"memolist",
+                                         ".stamp",
+                                         ".lock",
+                                         ".syncthing.memolist.tmp",
+                                         "memolist.sync-conflict-20240101-120000-ABCDEFG",
+                                         "~memolist",
+                                         "memolist.part",
+                                         "memo/0123456789abcdef",
+                                         "memo/.0123456789abcdef.tmp1-2",
+                                         "other/.x.tmp1-2-3",
+                                         "memolist.damaged-20261207-120000",
+                                         ".memolist.tmp1-2-3x"};
+  for (const auto& names : {leftovers, kept}) {
+    for (const std::string& name : names) {
+      fs::create_directories((data / name).parent_path());
+      std::ofstream(data / name) << "x";
+    }
+  }
+  Store store(platform, U16(data) + u"/");
+  store.RemoveLeftovers();
+  for (const std::string& name : leftovers) EXPECT_FALSE(fs::exists(data / name)) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(data / name)) << name;
+  EXPECT_FALSE(store.TakeSaved());
+}
+
+TEST(StoreTest, ADamagedFileIsKeptBeforeItIsReplaced) {
+  TempDir dir;
+  PosixPlatform real;
+  ScriptedPlatform ui(real, u"/unused/");
+  ui.set_today({2026, 3, 4});
+  ui.set_time_of_day(5, 6, 7);
+  const fs::path data = dir.path() / "data";
+  Store store(ui, U16(data) + u"/");
+  ASSERT_TRUE(store.Write(u"memolist", "damaged"));
+  ASSERT_TRUE(store.Write(u"linkmenu/0123456789abcdef", "also damaged"));
+  store.MarkDamaged(u"memolist");
+  store.MarkDamaged(u"linkmenu/0123456789abcdef");
+  EXPECT_TRUE(store.IsDamaged(u"memolist"));
+  ASSERT_TRUE(store.Write(u"memolist", "whole"));
+  EXPECT_EQ(Slurp(data / "memolist"), "whole");
+  EXPECT_EQ(Slurp(data / "memolist.damaged-20260304-050607"), "damaged");
+  EXPECT_FALSE(store.IsDamaged(u"memolist"));
+  // Kept once: the next write replaces the whole file it wrote.
+  ASSERT_TRUE(store.Write(u"memolist", "whole again"));
+  ASSERT_TRUE(store.Write(u"linkmenu/0123456789abcdef", "whole"));
+  EXPECT_EQ(Slurp(data / "linkmenu" / "0123456789abcdef.damaged-20260304-050607"), "also damaged");
+  EXPECT_EQ(store.TakeKeptCopies(),
+            (std::vector<std::u16string>{u"memolist.damaged-20260304-050607",
+                                         u"linkmenu/0123456789abcdef.damaged-20260304-050607"}));
+  EXPECT_TRUE(store.TakeKeptCopies().empty());
+  // A second copy within the same second gets a name of its own.
+  store.MarkDamaged(u"memolist");
+  ASSERT_TRUE(store.Write(u"memolist", "third"));
+  EXPECT_EQ(Slurp(data / "memolist.damaged-20260304-050607-2"), "whole again");
+  EXPECT_EQ(Slurp(data / "memolist.damaged-20260304-050607"), "damaged");
+  EXPECT_FALSE(store.TakeFailure());
+}
+
+TEST(StoreTest, ADamagedFileThatCantBeKeptIsNotReplaced) {
+  TempDir dir;
+  PosixPlatform real;
+  FaultyPlatform platform(real);
+  const fs::path data = dir.path() / "data";
+  Store store(platform, U16(data) + u"/");
+  ASSERT_TRUE(store.Write(u"config", "damaged"));
+  store.MarkDamaged(u"config");
+  platform.Inject(FaultKind::kWrite, 1);  // the copy
+  EXPECT_FALSE(store.Write(u"config", "new"));
+  EXPECT_TRUE(store.TakeFailure());
+  EXPECT_EQ(Slurp(data / "config"), "damaged");
+  EXPECT_TRUE(store.TakeKeptCopies().empty());
+  EXPECT_TRUE(store.IsDamaged(u"config"));
+  // The next try keeps it and replaces it.
+  EXPECT_TRUE(store.Write(u"config", "new"));
+  EXPECT_EQ(store.TakeKeptCopies().size(), 1u);
+  EXPECT_EQ(Slurp(data / "config"), "new");
 }
 
 TEST(StoreTest, MakeItemKeyPathKeepsAnAssignedKey) {

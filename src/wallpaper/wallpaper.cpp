@@ -67,18 +67,28 @@ void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_nam
     entry.options.shadow_color = state.options.shadow_color;
     entry.options.menu_text_color = state.options.menu_text_color;
     entry.windows.clear();
-    SaveWallPaperSettings(control.store(), entry);
+    // Its settings file first: the list never names a wallpaper whose file
+    // isn't saved.
+    if (!SaveWallPaperSettings(control.store(), entry)) return;
   }
   state.wallpapers.push_back(std::move(entry));
-  SaveWallPaperList(control.store(), state);
+  if (!SaveWallPaperList(control.store(), state)) {
+    // A settings file outlives its wallpaper anyway; only the list entry goes.
+    state.wallpapers.pop_back();
+    return;
+  }
   RenderWallPaperList(control, document);
 }
 
 void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
   ControlState& state = control.state();
   if (!InTable(state, no)) return;
+  WallPaperEntry removed = std::move(state.wallpapers[no]);
   state.wallpapers.erase(state.wallpapers.begin() + no);
-  SaveWallPaperList(control.store(), state);
+  if (!SaveWallPaperList(control.store(), state)) {
+    state.wallpapers.insert(state.wallpapers.begin() + no, std::move(removed));
+    return;
+  }
   RenderWallPaperList(control, document);
 
   // A removed current wallpaper gives way to a random one. Otherwise the index

@@ -170,12 +170,78 @@ int main() {
     SetEnvironmentVariableW(L"VELLUMINE_DIALOG_LOG", nullptr);
   });
 
+  checks.Run("ReadOnlyFilesStayAndTemporariesHaveTheirPattern", [&] {
+    WindowsPlatform platform;
+    const std::u16string folder = scratch + u"replace\\";
+    EXPECT(platform.CreateFolder(folder.substr(0, folder.size() - 1)));
+    const std::u16string file = folder + u"memolist";
+    EXPECT(platform.WriteFileAtomic(file, "one"));
+    const auto wide = reinterpret_cast<const wchar_t*>(file.c_str());
+    SetFileAttributesW(wide, FILE_ATTRIBUTE_READONLY);
+    EXPECT(!platform.WriteFileAtomic(file, "two"));
+    EXPECT(ReadBytes(file) == "one");
+    SetFileAttributesW(wide, FILE_ATTRIBUTE_HIDDEN);
+    EXPECT(platform.WriteFileAtomic(file, "three"));
+    EXPECT(ReadBytes(file) == "three");
+    EXPECT((GetFileAttributesW(wide) & FILE_ATTRIBUTE_HIDDEN) != 0);  // kept
+    SetFileAttributesW(wide, FILE_ATTRIBUTE_NORMAL);
+    // Nothing but the file is left, and a temporary's name is of the pattern
+    // a sweep removes.
+    int others = 0;
+    for (const std::u16string& name : platform.ListFiles(folder, u"")) {
+      others += name != u"memolist";
+    }
+    EXPECT(others == 0);
+    EXPECT(vellumine::IsTemporaryName(u".memolist.tmp1234-5678-9"));
+  });
+
+  checks.Run("StampsOverwritesAndCanonicalPaths", [&] {
+    WindowsPlatform platform;
+    const std::u16string file = scratch + u"stamped";
+    EXPECT(!platform.Stamp(file).exists);
+    EXPECT(platform.WriteFileAtomic(file, "abc"));
+    const vellumine::FileStamp first = platform.Stamp(file);
+    EXPECT(first.exists && first.size == 3);
+    EXPECT(platform.Stamp(file) == first);
+    EXPECT(platform.OverwriteFile(file, "xy"));
+    EXPECT(ReadBytes(file) == "xy");
+    EXPECT(platform.Stamp(file).size == 2);
+    // The same size again, but another file took the name.
+    EXPECT(platform.WriteFileAtomic(file, "abc"));
+    EXPECT(!(platform.Stamp(file) == first));
+    CreateDirectoryW(reinterpret_cast<const wchar_t*>((scratch + u"sub").c_str()), nullptr);
+    const auto through = platform.CanonicalPath(scratch + u"sub\\..\\stamped");
+    const auto direct = platform.CanonicalPath(file);
+    EXPECT(through.has_value() && direct.has_value() && *through == *direct);
+    EXPECT(direct && direct->size() >= 7 && direct->substr(direct->size() - 7) == u"stamped");
+    EXPECT(!platform.CanonicalPath(scratch + u"missing").has_value());
+  });
+
+  checks.Run("LocksExcludeEachOther", [&] {
+    WindowsPlatform platform;
+    const std::u16string lock = scratch + u".lock";
+    auto held = platform.LockFile(lock, false);
+    EXPECT(held != nullptr);
+    bool busy = false;
+    EXPECT(platform.LockFile(lock, false, &busy) == nullptr);
+    EXPECT(busy);
+    held.reset();
+    auto again = platform.LockFile(lock, false, &busy);
+    EXPECT(again != nullptr && !busy);
+    again.reset();
+    EXPECT(platform.LockFile(scratch + u"missing\\.lock", false, &busy) == nullptr);
+    EXPECT(!busy);
+  });
+
   checks.Run("ClockAndDate", [] {
     WindowsPlatform platform;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const auto today = platform.Today();
     EXPECT(today.year == now.wYear && today.month == now.wMonth && today.day == now.wDay);
+    const auto local = platform.Now();
+    EXPECT(local.date.year == now.wYear && local.hour >= 0 && local.hour < 24 &&
+           local.minute >= 0 && local.minute < 60);
     const auto first = platform.TickCount();
     EXPECT(platform.TickCount() - first < 60000u);
   });

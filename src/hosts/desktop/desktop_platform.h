@@ -4,6 +4,8 @@
 // message answers OK (a question No), pickers cancel and launches do nothing.
 #pragma once
 
+#include <cstdint>
+
 #include "hosts/desktop/channel.h"
 #include "platform/posix_platform.h"
 
@@ -11,8 +13,11 @@ namespace vellumine::desktop {
 
 class DesktopPlatform : public PosixPlatform {
  public:
-  // channel may be nullptr (no window process to ask).
-  explicit DesktopPlatform(ChannelClient* channel) : channel_(channel) {}
+  // channel may be nullptr (no window process to ask). ticks, when not 0,
+  // is the tick count the control's random source is seeded with, so that
+  // two runs make the same item keys (measurements and tests).
+  explicit DesktopPlatform(ChannelClient* channel, std::uint32_t ticks = 0)
+      : channel_(channel), ticks_(ticks) {}
 
   Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
                      Buttons buttons) override;
@@ -20,6 +25,7 @@ class DesktopPlatform : public PosixPlatform {
   std::optional<std::u16string> PickFile() override;
   std::optional<std::u16string> PickFolder() override;
   void Launch(std::u16string_view path) override;
+  std::uint32_t TickCount() override { return ticks_ != 0 ? ticks_ : PosixPlatform::TickCount(); }
 
   // While set, the file picker is for a picture (a wallpaper): it offers
   // pictures first and answers with nothing else.
@@ -31,6 +37,7 @@ class DesktopPlatform : public PosixPlatform {
 
   ChannelClient* channel_;
   bool picture_pick_ = false;
+  std::uint32_t ticks_;
 };
 
 }  // namespace vellumine::desktop

@@ -2,12 +2,17 @@
 // control object.
 #include <webkit2/webkit-web-extension.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
+#include "hosts/desktop/app_bridge.h"
 #include "hosts/desktop/channel.h"
+#include "hosts/desktop/font_aliases.h"
 #include "hosts/desktop/page_policy.h"
 #include "hosts/desktop/skerrow_binding.h"
 #include "page/text.h"
+#include "platform/posix_platform.h"
 
 namespace {
 
@@ -15,10 +20,13 @@ struct ExtensionState {
   std::string page_uri;
   std::u16string data_folder;
   vellumine::desktop::ChannelClient channel;
+  vellumine::desktop::StartAtLogin start_at_login;
   // A script world of the extension's own: the page's script can't reach
   // into it, so what it reads of the page (the user's activation, the
   // loads the page's policy refused) is what the engine says.
   WebKitScriptWorld* guard_world = nullptr;
+  vellumine::desktop::WritePath write_path = vellumine::desktop::WritePath::kFast;
+  std::uint32_t ticks = 0;
 };
 
 ExtensionState* g_state = nullptr;
@@ -64,7 +72,8 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
   JSCContext* guard = PrepareGuard(frame, page);
   vellumine::desktop::InstallSkerrow(context, g_state->data_folder,
                                      g_state->channel.connected() ? &g_state->channel : nullptr,
-                                     guard);
+                                     guard, g_state->write_path, g_state->ticks);
+  vellumine::desktop::InstallAppBridge(context, guard, g_state->start_at_login);
   if (guard != nullptr) g_object_unref(guard);
   g_object_unref(context);
 }
@@ -91,19 +100,40 @@ void OnPageCreated(WebKitWebExtension* /*extension*/, WebKitWebPage* page, gpoin
 
 extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
     WebKitWebExtension* extension, const GVariant* user_data) {
+  // Before the page asks for any face.
+  vellumine::desktop::AddFontAliases();
   g_signal_connect(extension, "page-created", G_CALLBACK(OnPageCreated), nullptr);
   auto* data = const_cast<GVariant*>(user_data);
-  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssss)"))) return;
+  if (data == nullptr || !g_variant_is_of_type(data, G_VARIANT_TYPE("(ssssssbu)"))) return;
   const char* page_uri = nullptr;
   const char* data_folder = nullptr;
   const char* socket_path = nullptr;
   const char* token = nullptr;
-  g_variant_get(data, "(&s&s&s&s)", &page_uri, &data_folder, &socket_path, &token);
+  const char* autostart_file = nullptr;
+  const char* autostart_entry = nullptr;
+  gboolean plain = FALSE;
+  guint32 ticks = 0;
+  g_variant_get(data, "(&s&s&s&s&s&sbu)", &page_uri, &data_folder, &socket_path, &token,
+                &autostart_file, &autostart_entry, &plain, &ticks);
   if (*page_uri == '\0' || *data_folder == '\0') return;
-  g_state = new ExtensionState{page_uri,
-                               vellumine::Utf8ToUtf16(data_folder),
-                               {},
-                               webkit_script_world_new_with_name("vellumine-guard")};
+  // The folder as its canonical path: the folder watch and the control then
+  // name every file one way, however the window's process spelled it. The
+  // control's first call would make it; the watch needs it now.
+  g_mkdir_with_parents(data_folder, 0777);
+  std::u16string folder = vellumine::Utf8ToUtf16(data_folder);
+  vellumine::PosixPlatform files;
+  if (std::optional<std::u16string> canonical = files.CanonicalPath(folder)) {
+    folder = *canonical;
+    if (folder.back() != u'/') folder.push_back(u'/');
+  }
+  g_state = new ExtensionState{
+      page_uri,
+      folder,
+      {},
+      {autostart_file, autostart_entry},
+      webkit_script_world_new_with_name("vellumine-guard"),
+      plain ? vellumine::desktop::WritePath::kPlain : vellumine::desktop::WritePath::kFast,
+      ticks};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.
   g_state->channel.Connect(socket_path, token);

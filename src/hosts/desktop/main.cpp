@@ -1,29 +1,49 @@
 // vellumine: the organiser page in a window of its own, or as the desktop.
 //
-//   vellumine [--data DIR] [--desktop]
+//   vellumine [--data DIR] [--desktop [--monitor NAME|N]]
 //   vellumine [--data DIR] --screenshot FILE.png
+//
+// One window per data folder: a second launch on a folder that a window
+// shows already raises that window through the session bus and ends (status
+// 0); without a bus it says so and ends with status 1. Either way it writes
+// nothing into the folder.
 //
 // For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
 // page before the page's own scripts, shows the page in a plain window, and
-// a second after it has loaded prints what the page's timingReport()
-// returns, then exits.
+// a second after it has loaded prints what the page's timingReport() returns
+// (or the promise it returns settles to). With VELLUMINE_TIMING_IDLE_SECONDS=N
+// it then does nothing for N seconds and prints the CPU time all the app's
+// processes used meanwhile; last, each process's peak resident size, then
+// exits. A timing script may set the page's title to "vellumine:mark" to
+// have the peaks so far printed then (as "mark_...").
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "hosts/desktop/autostart.h"
+#include "hosts/desktop/desktop_layer.h"
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
+#include "hosts/desktop/process_stats.h"
 #include "hosts/desktop/screen_fit.h"
 
 namespace {
 
 using vellumine::desktop::AppPaths;
+using vellumine::desktop::CpuPercent;
 using vellumine::desktop::Dialogs;
 using vellumine::desktop::DialogServer;
 using vellumine::desktop::PageView;
+using vellumine::desktop::ProcessSample;
+using vellumine::desktop::SampleAppProcesses;
 
 // The window's size where the screen allows it.
 constexpr int kWidth = 1280;
@@ -32,6 +52,7 @@ constexpr int kHeight = 800;
 struct Options {
   std::string data_dir;
   bool desktop = false;
+  std::string monitor;
   std::string screenshot;
 };
 
@@ -40,17 +61,21 @@ struct App {
   AppPaths paths;
   std::string data_folder;
   Dialogs dialogs;
+  std::unique_ptr<vellumine::FileLock> instance;  // held while the window runs
   std::unique_ptr<DialogServer> server;
   std::unique_ptr<PageView> page;
+  std::unique_ptr<vellumine::desktop::DesktopLayer> layer;
   GtkWidget* window = nullptr;
 };
 
 void Usage(FILE* out) {
   std::fputs(
-      "Usage: vellumine [--data DIR] [--desktop]\n"
+      "Usage: vellumine [--data DIR] [--desktop [--monitor NAME|N]]\n"
       "       vellumine [--data DIR] --screenshot FILE.png\n"
       "  --data DIR          keep the data in DIR instead of the XDG data folder\n"
       "  --desktop           show the page as the desktop, behind all windows\n"
+      "  --monitor NAME|N    the monitor the desktop covers: its output's name or its\n"
+      "                      number from 0 (default: the primary one, or the first)\n"
       "  --screenshot FILE   render the page once off-screen into FILE (PNG) and exit\n",
       out);
 }
@@ -61,9 +86,12 @@ int ParseOptions(int argc, char** argv, Options& options) {
     std::string arg = argv[i];
     if (arg == "--desktop") {
       options.desktop = true;
-    } else if ((arg == "--data" || arg == "--screenshot") && i + 1 < argc) {
-      (arg == "--data" ? options.data_dir : options.screenshot) = argv[++i];
-      if ((arg == "--data" ? options.data_dir : options.screenshot).empty()) {
+    } else if ((arg == "--data" || arg == "--screenshot" || arg == "--monitor") && i + 1 < argc) {
+      std::string& value = arg == "--data"      ? options.data_dir
+                           : arg == "--monitor" ? options.monitor
+                                                : options.screenshot;
+      value = argv[++i];
+      if (value.empty()) {
         Usage(stderr);
         return 2;
       }
@@ -79,33 +107,20 @@ int ParseOptions(int argc, char** argv, Options& options) {
   return 0;
 }
 
-bool IsX11(GdkDisplay* display) {
-  return display != nullptr && std::strcmp(G_OBJECT_TYPE_NAME(display), "GdkX11Display") == 0;
-}
-
-void MakeDesktopWindow(GtkWindow* window) {
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(window));
-  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-  if (monitor == nullptr) monitor = gdk_display_get_monitor(display, 0);
-  GdkRectangle area{0, 0, 1280, 800};
-  if (monitor != nullptr) gdk_monitor_get_geometry(monitor, &area);
-  if (IsX11(display)) {
-    // The window manager keeps a desktop window below every other window.
-    gtk_window_set_type_hint(window, GDK_WINDOW_TYPE_HINT_DESKTOP);
-    gtk_window_set_decorated(window, FALSE);
-    gtk_window_set_skip_taskbar_hint(window, TRUE);
-    gtk_window_set_skip_pager_hint(window, TRUE);
-    gtk_window_set_keep_below(window, TRUE);
-    gtk_window_stick(window);
-    gtk_window_move(window, area.x, area.y);
-    gtk_window_set_default_size(window, area.width, area.height);
-  } else {
-    std::fputs(
-        "vellumine: this display offers no desktop window to clients; "
-        "showing the page full-screen instead.\n",
-        stderr);
-    gtk_window_fullscreen(window);
+// The entry that starts this run again at login, for the page's setting.
+vellumine::desktop::StartAtLogin StartAtLoginOf(const App& app) {
+  vellumine::desktop::StartAtLogin start;
+  gchar* program = g_file_read_link("/proc/self/exe", nullptr);
+  const std::string file =
+      vellumine::desktop::AutostartFile(vellumine::desktop::ApplicationId(app.data_folder));
+  if (program != nullptr && !file.empty() && g_utf8_validate(file.c_str(), -1, nullptr)) {
+    const std::optional<std::string> entry =
+        vellumine::desktop::AutostartEntry(vellumine::desktop::RestartArguments(
+            program, app.data_folder, app.options.desktop, app.options.monitor));
+    if (entry) start = {file, *entry};
   }
+  g_free(program);
+  return start;
 }
 
 void OnStartup(GApplication* application, gpointer data) {
@@ -119,9 +134,21 @@ void OnStartup(GApplication* application, gpointer data) {
   // 1280x800 where the screen has room for it, otherwise what it has.
   vellumine::desktop::FitWindow(GTK_WINDOW(app->window), kWidth, kHeight);
   app->dialogs.set_parent(GTK_WINDOW(app->window));
-  app->page = std::make_unique<PageView>(app->paths, app->data_folder, *app->server);
+  app->page =
+      std::make_unique<PageView>(app->paths, app->data_folder, *app->server, StartAtLoginOf(*app));
   gtk_container_add(GTK_CONTAINER(app->window), app->page->widget());
-  if (app->options.desktop) MakeDesktopWindow(GTK_WINDOW(app->window));
+  if (app->options.desktop) {
+    app->layer = std::make_unique<vellumine::desktop::DesktopLayer>(GTK_WINDOW(app->window),
+                                                                    app->options.monitor);
+    // Windows move over an X11 desktop all the time; without a compositing
+    // manager the engine's accelerated mode leaves what they uncovered
+    // unpainted.
+    if (app->layer->kind() == vellumine::desktop::DesktopLayer::Kind::kX11Desktop) {
+      webkit_settings_set_hardware_acceleration_policy(
+          webkit_web_view_get_settings(app->page->view()),
+          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
+  }
   app->page->Load();
 }
 
@@ -135,6 +162,7 @@ void OnActivate(GApplication* /*application*/, gpointer data) {
 
 void OnShutdown(GApplication* /*application*/, gpointer data) {
   auto* app = static_cast<App*>(data);
+  app->layer.reset();
   app->page.reset();
   app->window = nullptr;
 }
@@ -193,7 +221,25 @@ int RunScreenshot(App& app) {
   gtk_widget_show_all(window);
 
   Shot shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE), app.page->view()};
-  app.page->on_loaded = [&shot] { g_timeout_add(kSettleMs, TakeShot, &shot); };
+  Shot* shot_ptr = &shot;
+  app.page->on_loaded = [shot_ptr] {
+    // The page's pictures (the wallpaper) load after the page itself: the
+    // shot waits for them, then for the page's layout to settle.
+    webkit_web_view_call_async_javascript_function(
+        shot_ptr->view,
+        "await Promise.all(Array.from(document.images).map(function (i) {"
+        "  return i.complete ? 0 : new Promise(function (r) {"
+        "    i.addEventListener('load', r); i.addEventListener('error', r); }); }));"
+        "return 0;",
+        -1, nullptr, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+          JSCValue* ignored = webkit_web_view_call_async_javascript_function_finish(
+              WEBKIT_WEB_VIEW(source), result, nullptr);
+          if (ignored != nullptr) g_object_unref(ignored);
+          g_timeout_add(kSettleMs, TakeShot, data);
+        },
+        shot_ptr);
+  };
   // A page that never finishes loading must not keep the run alive.
   guint watchdog = g_timeout_add_seconds(
       60,
@@ -212,6 +258,29 @@ int RunScreenshot(App& app) {
   return shot.status;
 }
 
+// The figures of the app's processes after a timing run: each one's peak
+// resident size and the sum of those peaks.
+// prefix names a mark the page asked for ("" at the end of the run).
+void PrintProcessPeaks(const char* prefix) {
+  std::uint64_t sum = 0;
+  for (const ProcessSample& s : SampleAppProcesses()) {
+    std::printf("%sprocess=%s pid=%d peak_rss=%llu rss=%llu\n", prefix, s.name.c_str(),
+                static_cast<int>(s.pid), static_cast<unsigned long long>(s.peak_rss),
+                static_cast<unsigned long long>(s.rss));
+    sum += s.peak_rss;
+  }
+  std::printf("%speak_rss_sum=%llu\n", prefix, static_cast<unsigned long long>(sum));
+  std::fflush(stdout);
+}
+
+// A timing script sets the page's title to "vellumine:mark" to have the
+// peaks so far printed (as "mark_..."), before it goes on with work of its
+// own that is not the app's (a yardstick, say).
+void OnTitle(WebKitWebView* view, GParamSpec* /*spec*/, gpointer /*data*/) {
+  const char* title = webkit_web_view_get_title(view);
+  if (title != nullptr && std::strcmp(title, "vellumine:mark") == 0) PrintProcessPeaks("mark_");
+}
+
 int RunTiming(App& app) {
   app.server = std::make_unique<DialogServer>(app.dialogs);
   app.server->Start();
@@ -222,12 +291,22 @@ int RunTiming(App& app) {
   gtk_widget_show_all(window);
 
   struct Run {
-    PageView* page;
-    GMainLoop* loop;
+    PageView* page = nullptr;
+    GMainLoop* loop = nullptr;
     bool started = false;
     int status = 1;
-  } run{app.page.get(), g_main_loop_new(nullptr, FALSE)};
+    // Seconds of doing nothing after the report, whose CPU time is measured.
+    int idle_seconds = 0;
+    std::vector<ProcessSample> idle_start;
+    gint64 idle_start_us = 0;
+  } run;
+  run.page = app.page.get();
+  run.loop = g_main_loop_new(nullptr, FALSE);
+  if (const char* idle = g_getenv("VELLUMINE_TIMING_IDLE_SECONDS"); idle != nullptr) {
+    run.idle_seconds = std::max(0, std::atoi(idle));
+  }
 
+  g_signal_connect(app.page->view(), "notify::title", G_CALLBACK(OnTitle), nullptr);
   app.page->on_loaded = [&run] {
     if (run.started) return;
     run.started = true;
@@ -236,12 +315,15 @@ int RunTiming(App& app) {
         1,
         [](gpointer data) {
           auto* r = static_cast<Run*>(data);
-          webkit_web_view_evaluate_javascript(
-              r->page->view(), "String(timingReport())", -1, nullptr, nullptr, nullptr,
+          // The report may be a promise: the page's script then decides when
+          // its measurements are done.
+          webkit_web_view_call_async_javascript_function(
+              r->page->view(), "return String(await timingReport());", -1, nullptr, nullptr,
+              nullptr, nullptr,
               [](GObject* source, GAsyncResult* result, gpointer done) {
                 auto* finished = static_cast<Run*>(done);
                 GError* error = nullptr;
-                JSCValue* value = webkit_web_view_evaluate_javascript_finish(
+                JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
                     WEBKIT_WEB_VIEW(source), result, &error);
                 if (value != nullptr) {
                   gchar* text = jsc_value_to_string(value);
@@ -255,7 +337,24 @@ int RunTiming(App& app) {
                                error != nullptr ? error->message : "?");
                   g_clear_error(&error);
                 }
-                g_main_loop_quit(finished->loop);
+                if (finished->status != 0 || finished->idle_seconds == 0) {
+                  g_main_loop_quit(finished->loop);
+                  return;
+                }
+                finished->idle_start = SampleAppProcesses();
+                finished->idle_start_us = g_get_monotonic_time();
+                g_timeout_add_seconds(
+                    static_cast<guint>(finished->idle_seconds),
+                    [](gpointer data2) {
+                      auto* r2 = static_cast<Run*>(data2);
+                      const double seconds =
+                          static_cast<double>(g_get_monotonic_time() - r2->idle_start_us) / 1e6;
+                      std::printf("idle_seconds=%.1f\nidle_cpu_percent=%.2f\n", seconds,
+                                  CpuPercent(r2->idle_start, SampleAppProcesses(), seconds));
+                      g_main_loop_quit(r2->loop);
+                      return G_SOURCE_REMOVE;
+                    },
+                    finished);
               },
               r);
           return G_SOURCE_REMOVE;
@@ -266,7 +365,9 @@ int RunTiming(App& app) {
       300,
       [](gpointer data) {
         std::fputs("vellumine: the timing run did not finish in time\n", stderr);
-        g_main_loop_quit(static_cast<Run*>(data)->loop);
+        auto* r = static_cast<Run*>(data);
+        r->status = 1;
+        g_main_loop_quit(r->loop);
         return G_SOURCE_REMOVE;
       },
       &run);
@@ -274,6 +375,8 @@ int RunTiming(App& app) {
   g_main_loop_run(run.loop);
   g_source_remove(watchdog);
   g_main_loop_unref(run.loop);
+  if (run.status == 0) PrintProcessPeaks("");
+  std::fflush(stdout);
   app.page.reset();
   gtk_widget_destroy(window);
   return run.status;
@@ -287,7 +390,16 @@ int main(int argc, char** argv) {
     return status < 0 ? 0 : status;
   }
   app.paths = vellumine::desktop::FindAppPaths();
-  app.data_folder = vellumine::desktop::DataFolderUtf8(app.options.data_dir);
+  // Every spelling of the folder (a link to it, "..") is one folder: the
+  // control, the locks and the application id all use its canonical path.
+  const std::optional<std::string> folder =
+      vellumine::desktop::CanonicalDataFolder(app.options.data_dir);
+  if (!folder) {
+    std::fprintf(stderr, "vellumine: can't create the data folder %s\n",
+                 vellumine::desktop::DataFolderUtf8(app.options.data_dir).c_str());
+    return 2;
+  }
+  app.data_folder = *folder;
   if (!app.dialogs.UseScriptFromEnvironment()) return 2;
 
   if (!app.options.screenshot.empty()) {
@@ -306,6 +418,27 @@ int main(int argc, char** argv) {
   }
 
   std::string id = vellumine::desktop::ApplicationId(app.data_folder);
+  bool busy = false;
+  app.instance = vellumine::desktop::TakeInstanceLock(app.data_folder, &busy);
+  if (busy) {
+    using vellumine::desktop::HandOverResult;
+    switch (vellumine::desktop::HandOver(id)) {
+      case HandOverResult::kHandedOver:
+        return 0;
+      case HandOverResult::kNoBus:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already; with no session bus it "
+                     "can't be brought forward\n",
+                     app.data_folder.c_str());
+        return 1;
+      case HandOverResult::kNoAnswer:
+        std::fprintf(stderr,
+                     "vellumine: %s is open in another window already, which does not answer on "
+                     "the session bus\n",
+                     app.data_folder.c_str());
+        return 1;
+    }
+  }
   GtkApplication* application = gtk_application_new(id.c_str(), G_APPLICATION_DEFAULT_FLAGS);
   g_signal_connect(application, "startup", G_CALLBACK(OnStartup), &app);
   g_signal_connect(application, "activate", G_CALLBACK(OnActivate), &app);

@@ -34,4 +34,18 @@ bool IsExternalLink(std::string_view uri) {
   return s == "http" || s == "https" || s == "mailto" || s == "ftp" || s == "file";
 }
 
+bool HasRenderNode(const std::string& dri_dir) {
+  GDir* dir = g_dir_open(dri_dir.c_str(), 0, nullptr);
+  if (dir == nullptr) return false;
+  bool found = false;
+  while (const char* name = g_dir_read_name(dir)) {
+    if (g_str_has_prefix(name, "renderD")) {
+      found = true;
+      break;
+    }
+  }
+  g_dir_close(dir);
+  return found;
+}
+
 }  // namespace vellumine::desktop

@@ -19,4 +19,11 @@ inline constexpr char kRefusedLoadMessage[] = "vellumine-refused-load";
 // handler when a link on the page asks to leave it.
 bool IsExternalLink(std::string_view uri);
 
+// Whether the engine can draw with a graphics processor: a DRM render node
+// ("renderD128") in dri_dir. Without one its accelerated drawing runs on a
+// software rasteriser, which costs seconds of CPU time and hundreds of
+// megabytes for a page of a thousand windows; the page is then drawn
+// without compositing.
+bool HasRenderNode(const std::string& dri_dir = "/dev/dri");
+
 }  // namespace vellumine::desktop

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "hosts/desktop/page_policy.h"
 #include "hosts/desktop/script_dialogs.h"
@@ -65,8 +67,8 @@ std::string ApplicationId(const std::string& data_folder_utf8) {
   return id;
 }
 
-PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
-                   DialogServer& server) {
+PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server,
+                   const StartAtLogin& start) {
   gchar* uri = g_filename_to_uri((paths.web_dir + "/index.html").c_str(), nullptr, nullptr);
   page_uri_ = uri != nullptr ? uri : "";
   g_free(uri);
@@ -77,9 +79,18 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   webkit_web_context_set_sandbox_enabled(context_, FALSE);
   webkit_web_context_set_cache_model(context_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
   webkit_web_context_set_web_extensions_directory(context_, paths.extension_dir.c_str());
+  // Measurements and tests only: VELLUMINE_PLAIN_WRITES=1 has the control's
+  // writes reach the page one by one, as they are (to compare with the page
+  // writer), and VELLUMINE_SEED=N seeds the control's random source with N
+  // instead of the clock, so that two runs make the same item keys.
+  const char* plain = g_getenv("VELLUMINE_PLAIN_WRITES");
+  const char* seed = g_getenv("VELLUMINE_SEED");
   webkit_web_context_set_web_extensions_initialization_user_data(
-      context_, g_variant_new("(ssss)", page_uri_.c_str(), data_folder_utf8.c_str(),
-                              server.socket_path().c_str(), server.token().c_str()));
+      context_,
+      g_variant_new("(ssssssbu)", page_uri_.c_str(), data_folder_utf8.c_str(),
+                    server.socket_path().c_str(), server.token().c_str(), start.file.c_str(),
+                    start.entry.c_str(), plain != nullptr && std::strcmp(plain, "1") == 0,
+                    seed != nullptr ? static_cast<guint32>(std::strtoul(seed, nullptr, 10)) : 0u));
 
   WebKitUserContentManager* content = webkit_user_content_manager_new();
   std::string script = ReadText(paths.web_dir + "/desktop.js");
@@ -109,6 +120,10 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8,
   g_object_ref_sink(view_);
 
   WebKitSettings* settings = webkit_web_view_get_settings(view_);
+  if (!HasRenderNode()) {
+    webkit_settings_set_hardware_acceleration_policy(settings,
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  }
   webkit_settings_set_enable_javascript(settings, TRUE);
   webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
   webkit_settings_set_enable_developer_extras(settings, FALSE);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "hosts/desktop/autostart.h"
 #include "hosts/desktop/dialog_server.h"
 
 namespace vellumine::desktop {
@@ -30,8 +31,10 @@ std::string ApplicationId(const std::string& data_folder_utf8);
 
 class PageView {
  public:
-  // server must be started and outlive the view.
-  PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server);
+  // server must be started and outlive the view. start: the autostart entry
+  // the page's "VellumineApp" may write (none when its file is empty).
+  PageView(const AppPaths& paths, const std::string& data_folder_utf8, DialogServer& server,
+           const StartAtLogin& start = {});
   ~PageView();
   PageView(const PageView&) = delete;
   PageView& operator=(const PageView&) = delete;

@@ -4,37 +4,82 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "hosts/desktop/desktop_platform.h"
+#include "hosts/desktop/fast_document.h"
+#include "hosts/desktop/folder_watch.h"
 #include "hosts/desktop/js_document.h"
 
 namespace vellumine::desktop {
 namespace {
 
 // One control with its platform; owned by the script object and freed when
-// the page lets go of it.
+// the page lets go of it. The page shows what is saved: a call that finds
+// the folder changed reloads and redraws the page first, and a change made
+// from outside is loaded and drawn shortly after it happens.
 struct PageControl {
-  PageControl(const std::u16string& data_folder, ChannelClient* channel, JSCContext* guard_world)
-      : platform(channel),
+  PageControl(const std::u16string& data_folder, ChannelClient* channel, JSCContext* context,
+              JSCContext* guard_world, std::uint32_t ticks)
+      : platform(channel, ticks),
         control((platform.set_data_folder(data_folder), platform)),
-        guard(guard_world != nullptr ? JSC_CONTEXT(g_object_ref(guard_world)) : nullptr) {}
+        guard(guard_world != nullptr ? JSC_CONTEXT(g_object_ref(guard_world)) : nullptr),
+        page_context(JSC_CONTEXT(g_object_ref(context))) {
+    control.set_reload_style(ReloadStyle::kRedrawPage);
+    watch = std::make_unique<FolderWatch>(
+        Utf16ToUtf8(data_folder),
+        [this](const std::vector<std::u16string>& changed) { Refresh(changed); });
+  }
   ~PageControl() {
+    Retire();
     if (guard != nullptr) g_object_unref(guard);
+    if (writer != nullptr) g_object_unref(writer);
   }
   PageControl(const PageControl&) = delete;
   PageControl& operator=(const PageControl&) = delete;
+
+  // The page this control draws into is gone (another load of the page has
+  // a control of its own): no more watching, and the page's context is let
+  // go, so that the page, and with it this control, can be freed.
+  void Retire() {
+    watch.reset();
+    if (page_context != nullptr) g_object_unref(page_context);
+    page_context = nullptr;
+  }
+
+  // Loads and redraws the page if the folder changed from outside; a call
+  // under way (the watch can't interrupt one) has loaded what it needs.
+  void Refresh(const std::vector<std::u16string>& changed);
+
   DesktopPlatform platform;
   CSkerrow control;
   JSCContext* guard;
   bool busy = false;
+  // The page writer, kept alive by the script object itself: a strong hold
+  // from here would keep the whole page alive through the object.
+  JSCWeakValue* writer = nullptr;
+  WrittenMarkup written;
+  // Held while the page is the current one: the watch draws into it.
+  JSCContext* page_context;
+  std::unique_ptr<FolderWatch> watch;
 };
+
+// The control of the page shown now; the one before it is retired when a new
+// load of the page gets its own.
+PageControl* g_current = nullptr;
 
 // The script's arguments, converted as the interface takes them.
 class Args {
  public:
-  Args(JSCContext* context, GPtrArray* values, JSCContext* guard)
-      : context_(context), values_(values), guard_(guard) {}
+  Args(JSCContext* context, GPtrArray* values, JSCContext* guard, JSCWeakValue* writer,
+       WrittenMarkup& written)
+      : context_(context), values_(values), guard_(guard), writer_(writer), written_(written) {}
+  ~Args() {
+    if (fast_ != nullptr) fast_->Finish();
+  }
+  Args(const Args&) = delete;
+  Args& operator=(const Args&) = delete;
 
   JSCValue* At(guint i) const {
     return values_ != nullptr && i < values_->len ? JSC_VALUE(g_ptr_array_index(values_, i))
@@ -42,8 +87,20 @@ class Args {
   }
   TextArg Text(guint i) const { return TextArgument(context_, At(i)); }
   std::int32_t Int(guint i) const { return IntArgument(context_, At(i)); }
+  // The page's own document goes through the writer; anything else the
+  // script passes is written as it is.
   Document& Doc(guint i) {
-    if (!document_) document_.emplace(context_, At(i));
+    if (document_) return *document_;
+    JSCValue* value = At(i);
+    JSCValue* writer = writer_ != nullptr ? jsc_weak_value_get_value(writer_) : nullptr;
+    if (writer != nullptr && FastDocument::Owns(context_, writer, value)) {
+      auto fast = std::make_unique<FastDocument>(context_, writer, written_);
+      fast_ = fast.get();
+      document_ = std::move(fast);
+    } else {
+      document_ = std::make_unique<JsDocument>(context_, value);
+    }
+    if (writer != nullptr) g_object_unref(writer);
     return *document_;
   }
   bool FromUser() const { return IsUserAction(context_, guard_); }
@@ -53,8 +110,30 @@ class Args {
   JSCContext* context_;
   GPtrArray* values_;
   JSCContext* guard_;
-  std::optional<JsDocument> document_;
+  JSCWeakValue* writer_;
+  WrittenMarkup& written_;
+  std::unique_ptr<Document> document_;
+  FastDocument* fast_ = nullptr;
 };
+
+void PageControl::Refresh(const std::vector<std::u16string>& changed) {
+  if (busy || page_context == nullptr) return;
+  JSCValue* value = jsc_context_get_value(page_context, "document");
+  if (value != nullptr && jsc_value_is_object(value)) {
+    busy = true;
+    {
+      // The page's own document, through the writer as a call's would be.
+      GPtrArray* values = g_ptr_array_new();
+      g_ptr_array_add(values, value);
+      Args converted(page_context, values, guard, writer, written);
+      control.RefreshAfterOutsideChange(converted.Doc(0), changed);
+      g_ptr_array_unref(values);
+    }
+    busy = false;
+  }
+  if (value != nullptr) g_object_unref(value);
+  jsc_context_clear_exception(page_context);
+}
 
 using Handler = void (*)(CSkerrow&, Args&);
 
@@ -145,13 +224,19 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   // Busy already while the call is checked: reading the page's event may
   // run page script, which must not enter the control either.
   page->busy = true;
-  Args converted(context, args, page->guard);
-  if (!method->user_only || converted.FromUser()) method->handler(page->control, converted);
+  {
+    Args converted(context, args, page->guard, page->writer, page->written);
+    if (!method->user_only || converted.FromUser()) method->handler(page->control, converted);
+  }
   page->busy = false;
   jsc_context_clear_exception(context);
 }
 
-void DestroyPageControl(gpointer instance) { delete static_cast<PageControl*>(instance); }
+void DestroyPageControl(gpointer instance) {
+  auto* page = static_cast<PageControl*>(instance);
+  if (page == g_current) g_current = nullptr;
+  delete page;
+}
 
 constexpr char kClassKey[] = "vellumine-skerrow-class";
 
@@ -254,10 +339,29 @@ const char* const* SkerrowMethodNames(std::size_t* count) {
 }
 
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
-                    JSCContext* guard) {
+                    JSCContext* guard, WritePath path, std::uint32_t ticks) {
   JSCClass* klass = SkerrowClass(context);
-  auto* page = new PageControl(data_folder, channel, guard);
+  if (g_current != nullptr) g_current->Retire();
+  auto* page = new PageControl(data_folder, channel, context, guard, ticks);
+  g_current = page;
   JSCValue* object = jsc_value_new_object(context, page, klass);
+  if (path == WritePath::kFast) {
+    if (JSCValue* writer = MakePageWriter(context)) {
+      // Held by the object under a key no name reaches.
+      JSCValue* keep = jsc_context_evaluate(
+          context, "(function (o, w) { Object.defineProperty(o, Symbol(), { value: w }); })", -1);
+      if (keep != nullptr && jsc_value_is_function(keep)) {
+        JSCValue* held = jsc_value_function_call(keep, JSC_TYPE_VALUE, object, JSC_TYPE_VALUE,
+                                                 writer, G_TYPE_NONE);
+        if (held != nullptr) g_object_unref(held);
+        if (jsc_context_get_exception(context) == nullptr)
+          page->writer = jsc_weak_value_new(writer);
+      }
+      jsc_context_clear_exception(context);
+      if (keep != nullptr) g_object_unref(keep);
+      g_object_unref(writer);
+    }
+  }
   jsc_context_set_value(context, "Skerrow", object);
   g_object_unref(object);
 }

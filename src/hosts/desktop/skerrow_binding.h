@@ -48,10 +48,20 @@ bool WantsPicture(JSCContext* context, JSCValue* document);
 // ChangeWindowOption need it only for the options that open the font picker.
 bool NeedsUserAction(std::string_view method);
 
-// Creates a fresh control on data_folder and sets it as the global `Skerrow`
-// of context. channel may be nullptr; without guard no call counts as the
-// user's.
+// How the control's page operations reach the page.
+enum class WritePath {
+  kFast,   // through the page writer (fast_document.h)
+  kPlain,  // each one as it is (js_document.h): for comparisons
+};
+
+// Creates a fresh control on data_folder (the canonical data folder, ending
+// with "/") and sets it as the global `Skerrow` of context. channel may be
+// nullptr; without guard no call counts as the user's; ticks, when not 0,
+// seeds the control's random source instead of the clock. The control keeps
+// the page showing what is saved: it watches the folder and redraws the page
+// when another writer changed it.
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
-                    JSCContext* guard = nullptr);
+                    JSCContext* guard = nullptr, WritePath path = WritePath::kFast,
+                    std::uint32_t ticks = 0);
 
 }  // namespace vellumine::desktop

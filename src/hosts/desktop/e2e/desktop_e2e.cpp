@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,9 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "control/skerrow.h"
+#include "hosts/desktop/autostart.h"
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/e2e/e2e_support.h"
+#include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
 #include "page/text.h"
+#include "platform/posix_platform.h"
+#include "platform/scripted_platform.h"
 #include "store/records.h"
 #include "tests/hostile_data.h"
 
@@ -31,213 +39,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kWaitSeconds = 30;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
-
-// UTF-16LE bytes of an ASCII or UTF-8 text, as the data files hold texts.
-std::string Utf16Bytes(const std::string& utf8) {
-  glong n = 0;
-  gunichar2* units = g_utf8_to_utf16(utf8.c_str(), -1, nullptr, &n, nullptr);
-  std::string bytes;
-  for (glong i = 0; i < n; ++i) {
-    bytes += static_cast<char>(units[i] & 0xff);
-    bytes += static_cast<char>(units[i] >> 8);
-  }
-  g_free(units);
-  return bytes;
-}
-
-// A JS string literal for text (JSON is valid JS).
-std::string Js(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    if (c == '\n') {
-      out += "\\n";
-      continue;
-    }
-    out += c;
-  }
-  return out + "\"";
-}
-
-// Runs the main loop until done() or the wait runs out; false on time-out.
-template <typename Done>
-bool RunUntil(Done done, int seconds = kWaitSeconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
-  return true;
-}
-
-// Runs the main loop for a while.
-void Pump(int milliseconds) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < until) {
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
-}
-
-// One run of the app's window: dialog channel, view and web process.
-class Session {
- public:
-  explicit Session(const std::string& data_folder) {
-    EXPECT_TRUE(dialogs_.UseScriptFromEnvironment());
-    server_ = std::make_unique<DialogServer>(dialogs_);
-    EXPECT_TRUE(server_->Start());
-    window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_default_size(GTK_WINDOW(window_), 1280, 800);
-    dialogs_.set_parent(GTK_WINDOW(window_));
-    page_ = std::make_unique<PageView>(FindAppPaths(), data_folder, *server_);
-    page_->on_loaded = [this] { loaded_ = true; };
-    page_->on_refused = [this](const std::string& uri) { refused_.push_back(uri); };
-    gtk_container_add(GTK_CONTAINER(window_), page_->widget());
-    gtk_widget_show_all(window_);
-    page_->Load();
-    loaded_ok_ = RunUntil([this] { return loaded_; });
-  }
-  ~Session() {
-    page_.reset();
-    gtk_widget_destroy(window_);
-    server_.reset();
-  }
-
-  bool loaded() const { return loaded_ok_; }
-  const std::vector<std::string>& refused() const { return refused_; }
-  WebKitWebView* view() const { return page_->view(); }
-  const std::string& page_uri() const { return page_->page_uri(); }
-
-  // The script's value as text (strings as they are, other values as JSON);
-  // "ERROR: ..." when it throws.
-  std::string Eval(const std::string& script) {
-    struct Result {
-      bool done = false;
-      std::string text;
-    } result;
-    webkit_web_view_evaluate_javascript(
-        page_->view(), script.c_str(), -1, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* r = static_cast<Result*>(data);
-          GError* error = nullptr;
-          JSCValue* value =
-              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), res, &error);
-          if (value == nullptr) {
-            r->text = std::string("ERROR: ") + (error != nullptr ? error->message : "?");
-            if (error != nullptr) g_error_free(error);
-          } else {
-            gchar* text = jsc_value_is_string(value) ? jsc_value_to_string(value)
-                                                     : jsc_value_to_json(value, 0);
-            r->text = text != nullptr ? text : "undefined";
-            g_free(text);
-            g_object_unref(value);
-          }
-          r->done = true;
-        },
-        &result);
-    if (!RunUntil([&] { return result.done; })) return "ERROR: timed out";
-    return result.text;
-  }
-
-  // A click of the first mouse button at the page point x, y, handed to the
-  // view as the window system's events are: the page sees trusted events
-  // from the user.
-  bool Click(int x, int y) {
-    GtkWidget* widget = page_->widget();
-    GdkWindow* window = gtk_widget_get_window(widget);
-    if (window == nullptr) return false;
-    GdkDevice* pointer =
-        gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
-    int origin_x = 0;
-    int origin_y = 0;
-    gdk_window_get_origin(window, &origin_x, &origin_y);
-    auto send = [&](GdkEventType type) {
-      GdkEvent* event = gdk_event_new(type);
-      if (type == GDK_MOTION_NOTIFY) {
-        event->motion.window = GDK_WINDOW(g_object_ref(window));
-        event->motion.time = GDK_CURRENT_TIME;
-        event->motion.x = x;
-        event->motion.y = y;
-        event->motion.x_root = origin_x + x;
-        event->motion.y_root = origin_y + y;
-      } else {
-        event->button.window = GDK_WINDOW(g_object_ref(window));
-        event->button.time = GDK_CURRENT_TIME;
-        event->button.x = x;
-        event->button.y = y;
-        event->button.x_root = origin_x + x;
-        event->button.y_root = origin_y + y;
-        event->button.button = 1;
-      }
-      gdk_event_set_device(event, pointer);
-      gtk_main_do_event(event);
-      gdk_event_free(event);
-    };
-    send(GDK_MOTION_NOTIFY);
-    send(GDK_BUTTON_PRESS);
-    send(GDK_BUTTON_RELEASE);
-    return true;
-  }
-
-  // Clicks the middle of the first element matching selector once it is
-  // the one there; false when it is not found or covered.
-  bool ClickOn(const std::string& selector) {
-    std::string at = Eval("(function () { var e = document.querySelector(" + Js(selector) +
-                          "); if (!e) return ''; e.scrollIntoView(); var r = "
-                          "e.getBoundingClientRect(); var x = Math.round(r.left + r.width / 2),"
-                          " y = Math.round(r.top + r.height / 2);"
-                          " return document.elementFromPoint(x, y) === e ? x + ',' + y : ''; })()");
-    std::size_t comma = at.find(',');
-    if (comma == std::string::npos) return false;
-    return Click(std::stoi(at.substr(0, comma)), std::stoi(at.substr(comma + 1)));
-  }
-
-  // A PNG of what the view shows; false when it can't be made.
-  bool Screenshot(const fs::path& file) {
-    struct Shot {
-      bool done = false;
-      bool ok = false;
-      std::string file;
-    } shot{false, false, file.string()};
-    webkit_web_view_get_snapshot(
-        page_->view(), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
-        [](GObject* source, GAsyncResult* res, gpointer data) {
-          auto* s = static_cast<Shot*>(data);
-          cairo_surface_t* surface =
-              webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), res, nullptr);
-          if (surface != nullptr) {
-            s->ok = cairo_surface_write_to_png(surface, s->file.c_str()) == CAIRO_STATUS_SUCCESS;
-            cairo_surface_destroy(surface);
-          }
-          s->done = true;
-        },
-        &shot);
-    return RunUntil([&] { return shot.done; }) && shot.ok;
-  }
-
- private:
-  Dialogs dialogs_;
-  std::unique_ptr<DialogServer> server_;
-  GtkWidget* window_ = nullptr;
-  std::unique_ptr<PageView> page_;
-  bool loaded_ = false;
-  bool loaded_ok_ = false;
-  std::vector<std::string> refused_;
-};
+using e2e::Js;
+using e2e::Pump;
+using e2e::ReadAll;
+using e2e::RunUntil;
+using e2e::Session;
+using e2e::Utf16Bytes;
+using e2e::WriteAll;
 
 // How many files in folder hold bytes.
 int FilesHolding(const fs::path& folder, const std::string& bytes) {
@@ -260,6 +68,98 @@ std::vector<std::string> Lines(const std::string& text) {
   for (std::string line; std::getline(s, line);) lines.push_back(line);
   return lines;
 }
+
+// What a fresh load of the folder lists: memo subjects, menu names, and the
+// "config" records.
+struct Saved {
+  std::vector<std::string> memos;
+  std::vector<std::string> menus;
+  std::vector<std::string> config;
+  bool Has(const std::vector<std::string>& list, const std::string& item) const {
+    return std::find(list.begin(), list.end(), item) != list.end();
+  }
+};
+
+Saved LoadSaved(const fs::path& data) {
+  PosixPlatform files;
+  ScriptedPlatform ui(files, Utf8ToUtf16(data.string() + "/"));
+  CSkerrow control(ui);
+  control.LoadState();
+  Saved saved;
+  for (const MemoEntry& m : control.state().memos) {
+    saved.memos.push_back(m.subject ? Utf16ToUtf8(*m.subject) : "<no file>");
+  }
+  for (const LinkMenu& m : control.state().menus) saved.menus.push_back(Utf16ToUtf8(m.name));
+  const std::string bytes = ReadAll(data / "config");
+  RecordReader reader(bytes);
+  for (std::u16string r; reader.Next(&r);) saved.config.push_back(Utf16ToUtf8(r));
+  return saved;
+}
+
+// Every file below folder with its size, time and identity: a launch that
+// wrote anything changes it.
+std::string FolderSnapshot(const fs::path& folder) {
+  std::vector<std::string> lines;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    struct stat st {};
+    if (lstat(entry.path().c_str(), &st) != 0) continue;
+    lines.push_back(entry.path().string() + " " + std::to_string(st.st_size) + " " +
+                    std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
+                    " " + std::to_string(st.st_ino));
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  for (const std::string& line : lines) out += line + "\n";
+  return out;
+}
+
+// Whether another holder has the lock on file.
+bool LockedElsewhere(const fs::path& file) {
+  bool busy = false;
+  PosixPlatform().LockFile(Utf8ToUtf16(file.string()), false, &busy);
+  return busy;
+}
+
+int RunCli(const fs::path& data, const std::string& script, const fs::path& scratch) {
+  WriteAll(scratch / "script.jsonl", script);
+  const std::string command = std::string("'") + VELLUMINE_CLI + "' --data '" + data.string() +
+                              "' '" + (scratch / "script.jsonl").string() + "' >'" +
+                              (scratch / "cli.out").string() + "' 2>&1";
+  return std::system(command.c_str());
+}
+
+// A program started in the background, ended (and reaped) when it goes.
+class Background {
+ public:
+  Background(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    gchar** envp = g_get_environ();
+    for (const std::string& e : env) {
+      const std::size_t eq = e.find('=');
+      envp = g_environ_setenv(envp, e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), TRUE);
+    }
+    started_ = g_spawn_async(nullptr, args.data(), envp, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
+                             nullptr, &pid_, nullptr);
+    g_strfreev(envp);
+  }
+  ~Background() {
+    if (!started_) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+  }
+  bool started() const { return started_; }
+  bool running() const {
+    int status = 0;
+    return started_ && waitpid(pid_, &status, WNOHANG) == 0;
+  }
+
+ private:
+  GPid pid_ = 0;
+  bool started_ = false;
+};
 
 class DesktopApp : public ::testing::Test {
  protected:
@@ -440,10 +340,13 @@ TEST_F(DesktopApp, DrivesThePageKeepsTheDataAndFindsItAfterARestart) {
   EXPECT_TRUE(IsPng(root_ / "app.png"));
 }
 
-// Every file below folder by its relative path, with its bytes.
+// Every file below folder by its relative path, with its bytes; the lock
+// files, which hold no data and appear once a call or the app runs, left out.
 std::map<std::string, std::string> FolderBytes(const fs::path& folder) {
   std::map<std::string, std::string> out;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name == ".lock" || name == ".instance") continue;
     if (entry.is_regular_file()) {
       out[fs::relative(entry.path(), folder).string()] = ReadAll(entry.path());
     }
@@ -657,51 +560,207 @@ TEST_F(DesktopApp, ThePagePolicyRefusesEvalAndRemoteLoadsButNotThePagesOwnScript
   EXPECT_TRUE(RunUntil([&] { return s.Eval("String(p.complete && p.naturalWidth)") == "1"; }));
 }
 
-// A second launch on the same data folder hands over to the running one and
-// ends; a launch on another folder runs on its own. Needs a session bus.
+// A second launch on the same data folder, through another spelling of its
+// path, hands over to the running one and ends without writing anything; a
+// launch on another folder runs on its own. With a session bus.
 TEST_F(DesktopApp, OneInstancePerDataFolder) {
   gchar* session = g_find_program_in_path("dbus-run-session");
   gchar* gdbus = g_find_program_in_path("gdbus");
-  bool usable = session != nullptr && gdbus != nullptr;
+  const bool usable = session != nullptr && gdbus != nullptr;
   g_free(session);
   g_free(gdbus);
-  if (!usable) GTEST_SKIP() << "dbus-run-session or gdbus missing";
+  ASSERT_TRUE(usable) << "dbus-run-session or gdbus missing (src/hosts/desktop/deps)";
   std::string app = VELLUMINE_APP;
   std::string one = (root_ / "one").string();
+  std::string link = (root_ / "link").string();
   std::string other = (root_ / "other").string();
+  fs::create_directories(one);
+  fs::create_directory_symlink(one, link);
+  // Every spelling of the folder has the same id.
+  const std::string id = ApplicationId(*CanonicalDataFolder(one));
+  EXPECT_EQ(ApplicationId(*CanonicalDataFolder(link)), id);
+  EXPECT_EQ(ApplicationId(*CanonicalDataFolder(link + "/../one/")), id);
+  EXPECT_NE(ApplicationId(*CanonicalDataFolder(other)), id);
+  const std::string snapshot = "find '" + one + "' -printf '%p %s %T@ %i\\n' | sort";
   std::string script =
       "'" + app + "' --data '" + one + "' & first=\\$!; " + "gdbus wait --session --timeout 60 " +
-      ApplicationId(DataFolderUtf8(one)) + " || exit 10; " +
+      id + " || exit 10; " +
+      // The first has drawn its page and saved it before the second starts.
+      "for i in \\$(seq 300); do [ -e '" + one + "/config' ] && break; sleep 0.1; done; sleep 1; " +
+      snapshot + " >'" + (root_ / "before").string() + "'; " +
       // The second launch must end by itself, the first must still run.
-      "timeout 60 '" + app + "' --data '" + one + "' || exit 11; " +
-      "kill -0 \\$first || exit 12; " +
+      "timeout 60 '" + app + "' --data '" + link + "' || exit 11; " +
+      "kill -0 \\$first || exit 12; " + snapshot + " >'" + (root_ / "after").string() + "'; " +
       // Another folder is another instance: it registers a name of its own.
       "'" + app + "' --data '" + other + "' & third=\\$!; " + "gdbus wait --session --timeout 60 " +
-      ApplicationId(DataFolderUtf8(other)) + " || exit 13; kill \\$first \\$third; wait; exit 0";
+      ApplicationId(*CanonicalDataFolder(other)) +
+      " || exit 13; kill \\$first \\$third; wait; exit 0";
   fs::path log = root_ / "instances.log";
   std::string command = "dbus-run-session -- sh -c \"" + script + "\" >'" + log.string() + "' 2>&1";
   int status = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(status)) << status;
   EXPECT_EQ(WEXITSTATUS(status), 0) << ReadAll(log);
+  EXPECT_FALSE(ReadAll(root_ / "before").empty());
+  EXPECT_EQ(ReadAll(root_ / "after"), ReadAll(root_ / "before"));
+}
+
+// Without a session bus the lock still decides: a second launch through a
+// link to the folder says so, ends, and writes nothing.
+TEST_F(DesktopApp, WithoutABusASecondLaunchEndsWithoutWriting) {
+  const fs::path one = root_ / "one";
+  const fs::path link = root_ / "link";
+  fs::create_directories(one);
+  fs::create_directory_symlink(one, link);
+  const std::vector<std::string> no_bus = {"DBUS_SESSION_BUS_ADDRESS=unix:path=" +
+                                           (root_ / "no-bus").string()};
+  Background first({VELLUMINE_APP, "--data", one.string()}, no_bus);
+  ASSERT_TRUE(first.started());
+  ASSERT_TRUE(RunUntil(
+      [&] { return fs::exists(one / "config") && LockedElsewhere(one / ".instance"); }, 60));
+  g_usleep(1000 * 1000);  // its page drawn and saved
+  const std::string before = FolderSnapshot(one);
+
+  const std::string second = "DBUS_SESSION_BUS_ADDRESS='unix:path=" + (root_ / "no-bus").string() +
+                             "' timeout 60 '" + VELLUMINE_APP + "' --data '" + link.string() +
+                             "' >'" + (root_ / "second.log").string() + "' 2>&1";
+  const int status = std::system(second.c_str());
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << ReadAll(root_ / "second.log");
+  EXPECT_NE(ReadAll(root_ / "second.log").find("open in another window"), std::string::npos)
+      << ReadAll(root_ / "second.log");
+  EXPECT_EQ(FolderSnapshot(one), before);
+  EXPECT_TRUE(first.running());
+}
+
+// The window and the runner on one folder, each acting in turn: nothing of
+// either is lost, and the window shows the runner's changes by itself.
+TEST_F(DesktopApp, TheRunnerAndTheWindowLoseNothing) {
+  Session s(DataFolder());
+  ASSERT_TRUE(s.loaded());
+  s.Eval("Skerrow.AddMemo(document,'窓から','1'); 0");
+  ASSERT_EQ(RunCli(data_,
+                   "[\"AddMemo\", \"runner one\", \"r\"]\n[\"AddMemo\", \"runner two\", \"r\"]\n"
+                   "[\"MakeLinkMenu\", \"runner menu\", -1]\n"
+                   "[\"ChangeOption\", \"LinkItemNum\", 1]\n",
+                   root_),
+            0)
+      << ReadAll(root_ / "cli.out");
+  const auto written = std::chrono::steady_clock::now();
+  // No call from the page: the window loads and draws the change itself.
+  ASSERT_TRUE(RunUntil([&] {
+    const std::string list = s.Eval("document.getElementById('memo').innerHTML");
+    return list.find("runner two") != std::string::npos;
+  }));
+  const double latency =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
+  std::printf("[ latency  ] the runner's change on the page after %.3f s\n", latency);
+  EXPECT_NE(s.Eval("document.getElementById('link').innerHTML").find("runner menu"),
+            std::string::npos);
+  EXPECT_EQ(s.Eval("document.getElementById('LinkItemNum').textContent"), "11");
+
+  // The window's next change keeps them all; so does the runner's after it.
+  s.Eval("Skerrow.AddMemo(document,'窓からまた','2'); 0");
+  s.Eval("Skerrow.ChangeOption(document,'MemoItemNum',1); 0");
+  ASSERT_EQ(RunCli(data_, "[\"AddMemo\", \"runner three\", \"r\"]\n", root_), 0);
+  const Saved saved = LoadSaved(data_);
+  EXPECT_EQ(saved.memos, (std::vector<std::string>{"窓から", "runner one", "runner two",
+                                                   "窓からまた", "runner three"}));
+  EXPECT_EQ(saved.menus, std::vector<std::string>{"runner menu"});
+  EXPECT_TRUE(saved.Has(saved.config, "LinkItemNum=11"));
+  EXPECT_TRUE(saved.Has(saved.config, "MemoItemNum=11"));
+}
+
+// "ログイン時に起動" in the settings: the user's clicks write and remove the
+// entry, the box shows what is there, and script on its own changes nothing.
+TEST_F(DesktopApp, StartAtLoginIsSetFromTheSettingsByTheUsersClicks) {
+  const fs::path file = root_ / "config" / "autostart" / "v.desktop";
+  const std::optional<std::string> entry =
+      AutostartEntry(RestartArguments("/usr/bin/vellumine", DataFolder(), true, ""));
+  ASSERT_TRUE(entry);
+  {
+    Session s(DataFolder(), {file.string(), *entry});
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("getComputedStyle(document.getElementById('option_app')).display"), "block");
+    EXPECT_EQ(s.Eval("document.getElementById('startatlogin').parentNode.textContent"),
+              "ログイン時に起動");
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "false");
+    s.Eval("show('option'); 0");
+    ASSERT_TRUE(s.ClickOn("#startatlogin"));
+    ASSERT_TRUE(RunUntil([&] { return fs::exists(file); }));
+    EXPECT_EQ(ReadAll(file), *entry);
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+    // Script on its own, once the click's activation has passed: neither the
+    // object nor the box's handler removes it.
+    s.Eval(
+        "setTimeout(function () {"
+        "  window.answer = VellumineApp.SetStartAtLogin(false);"
+        "  document.getElementById('startatlogin').click(); window.timerRan = 1;"
+        "}, 6000); 0");
+    EXPECT_TRUE(RunUntil([&] { return s.Eval("String(window.timerRan)") == "1"; }));
+    EXPECT_EQ(s.Eval("String(window.answer)"), "true");
+    EXPECT_TRUE(fs::exists(file));
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+  }
+  {
+    // A new load shows the entry that is there; a click removes it.
+    Session s(DataFolder(), {file.string(), *entry});
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "true");
+    s.Eval("show('option'); 0");
+    ASSERT_TRUE(s.ClickOn("#startatlogin"));
+    ASSERT_TRUE(RunUntil([&] { return !fs::exists(file); }));
+    EXPECT_EQ(s.Eval("String(document.getElementById('startatlogin').checked)"), "false");
+  }
+  {
+    // Without an entry to make (the runner's page, say) the setting is hidden.
+    Session s(DataFolder());
+    ASSERT_TRUE(s.loaded());
+    EXPECT_EQ(s.Eval("typeof VellumineApp"), "undefined");
+    EXPECT_EQ(s.Eval("getComputedStyle(document.getElementById('option_app')).display"), "none");
+  }
+}
+
+// A sync tool brings a memo from another machine while the window runs: the
+// page shows it without any call, and the window's next save keeps it.
+TEST_F(DesktopApp, AnOutsideChangeShowsByItselfAndSurvivesTheNextSave) {
+  Session s(DataFolder());
+  ASSERT_TRUE(s.loaded());
+  s.Eval("Skerrow.AddMemo(document,'ここで','1'); 0");
+  ASSERT_TRUE(fs::exists(data_ / "memolist"));
+  // The memo's file, then the list naming it, each through a temporary of
+  // the sync tool's renamed into place; a conflict copy beside them.
+  auto record = [](const std::string& text) {
+    std::string units = Utf16Bytes(text);
+    const std::uint32_t n = static_cast<std::uint32_t>(units.size() / 2);
+    std::string out;
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xff);
+    return out + units;
+  };
+  WriteAll(data_ / "memo" / ".syncthing.00000001000000aa.tmp",
+           record("Subject=よそから") + record("Message=同期"));
+  fs::rename(data_ / "memo" / ".syncthing.00000001000000aa.tmp",
+             data_ / "memo" / "00000001000000aa");
+  const std::string list =
+      ReadAll(data_ / "memolist") + record("[memo1]") + record("Hash=00000001000000aa");
+  WriteAll(data_ / ".syncthing.memolist.tmp", list);
+  WriteAll(data_ / "memolist.sync-conflict-20260101-101010-ABCDEFG", "stale");
+  fs::rename(data_ / ".syncthing.memolist.tmp", data_ / "memolist");
+  const auto written = std::chrono::steady_clock::now();
+  ASSERT_TRUE(RunUntil([&] {
+    return s.Eval("document.getElementById('memo').innerHTML").find("よそから") !=
+           std::string::npos;
+  }));
+  const double latency =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - written).count();
+  std::printf("[ latency  ] the outside change on the page after %.3f s\n", latency);
+  s.Eval("Skerrow.AddMemo(document,'そのあと','2'); 0");
+  EXPECT_EQ(LoadSaved(data_).memos, (std::vector<std::string>{"ここで", "よそから", "そのあと"}));
+  EXPECT_EQ(ReadAll(data_ / "memolist.sync-conflict-20260101-101010-ABCDEFG"), "stale");
 }
 
 }  // namespace
 }  // namespace vellumine::desktop
 
 int main(int argc, char** argv) {
-  // Whatever hangs, the run ends by itself well within the test's limit.
-  signal(SIGALRM, [](int) {
-    static const char kMessage[] = "desktop_e2e: watchdog: the run took too long\n";
-    ssize_t ignored = write(2, kMessage, sizeof kMessage - 1);
-    (void)ignored;
-    _exit(1);
-  });
-  alarm(240);
-  g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
-  if (!gtk_init_check(&argc, &argv)) {
-    std::fputs("desktop_e2e: no display (run it under xvfb-run)\n", stderr);
-    return 1;
-  }
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  return vellumine::desktop::e2e::Main(argc, argv, 480, "desktop_e2e");
 }

@@ -1,5 +1,6 @@
 // Which addresses count as the bundled page, and which answers a test script
 // may give.
+#include <glib/gstdio.h>
 #include <gtest/gtest.h>
 
 #include "hosts/desktop/page_policy.h"
@@ -38,6 +39,23 @@ TEST(PagePolicy, ExternalLinksAreWebMailAndFileAddresses) {
   EXPECT_FALSE(IsExternalLink("data:text/html,x"));
   EXPECT_FALSE(IsExternalLink("about:blank"));
   EXPECT_FALSE(IsExternalLink("not a uri"));
+}
+
+TEST(PagePolicy, DrawsWithAGraphicsProcessorOnlyWhereThereIsARenderNode) {
+  gchar* dir = g_dir_make_tmp("vellumine-dri-XXXXXX", nullptr);
+  ASSERT_NE(dir, nullptr);
+  const std::string dri = dir;
+  g_free(dir);
+  // No such folder, an empty one, one with a display node only: none.
+  EXPECT_FALSE(HasRenderNode(dri + "/missing"));
+  EXPECT_FALSE(HasRenderNode(dri));
+  ASSERT_TRUE(g_file_set_contents((dri + "/card0").c_str(), "", 0, nullptr));
+  EXPECT_FALSE(HasRenderNode(dri));
+  ASSERT_TRUE(g_file_set_contents((dri + "/renderD128").c_str(), "", 0, nullptr));
+  EXPECT_TRUE(HasRenderNode(dri));
+  g_remove((dri + "/renderD128").c_str());
+  g_remove((dri + "/card0").c_str());
+  g_rmdir(dri.c_str());
 }
 
 TEST(ScriptedAnswers, ReadsEveryKindInOrder) {

@@ -1,0 +1,327 @@
+// The page writer against the plain writes, in the real engine: two runs of
+// the app on two copies of the same data folder, one writing every page
+// operation as it is, one through the page writer, both with the same seed
+// for the control's random source, play the same random sequence of calls
+// and page actions. After every call, and again after the page has reacted
+// to it, the page (its body's markup and its form fields' values) must be
+// the same in both.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "hosts/desktop/e2e/e2e_support.h"
+
+namespace vellumine::desktop {
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::Js;
+using e2e::Session;
+using e2e::WriteAll;
+
+// Sets up a sequence in the page: window.playStep() plays its next step
+// and keeps what the page holds after it; window.playResult() gives the
+// steps' descriptions and a hash of each state. Arguments (set before it):
+// seed, files (link targets), pictures.
+constexpr char kDriver[] = R"JS(
+function random(seed) {
+  return function () {
+    seed = (seed + 0x6D2B79F5) | 0;
+    var t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
+    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+}
+var rnd = random(seed);
+function pick(n) { return Math.floor(rnd() * n); }
+function one(list) { return list[pick(list.length)]; }
+function el(id) { return document.getElementById(id); }
+function kids(id) { var e = el(id); return e ? Array.from(e.children) : []; }
+function windows() { return kids("memofield").concat(kids("linkfield")); }
+function index(count) { return one([pick(count + 1), pick(count + 1), count - 1, -1, count, 0]); }
+// What the page holds: the body's markup (the wallpaper picture's own
+// load state aside: it follows the picture's loading, not the calls) and
+// what the form fields show.
+function state() {
+  var parts = [];
+  for (var e of Array.from(document.body.children)) {
+    parts.push(e.id == "bgimg" ? "bgimg:" + e.getAttribute("src") : e.outerHTML);
+  }
+  for (var f of Array.from(document.querySelectorAll("input, textarea, select"))) {
+    parts.push((f.id || f.name) + "=" + f.value + "/" + (f.selectedIndex === undefined ? "" : f.selectedIndex));
+  }
+  return parts.join("\n");
+}
+function hash(text) {
+  var h = 0x811c9dc5;
+  for (var i = 0; i < text.length; ++i) h = Math.imul(h ^ text.charCodeAt(i), 16777619);
+  return (h >>> 0).toString(16) + ":" + text.length;
+}
+var texts = ["買い物", "牛乳とパン\n卵", "<b>bold</b> & \"quoted\" 'single'", "", " spaced  out ",
+             "長い" + "あいうえお".repeat(60), "line1\nline2\n\nline4", "&amp; &lt;", "x"];
+var options = ["MenuTextColor", "WeekDayColor", "SatDayColor", "SunDayColor", "ShadowColor",
+               "CalenderFontSize", "LinkItemNum", "MemoItemNum", "MenuFontSize", "MenuFont",
+               "CalenderFont", "Nothing"];
+var windowOptions = ["Default", "TextColor", "FontSize", "ItemNum", "Font", "Nothing"];
+function someWindow() {
+  var w = windows();
+  return one(w.length ? [one(w).id, one(w).id, one(w).id, "calender", "memo", "nowindow"] : ["calender", "nowindow"]);
+}
+var adds = [
+  function () { return ["AddMemo", one(texts), one(texts)]; },
+  function () { return ["MakeLinkMenu", one(texts), -1]; },
+  function () { return ["AddLink", one(files), rnd() < 0.8 ? pick(Math.max(1, kids("linkfield").length)) : index(kids("linkfield").length)]; },
+  function () { return ["AddWallPaper", one(pictures)]; },
+];
+var calls = adds.concat([
+  function () { return ["RenewMemo", one(texts), one(texts), index(kids("memofield").length)]; },
+  function () { return ["RemoveMemo", index(kids("memofield").length)]; },
+  function () { return ["EditMemo", index(kids("memofield").length)]; },
+  function () { return ["ChangeMemoPage", pick(5) - 1]; },
+  function () { return ["MakeLinkMenu", one(texts), index(kids("linkfield").length)]; },
+  function () { return ["ChangeLinkMenu", index(kids("linkfield").length)]; },
+  function () { return ["RemoveLinkMenu", index(kids("linkfield").length)]; },
+  function () { return ["ChangeLink", pick(12) - 1, one(files), index(kids("linkfield").length)]; },
+  function () { return ["RemoveLink", pick(12) - 1, index(kids("linkfield").length)]; },
+  function () { return ["PermuteLink", pick(12), pick(12), index(kids("linkfield").length)]; },
+  function () { return ["ChangeLinkPage", index(kids("linkfield").length), pick(4) - 1]; },
+  function () { return ["SetWndPos", someWindow(), pick(1400) - 100, pick(900) - 100, pick(3)]; },
+  function () { return ["ChangeOption", one(options), one([1, -1, 2, 0])]; },
+  function () { return ["ChangeOption", one(options), one([1, -1, 2, 0])]; },
+  function () { return ["ChangeWindowOption", someWindow(), one(windowOptions), one([1, -1, 0])]; },
+  function () { return ["ChangeWindowOption", someWindow(), one(windowOptions), one([1, -1, 0])]; },
+  function () { return ["RemoveWallPaper", pick(5) - 1]; },
+  function () { return ["SetBG", pick(5) - 1]; },
+  function () { return ["SetBG_Random"]; },
+  function () { return ["SetCalender", 2026, pick(14)]; },
+  function () { return ["ChangeDate", 2026, 1 + pick(12), pick(32)]; },
+  function () { return ["ChangeSchedule", one(texts), 2026, 1 + pick(12), 1 + pick(28)]; },
+  function () { return ["InitPage"]; },
+  function () { return ["OpenFile"]; },
+  function () { return ["OpenFolder"]; },
+]);
+// What the user does on the page between calls: views swapped in a window,
+// windows shown, hidden and dragged, text typed into the schedule field.
+var actions = [
+  function () {
+    var w = one(windows());
+    if (w) setview(one([w.id + "_option", w.id + "_main"]), w.id + "_view");
+    return "setview";
+  },
+  function () { var w = one(windows()); if (w) change(w.id); return "change"; },
+  function () {
+    var w = one(windows());
+    if (w) { w.style.left = pick(1000) + "px"; w.style.top = pick(700) + "px"; report(w); }
+    return "drag";
+  },
+  function () { var f = el("schdllst"); if (f) f.value = one(texts); return "type"; },
+];
+var log = [], hashes = [], step = 0;
+window.states = [];
+// One step a script run: each run is a user gesture of its own, as a click
+// is, so the calls that need the user's action are made in both runs alike
+// however long the other steps took.
+window.playStep = async function () {
+  var description;
+  if (step > 8 && rnd() < 0.15) {
+    description = "page:" + one(actions)();
+  } else {
+    var call = (step < 40 && rnd() < 0.6 ? one(adds) : one(calls))();
+    var name = call[0];
+    var args = call.slice(1);
+    if (name != "SetWndPos") args.unshift(document);
+    Skerrow[name].apply(Skerrow, args);
+    description = JSON.stringify(call);
+  }
+  ++step;
+  var now = state();
+  window.states.push(now);
+  hashes.push(hash(now));
+  log.push(description);
+  // The page's reaction to it.
+  await new Promise(function (r) { setTimeout(r, 0); });
+  var after = state();
+  window.states.push(after);
+  hashes.push(hash(after));
+  log.push(description + " (after the page's reaction)");
+  return "";
+};
+window.playResult = function () { return JSON.stringify({ log: log, hashes: hashes }); };
+return "ready";
+)JS";
+
+class WritePaths : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gchar* dir = g_dir_make_tmp("vellumine-writes-XXXXXX", nullptr);
+    ASSERT_NE(dir, nullptr);
+    root_ = dir;
+    g_free(dir);
+    fs::create_directories(root_ / "files" / "a folder");
+    for (const char* name :
+         {"note.txt", "a&b.txt", "<odd>.txt", "quote\"s.txt", "日本語.txt", "space name.txt"}) {
+      WriteAll(root_ / "files" / name, "x\n");
+    }
+    for (const char* name : {"one.png", "two.png", "three.png"}) {
+      WriteAll(root_ / "files" / name, "not a picture\n");
+    }
+    // The dialogs the sequence opens are answered the same in both runs.
+    std::string answers;
+    for (int i = 0; i < 40; ++i) {
+      answers += "yes\nfont 15 DejaVu Sans\nfile " + (root_ / "files" / "note.txt").string() +
+                 "\nno\nfolder " + (root_ / "files" / "a folder").string() + "\ncancel\nok\n";
+    }
+    WriteAll(root_ / "answers", answers);
+    g_setenv("VELLUMINE_DIALOG_SCRIPT", (root_ / "answers").c_str(), TRUE);
+    g_setenv("VELLUMINE_SEED", "424242", TRUE);
+  }
+  void TearDown() override {
+    g_unsetenv("VELLUMINE_PLAIN_WRITES");
+    g_unsetenv("VELLUMINE_SEED");
+    g_unsetenv("VELLUMINE_DIALOG_SCRIPT");
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  std::string Driver(int seed) {
+    std::string files = "[";
+    for (const char* name : {"note.txt", "a&b.txt", "<odd>.txt", "quote\"s.txt", "日本語.txt",
+                             "space name.txt", "a folder", "missing.txt"}) {
+      files += Js((root_ / "files" / name).string()) + ",";
+    }
+    files += "\"\"]";
+    std::string pictures = "[";
+    for (const char* name : {"one.png", "two.png", "three.png", "missing.png"}) {
+      pictures += Js((root_ / "files" / name).string()) + ",";
+    }
+    pictures += "\"*.png\"]";
+    return "var seed = " + std::to_string(seed) + ", files = " + files +
+           ", pictures = " + pictures + ";\n" + kDriver;
+  }
+
+  // Plays the sequence of seed in both ways and compares every state.
+  void Compare(int seed, int steps) {
+    const fs::path plain_data = root_ / ("plain" + std::to_string(seed));
+    const fs::path fast_data = root_ / ("fast" + std::to_string(seed));
+    g_setenv("VELLUMINE_PLAIN_WRITES", "1", TRUE);
+    Session plain(plain_data.string());
+    g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+    Session fast(fast_data.string());
+    ASSERT_TRUE(plain.loaded());
+    ASSERT_TRUE(fast.loaded());
+    const std::string driver = Driver(seed);
+    ASSERT_EQ(plain.EvalAsync(driver), "ready");
+    ASSERT_EQ(fast.EvalAsync(driver), "ready");
+    for (int step = 0; step < steps; ++step) {
+      ASSERT_EQ(plain.EvalAsync("return await window.playStep();"), "") << "step " << step;
+      ASSERT_EQ(fast.EvalAsync("return await window.playStep();"), "") << "step " << step;
+    }
+    const std::string a = plain.Eval("window.playResult()");
+    const std::string b = fast.Eval("window.playResult()");
+    ASSERT_EQ(a.rfind("ERROR", 0), std::string::npos) << a;
+    ASSERT_EQ(b.rfind("ERROR", 0), std::string::npos) << b;
+    if (a == b) return;
+    // The first state that differs, and where in it.
+    const auto run_a = nlohmann::json::parse(a);
+    const auto run_b = nlohmann::json::parse(b);
+    const auto& hashes_a = run_a.at("hashes");
+    const auto& hashes_b = run_b.at("hashes");
+    std::size_t first = 0;
+    while (first < hashes_a.size() && first < hashes_b.size() &&
+           hashes_a[first] == hashes_b[first]) {
+      ++first;
+    }
+    ASSERT_LT(first, hashes_a.size()) << "the runs differ in their steps:\n" << a << "\n" << b;
+    const std::string index = std::to_string(first);
+    const std::string state_a = plain.Eval("window.states[" + index + "]");
+    const std::string state_b = fast.Eval("window.states[" + index + "]");
+    std::size_t at = 0;
+    while (at < state_a.size() && at < state_b.size() && state_a[at] == state_b[at]) ++at;
+    const std::size_t from = at > 300 ? at - 300 : 0;
+    std::ostringstream before;
+    for (std::size_t i = first > 8 ? first - 8 : 0; i <= first; ++i) {
+      before << "  " << run_a.at("log").at(i).get<std::string>() << "\n";
+    }
+    FAIL() << "seed " << seed << ": the page differs after step " << first / 2 << ":\n"
+           << before.str() << "plain writes: ..." << state_a.substr(from, 700)
+           << "\npage writer:  ..." << state_b.substr(from, 700);
+  }
+
+  fs::path root_;
+};
+
+// What the page writer is for: a call that rewrites every window leaves the
+// page's nodes where they were, except those of what changed.
+TEST_F(WritePaths, KeepsTheNodesOfWhatDidNotChange) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "keep").string());
+  ASSERT_TRUE(page.loaded());
+  const std::string note = Js((root_ / "files" / "note.txt").string());
+  ASSERT_EQ(page.EvalAsync(R"JS(
+    for (var i = 0; i < 12; ++i) Skerrow.AddMemo(document, "memo " + i, "text " + i + "\nline");
+    Skerrow.MakeLinkMenu(document, "menu", -1);
+    Skerrow.AddLink(document, )JS" +
+                           note + R"JS(, 0);
+    Skerrow.ChangeOption(document, "MenuTextColor", 1);
+    Skerrow.InitPage(document);
+    await new Promise(function (r) { setTimeout(r, 0); });
+    return "ok";)JS"),
+            "ok");
+  // Writes, and names the memo and link menu windows whose nodes the writes
+  // (and the page's reaction to them) touched: changed, added or removed.
+  const std::string probe = R"JS(
+    var records = [];
+    var seen = new MutationObserver(function (r) { records = records.concat(r); });
+    seen.observe(document.body, { subtree: true, childList: true, attributes: true,
+                                  characterData: true });
+    var before = document.body.outerHTML;
+    CALL;
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var touched = {};
+    records.concat(seen.takeRecords()).forEach(function (r) {
+      var node = r.target.nodeType == 1 ? r.target : r.target.parentNode;
+      var w = node.closest("#memofield > div, #linkfield > div, #memo, #link, #memofield, #linkfield");
+      if (w) touched[w.id.replace(/[0-9a-f]{16}/, "#")] = 1;
+    });
+    seen.disconnect();
+    return JSON.stringify({ touched: Object.keys(touched).sort(),
+                            same: document.body.outerHTML == before });)JS";
+  auto run = [&](const std::string& call) {
+    std::string script = probe;
+    script.replace(script.find("CALL"), 4, call);
+    return nlohmann::json::parse(page.EvalAsync(script));
+  };
+  // The same page again: no window is touched, and once the page has
+  // reacted (marking today on the calendar again) it is as it was.
+  auto again = run("Skerrow.InitPage(document)");
+  EXPECT_EQ(again["touched"], nlohmann::json::array()) << again.dump();
+  EXPECT_TRUE(again["same"]) << again.dump();
+  // One memo renewed: the memo list and that memo's window change, the
+  // eleven others and the link window are not touched.
+  auto renew = run("Skerrow.RenewMemo(document, 'renewed', 'new text', 5)");
+  EXPECT_EQ(renew["touched"], nlohmann::json::array({"memo", "memo#"})) << renew.dump();
+  EXPECT_FALSE(renew["same"]);
+  // A window the page changed itself (a view swapped) is brought back.
+  EXPECT_EQ(page.Eval("var w = document.getElementById('memofield').children[3];"
+                      "setview(w.id + '_option', w.id + '_view');"
+                      "Skerrow.InitPage(document);"
+                      "document.getElementById(w.id + '_view_id').textContent"),
+            page.Eval("document.getElementById('memofield').children[3].id") + "_main");
+}
+
+TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
+  Compare(1, 320);
+  Compare(2, 320);
+  Compare(3, 320);
+}
+
+}  // namespace
+}  // namespace vellumine::desktop
+
+int main(int argc, char** argv) {
+  return vellumine::desktop::e2e::Main(argc, argv, 600, "desktop_writes");
+}

@@ -1,0 +1,698 @@
+// The page writer: how the desktop app applies the control's page operations
+// to the live page. Evaluated once per load of the page, in the page's own
+// script world before the page's scripts run; evaluates to the writer object,
+// which the app keeps out of the page's names.
+//
+// Every write the control makes is one the page must end up holding, but
+// writing markup into the live page costs the engine a parse, a teardown of
+// what was there and a new style and layout, and a redraw of the control
+// rewrites every memo and link window when one changed. So:
+//
+// - A content written with the markup it already holds is not written again.
+//   The host keeps the markup it last had written into the element of each
+//   id, and when the same comes again sends only the number it gave it
+//   (again()); the writer remembers, per element, the number of the markup
+//   it wrote into it ("roots"); a change anyone else makes inside (seen by a
+//   mutation observer) or any write of its own inside forgets it. Style
+//   writes inside are journaled instead: when the same markup comes again, a
+//   fresh parse would have none of them, so each journaled element's style
+//   starts again from its markup's ("restyled") and takes the style writes
+//   that follow; only a style that then differs from the one the element
+//   has reaches it.
+// - Any other content is parsed in an inactive document (no style, no
+//   layout) and the live content is brought to it node by node: nodes that
+//   are alike are kept and only their differences are written.
+// - When a list of windows is rewritten, the content of a kept window that
+//   the writer wrote itself is not touched yet ("owed"): the control goes on
+//   to rewrite each window, usually with the markup it already has. Nor are
+//   a kept window's attributes: they are kept on its new node in the
+//   inactive document ("shadow"), which takes the style writes that follow
+//   (the control puts every window back in its place), and only what then
+//   differs reaches the live window. Whatever is still owed or shadowed is
+//   settled before anything could see the difference: a lookup that could
+//   land in it, a walk over descendants, a layout read, and the end of the
+//   call.
+//
+// After every call the page holds exactly what the plain writes give.
+(function () {
+  "use strict";
+  const doc = document;
+  const HTML = "http://www.w3.org/1999/xhtml";
+  // Elements whose state is more than their markup (form values, loaded
+  // media, scripts): never kept, always replaced by the new node.
+  const FRESH = new Set(["input", "select", "textarea", "option", "optgroup", "button", "form",
+    "img", "picture", "source", "video", "audio", "track", "iframe", "object", "embed", "canvas",
+    "script", "style", "link", "template", "details", "dialog", "slot", "svg", "math", "meta",
+    "base", "marquee", "fieldset", "legend", "output", "area", "map", "frame", "frameset",
+    "noscript", "title"]);
+  // Markup that parses differently inside a live page than in an inactive
+  // document (form pointer, scripting flag): written as it is.
+  const CONTEXTUAL = /<\s*\/?\s*(form|noscript|template|script)\b/i;
+  // Contexts where the fragment parser does more than take the tag name.
+  const SPECIAL_CONTEXT = new Set(["template", "html", "head", "frameset", "noscript", "iframe",
+    "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
+
+  // element -> { number, journal: Map(element -> style) | null }: the number
+  // the host gave the markup it last wrote into it.
+  const roots = new WeakMap();
+  const owed = new Map();       // element -> { holder, ids, parent }: the content it must get
+  const owedBy = new Map();     // written element -> its children in owed
+  let owedIds = 0;              // owed contents that hold elements with ids
+  const shadows = new Map();    // live element -> { staged, parent }: the attributes it must get
+  const shadowsBy = new Map();  // written element -> its children in shadows
+  // Written elements whose content is what their markup gives once what is
+  // owed and shadowed below them is settled (element -> the same state as
+  // in roots): remembered then.
+  const pendingRoots = new Map();
+  // Journaled elements of a content written again: element -> { root, state,
+  // markup, writes } where markup is the style its markup gave it and writes
+  // the style writes it has had since, to be played on that style.
+  const restyled = new Map();
+  const restyledBy = new Map();  // root -> its elements in restyled
+  let stage = null;
+  let observer = null;
+  let inCall = false;
+  let list = [];                // the last descendant walk
+
+  function forgetFrom(node) {
+    for (let n = node; n; n = n.parentNode) {
+      roots.delete(n);
+      if (pendingRoots.size > 0) pendingRoots.delete(n);
+    }
+  }
+  function forgetAbove(node) {
+    if (node) forgetFrom(node.parentNode);
+  }
+
+  function noticed(records) {
+    if (inCall) return;  // the writer's own writes
+    for (const r of records) {
+      if (r.type === "attributes") forgetAbove(r.target);
+      else forgetFrom(r.target);
+    }
+  }
+
+  // The observer watches the page between calls only: the writer's own
+  // writes need no record (a recolouring makes tens of thousands).
+  const watching = { subtree: true, childList: true, attributes: true, characterData: true };
+  function begin() {
+    if (inCall) return;
+    if (!observer) {
+      observer = new MutationObserver(noticed);
+    } else {
+      noticed(observer.takeRecords());
+      observer.disconnect();
+    }
+    inCall = true;
+  }
+  function end() {
+    if (!inCall) return;
+    settleAll();
+    played.clear();
+    observer.observe(doc, watching);
+    inCall = false;
+    list = [];
+  }
+
+  function dropOwed(element) {
+    const entry = owed.get(element);
+    if (!entry) return;
+    owed.delete(element);
+    if (entry.ids) --owedIds;
+    const siblings = owedBy.get(entry.parent);
+    if (siblings) {
+      siblings.delete(element);
+      if (siblings.size === 0) owedBy.delete(entry.parent);
+    }
+  }
+  // Owed contents at or below element: its new content makes them moot.
+  // They are the children of written elements, which are few.
+  function dropOwedWithin(element) {
+    dropOwed(element);
+    if (owedBy.size === 0) return;
+    for (const [parent, children] of Array.from(owedBy)) {
+      if (parent === element || element.contains(parent)) {
+        for (const child of Array.from(children)) dropOwed(child);
+      }
+    }
+  }
+  function insideOwed(element) {
+    for (let p = element.parentNode; p; p = p.parentNode) if (owed.has(p)) return true;
+    return false;
+  }
+  function dropShadow(live) {
+    const entry = shadows.get(live);
+    if (!entry) return;
+    shadows.delete(live);
+    const siblings = shadowsBy.get(entry.parent);
+    if (siblings) {
+      siblings.delete(live);
+      if (siblings.size === 0) shadowsBy.delete(entry.parent);
+    }
+  }
+  // Shadows strictly below element: its new content makes them moot.
+  function dropShadowsBelow(element) {
+    if (shadowsBy.size === 0) return;
+    for (const [parent, children] of Array.from(shadowsBy)) {
+      if (parent === element || element.contains(parent)) {
+        for (const child of Array.from(children)) dropShadow(child);
+      }
+    }
+  }
+  function settleOwed(element) {
+    const entry = owed.get(element);
+    if (!entry) return;
+    dropOwed(element);
+    if (diffChildren(element, entry.holder, false)) forgetFrom(element);
+  }
+  // Gives a shadowed element the attributes its shadow holds.
+  function settleShadow(live) {
+    const entry = shadows.get(live);
+    if (!entry) return;
+    settleOwed(live);
+    dropShadow(live);
+    if (syncAttributes(live, entry.staged)) forgetAbove(live);
+  }
+  // Content first (what lookups and walks see), then attributes, then
+  // styles (what layout sees).
+  function settleContent() {
+    if (owed.size === 0) return;
+    const entries = Array.from(owed);
+    owed.clear();
+    owedBy.clear();
+    owedIds = 0;
+    for (const [element, entry] of entries) {
+      if (diffChildren(element, entry.holder, false)) forgetFrom(element);
+    }
+  }
+  function settleAll() {
+    settleContent();
+    if (shadows.size > 0) for (const live of Array.from(shadows.keys())) settleShadow(live);
+    shadowsBy.clear();
+    if (restyled.size > 0) for (const element of Array.from(restyled.keys())) settleStyle(element);
+    for (const [element, state] of pendingRoots) roots.set(element, state);
+    pendingRoots.clear();
+  }
+
+
+  // The same markup again for a remembered content: each journaled element
+  // is restyled from the style its markup gave it.
+  function restart(root, state) {
+    let mine = restyledBy.get(root);
+    // Restyled already in this call: back to the markup's style.
+    if (mine) for (const element of mine) restyled.get(element).writes.length = 0;
+    if (!state.journal) return;
+    if (!mine) restyledBy.set(root, (mine = new Set()));
+    for (const [element, markupStyle] of state.journal) {
+      restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
+      mine.add(element);
+    }
+    state.journal = null;
+  }
+  function dropRestyled(element) {
+    const entry = restyled.get(element);
+    if (!entry) return null;
+    restyled.delete(element);
+    const mine = restyledBy.get(entry.root);
+    if (mine) {
+      mine.delete(element);
+      if (mine.size === 0) restyledBy.delete(entry.root);
+    }
+    return entry;
+  }
+  // The style attribute a markup style and style writes played on it give,
+  // as the engine writes it; the same ones recur for every window, so the
+  // answers are kept for the call.
+  let scratch = null;
+  const played = new Map();
+  function play(markupStyle, writes) {
+    const key = (markupStyle === null ? "\u0001" : markupStyle) + "\u0000" + writes.join("\u0000");
+    const known = played.get(key);
+    if (known !== undefined) return known;
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    if (!scratch) scratch = stage.createElement("div");
+    scratch.setAttribute("style", markupStyle === null ? "" : markupStyle);
+    if (markupStyle === null) scratch.removeAttribute("style");
+    for (let i = 0; i < writes.length; i += 2) scratch.style[writes[i]] = writes[i + 1];
+    const result = scratch.getAttribute("style");
+    played.set(key, result);
+    return result;
+  }
+  // Gives a restyled element the style it must have; the remembered content
+  // it is in journals it again when that is not its markup's.
+  function settleStyle(element) {
+    const entry = dropRestyled(element);
+    if (!entry) return;
+    const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
+    if (element.getAttribute("style") !== want) {
+      // Removed from a written style attribute only: the engine writes one
+      // changed through the style object lazily, and would bring it back
+      // empty.
+      element.setAttribute("style", want === null ? "" : want);
+      if (want === null) element.removeAttribute("style");
+    }
+    if (want !== entry.markup && roots.get(entry.root) === entry.state) {
+      if (!entry.state.journal) entry.state.journal = new Map();
+      entry.state.journal.set(element, entry.markup);
+    }
+  }
+  // Restyled elements below element: its new content makes them moot.
+  function dropRestyledWithin(element) {
+    if (restyledBy.size === 0) return;
+    for (const [root, mine] of Array.from(restyledBy)) {
+      if (root === element || element.contains(root)) {
+        for (const e of Array.from(mine)) dropRestyled(e);
+      } else if (root.contains(element)) {
+        for (const e of Array.from(mine)) if (element.contains(e)) dropRestyled(e);
+      }
+    }
+  }
+  // A style write: to a shadowed element's shadow, a restyled element's
+  // writes, or the element itself.
+  function writeStyle(element, property, value) {
+    const shadow = shadows.get(element);
+    if (shadow) {
+      shadow.staged.style[property] = value;
+      return;
+    }
+    const entry = restyled.get(element);
+    if (entry) {
+      entry.writes.push(property, String(value));
+      return;
+    }
+    const style = element.style;
+    if (style !== null && typeof style === "object") style[property] = value;
+  }
+  // The style object whose property a read of element's style finds: its
+  // shadow's, a node's styled as a restyled element must be, or its own.
+  function styleFor(element) {
+    const shadow = shadows.get(element);
+    if (shadow) return shadow.staged.style;
+    const entry = restyled.get(element);
+    if (!entry) return element.style;
+    const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    if (!scratch) scratch = stage.createElement("div");
+    scratch.setAttribute("style", want === null ? "" : want);
+    return scratch.style;
+  }
+  // A style write on element: journaled in the nearest remembered content
+  // that holds it; any remembered content further out is forgotten. near,
+  // when given, maps the parents already walked in this batch to the state
+  // found for them.
+  function noteStyle(element, near) {
+    if (restyled.has(element)) return null;
+    const parent = element.parentNode;
+    let state;
+    if (near && near.has(parent)) {
+      state = near.get(parent);
+    } else {
+      state = null;
+      for (let p = parent; p; p = p.parentNode) {
+        if (state) {
+          roots.delete(p);
+          if (pendingRoots.size > 0) pendingRoots.delete(p);
+          continue;
+        }
+        state = roots.get(p) || (pendingRoots.size > 0 && pendingRoots.get(p)) || null;
+      }
+      if (near) near.set(parent, state);
+    }
+    if (!state) return null;
+    if (!state.journal) state.journal = new Map();
+    if (!state.journal.has(element)) {
+      // The style the markup gave it: a shadowed element's is its shadow's.
+      const shadow = shadows.get(element);
+      state.journal.set(element, (shadow ? shadow.staged : element).getAttribute("style"));
+    }
+    return state;
+  }
+
+  function stageParse(context, markup) {
+    if (!stage) stage = doc.implementation.createHTMLDocument("");
+    const holder = stage.createElement(context.localName);
+    holder.innerHTML = markup;
+    return holder;
+  }
+  function diffable(element, markup) {
+    return doc.compatMode === "CSS1Compat" && element.namespaceURI === HTML &&
+      !SPECIAL_CONTEXT.has(element.localName) && !CONTEXTUAL.test(markup);
+  }
+
+  // Whether live can be made into staged by patching it.
+  function alike(live, staged) {
+    if (live.nodeType !== staged.nodeType) return false;
+    if (live.nodeType === 1) {
+      return live.localName === staged.localName && live.namespaceURI === staged.namespaceURI &&
+        live.namespaceURI === HTML && !FRESH.has(live.localName) &&
+        live.localName.indexOf("-") < 0 && live.id === staged.id;
+    }
+    return live.nodeType === 3 || live.nodeType === 8;
+  }
+
+  // Gives live the attributes of staged, in their order; whether anything
+  // changed. Attributes are copied as nodes: the parser takes names that
+  // setAttribute refuses.
+  function syncAttributes(live, staged) {
+    const want = staged.attributes;
+    const have = live.attributes;
+    if (have.length === 0 && want.length === 0) return false;
+    let changed = false;
+    // Attributes staged lacks go first; then the two lists agree up to the
+    // first difference of name, and from there are written in order.
+    for (let i = have.length - 1; i >= 0; --i) {
+      const a = have[i];
+      if (want.getNamedItemNS(a.namespaceURI, a.localName) === null) {
+        live.removeAttributeNode(a);
+        changed = true;
+      }
+    }
+    let i = 0;
+    for (; i < want.length && i < have.length; ++i) {
+      const a = have[i];
+      const b = want[i];
+      if (a.localName !== b.localName || a.namespaceURI !== b.namespaceURI || a.prefix !== b.prefix) break;
+      if (a.value !== b.value) {
+        a.value = b.value;
+        changed = true;
+      }
+    }
+    if (i < want.length || i < have.length) {
+      while (have.length > i) live.removeAttributeNode(have[i]);
+      for (let k = i; k < want.length; ++k) live.setAttributeNode(want[k].cloneNode(true));
+      changed = true;
+    }
+    return changed;
+  }
+
+  // Brings live's children to staged's (moving staged's nodes in where
+  // needed). With defer, the content of a kept child whose content the
+  // writer wrote itself is owed instead. Returns whether anything changed;
+  // remembered contents that changed are forgotten.
+  function diffChildren(live, staged, defer) {
+    const have = Array.from(live.childNodes);
+    const want = Array.from(staged.childNodes);
+    let changed = false;
+    const keep = (l, s) => {
+      if (patch(l, s, defer, live)) changed = true;
+    };
+    if (have.length === want.length) {
+      let same = true;
+      for (let i = 0; i < have.length && same; ++i) same = alike(have[i], want[i]);
+      if (same) {
+        for (let i = 0; i < have.length; ++i) keep(have[i], want[i]);
+        if (changed) roots.delete(live);
+        return changed;
+      }
+    }
+    const wanted = new Set();
+    for (const s of want) if (s.nodeType === 1 && s.id) wanted.add(s.id);
+    const byId = new Map();
+    for (const l of have) if (l.nodeType === 1 && l.id && !byId.has(l.id)) byId.set(l.id, l);
+    const used = new Set();
+    let j = 0;
+    for (const s of want) {
+      while (j < have.length &&
+             (used.has(have[j]) || (have[j].nodeType === 1 && have[j].id && !wanted.has(have[j].id)))) {
+        if (!used.has(have[j])) {
+          live.removeChild(have[j]);
+          changed = true;
+        }
+        ++j;
+      }
+      const next = j < have.length ? have[j] : null;
+      if (next && alike(next, s)) {
+        used.add(next);
+        ++j;
+        keep(next, s);
+        continue;
+      }
+      const match = s.nodeType === 1 && s.id ? byId.get(s.id) : undefined;
+      if (match && !used.has(match) && alike(match, s)) {
+        used.add(match);
+        live.insertBefore(match, next);
+        changed = true;
+        keep(match, s);
+        continue;
+      }
+      live.insertBefore(s, next);
+      changed = true;
+    }
+    for (; j < have.length; ++j) {
+      if (!used.has(have[j])) {
+        live.removeChild(have[j]);
+        changed = true;
+      }
+    }
+    if (changed) roots.delete(live);
+    return changed;
+  }
+
+  // Makes live (alike staged) equal to it: whether something changed. With
+  // defer (live is a child of the element written), its attributes and, when
+  // the writer wrote it, its content wait.
+  function patch(live, staged, defer, parent) {
+    if (live.nodeType !== 1) {
+      if (live.data === staged.data) return false;
+      live.data = staged.data;
+      return true;
+    }
+    if (defer) {
+      shadows.set(live, { staged: staged, parent: parent });
+      let shadowed = shadowsBy.get(parent);
+      if (!shadowed) shadowsBy.set(parent, (shadowed = new Set()));
+      shadowed.add(live);
+      if (roots.has(live) && live.firstChild) {
+        const ids = staged.querySelector("[id]") !== null;
+        owed.set(live, { holder: staged, ids: ids, parent: parent });
+        let siblings = owedBy.get(parent);
+        if (!siblings) owedBy.set(parent, (siblings = new Set()));
+        siblings.add(live);
+        if (ids) ++owedIds;
+        return false;
+      }
+      return diffChildren(live, staged, false);
+    }
+    const attributes = syncAttributes(live, staged);
+    const content = diffChildren(live, staged, false);
+    return attributes || content;
+  }
+
+  function isElement(value) {
+    return value !== null && typeof value === "object" && value.nodeType === 1;
+  }
+  // A write the page refuses is dropped; false then.
+  function quietly(f) {
+    try {
+      f();
+      return true;
+    } catch (e) {
+      return false;
+    }
+  }
+
+  return {
+    end: end,
+    find: function (id) {
+      begin();
+      if (owedIds > 0) settleContent();
+      let found = doc.getElementById(id);
+      if (found && owed.size > 0 && insideOwed(found)) {
+        settleContent();
+        found = doc.getElementById(id);
+      }
+      return found;
+    },
+    body: function () {
+      begin();
+      return doc.body;
+    },
+    // The markup of number again: true when the element's content is still
+    // what the writer made of it (then it stays), false when the host must
+    // send the markup.
+    again: function (element, number) {
+      begin();
+      if (!isElement(element)) return false;
+      const state = roots.get(element);
+      if (!state || state.number !== number) return false;
+      // What is pending below it goes; the markup decides anew. Nothing
+      // changes unless styles written inside go back to the markup's, or
+      // something pending below it went.
+      const pending = owed.size + shadows.size + restyled.size;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      if (state.journal || restyledBy.has(element) ||
+          owed.size + shadows.size + restyled.size !== pending) {
+        forgetAbove(element);
+      }
+      restart(element, state);
+      return true;
+    },
+    // number: the host's for this markup (0 when it keeps none).
+    html: function (element, markup, number) {
+      begin();
+      if (!isElement(element)) return;
+      if (!element.isConnected || element.ownerDocument !== doc ||
+          Object.prototype.hasOwnProperty.call(element, "innerHTML")) {
+        dropOwedWithin(element);
+        dropShadowsBelow(element);
+        dropRestyledWithin(element);
+        forgetFrom(element);
+        quietly(() => { element.innerHTML = markup; });
+        return;
+      }
+      const pending = owed.size + shadows.size + restyled.size;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      dropRestyledWithin(element);
+      roots.delete(element);
+      pendingRoots.delete(element);
+      const state = { number: number || 0, journal: null };
+      if (!element.firstChild || !diffable(element, markup)) {
+        forgetAbove(element);
+        if (quietly(() => { element.innerHTML = markup; })) roots.set(element, state);
+        return;
+      }
+      const dropped = owed.size + shadows.size + restyled.size !== pending;
+      const before = owed.size + shadows.size;
+      const changed = diffChildren(element, stageParse(element, markup), true);
+      // A write that leaves the content as it was leaves what holds it
+      // remembered.
+      if (changed || dropped || owed.size + shadows.size !== before) forgetAbove(element);
+      // Parts of it may still be owed or shadowed.
+      pendingRoots.set(element, state);
+    },
+    outer: function (element, markup) {
+      begin();
+      if (!isElement(element)) return;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      dropShadow(element);
+      dropRestyledWithin(element);
+      dropRestyled(element);
+      forgetFrom(element);
+      quietly(() => { element.outerHTML = markup; });
+    },
+    text: function (element, text) {
+      begin();
+      if (!isElement(element)) return;
+      dropOwedWithin(element);
+      dropShadowsBelow(element);
+      dropRestyledWithin(element);
+      forgetFrom(element);
+      if (String(element.tagName).toUpperCase() === "TEXTAREA") {
+        // A text area's innerText drops line breaks and stops showing once
+        // the user has typed; its content and its shown value keep it whole.
+        quietly(() => { element.textContent = text; });
+        quietly(() => { element.value = text; });
+      } else {
+        quietly(() => { element.innerText = text; });
+      }
+    },
+    attr: function (element, name, value) {
+      begin();
+      if (!isElement(element)) return;
+      settleShadow(element);
+      settleStyle(element);
+      forgetAbove(element);
+      quietly(() => { element.setAttribute(name, value); });
+      // The attribute alone no longer changes what a form field shows once
+      // the user has typed into it; the control means the shown value.
+      if (name === "value" && "value" in element) quietly(() => { element.value = value; });
+    },
+    style: function (element, property, value) {
+      begin();
+      if (!isElement(element)) return;
+      noteStyle(element, null);
+      try {
+        writeStyle(element, property, value);
+      } catch (e) {
+        // refused by the page: dropped
+      }
+    },
+    // The inline value of a style property ("" when none); null when the
+    // element has no style.
+    inline: function (element, property) {
+      begin();
+      if (!isElement(element)) return null;
+      const style = styleFor(element);
+      if (style === null || typeof style !== "object") return null;
+      const v = style[property];
+      return v === null || v === undefined ? "" : String(v);
+    },
+    // A layout value: everything owed is settled first.
+    layout: function (element, property) {
+      begin();
+      settleAll();
+      return isElement(element) ? element[property] : undefined;
+    },
+    // Every element inside element, in document order: their tag names, a
+    // line each; item() and styles() address them by position.
+    descendants: function (element) {
+      begin();
+      settleContent();
+      list = isElement(element) ? Array.from(element.querySelectorAll("*")) : [];
+      return list.map((e) => String(e.tagName)).join("\n");
+    },
+    item: function (index) {
+      return index >= 0 && index < list.length ? list[index] : null;
+    },
+    // Style writes on the listed elements: "index:property:length:value"
+    // one after the other (property: c colour, f font family, s font size).
+    styles: function (batch) {
+      begin();
+      const names = { c: "color", f: "fontFamily", s: "fontSize" };
+      const near = new Map();
+      // One element's writes come one after the other. A journaled one's
+      // are played together on its style as it stands (the engine's answer
+      // is kept for the call), and it gets the outcome only if it differs.
+      // Any other element takes them through its style object, as the plain
+      // writes do: the engine adds a style attribute made that way to the
+      // element's attributes only when it is next read, and the page may
+      // add attributes of its own meanwhile.
+      let element = null;
+      let journaled = false;
+      let writes = [];
+      const flush = () => {
+        if (element === null) return;
+        if (!journaled || shadows.has(element) || restyled.has(element)) {
+          for (let i = 0; i < writes.length; i += 2) writeStyle(element, writes[i], writes[i + 1]);
+        } else {
+          const style = element.style;
+          if (style !== null && typeof style === "object") {
+            const now = element.getAttribute("style");
+            const want = play(now, writes);
+            if (want !== now) element.setAttribute("style", want === null ? "" : want);
+          }
+        }
+        element = null;
+        writes = [];
+      };
+      let pos = 0;
+      while (pos < batch.length) {
+        const a = batch.indexOf(":", pos);
+        const b = batch.indexOf(":", a + 1);
+        const c = batch.indexOf(":", b + 1);
+        if (a < 0 || b < 0 || c < 0) break;
+        const index = Number(batch.slice(pos, a));
+        const property = names[batch.slice(a + 1, b)];
+        const length = Number(batch.slice(b + 1, c));
+        const value = batch.substr(c + 1, length);
+        pos = c + 1 + length;
+        const target = list[index];
+        if (!target || !property) continue;
+        if (target !== element) {
+          flush();
+          element = target;
+          journaled = noteStyle(element, near) !== null;
+        }
+        writes.push(property, value);
+      }
+      flush();
+    },
+    // Whether value is the page's document, the one this writer writes.
+    owns: function (value) {
+      return value === doc;
+    }
+  };
+})()
