@@ -36,7 +36,8 @@
   window.movewnd = function (name) {
     var element = document.getElementById(name);
     var event = window.event;
-    if (!element || moving || !event) return;
+    // Only a mouse click picks a window up; the keyboard moves it otherwise.
+    if (!element || moving || !event || typeof event.pageX != "number") return;
     moving = {
       element: element,
       name: name,

@@ -171,12 +171,12 @@ void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_n
     const std::optional<std::int32_t> n = StepItemNum(o.link_item_num, value);
     if (!n) return;
     set_int(&PageOptions::link_item_num, *n);
-    links::RenderLinkWindows(control, document);
+    links::RedrawLinkWindows(control, document);
   } else if (Is(name, u"MemoItemNum")) {
     const std::optional<std::int32_t> n = StepItemNum(o.memo_item_num, value);
     if (!n) return;
     set_int(&PageOptions::memo_item_num, *n);
-    memos::RenderMemoList(control, document);
+    memos::RedrawMemoList(control, document);
   } else if (Is(name, u"MenuFont")) {
     const std::int32_t size = FontPicker(control, o.menu_font, o.menu_font_size);
     if (size < 0) return;

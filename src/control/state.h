@@ -119,6 +119,9 @@ struct ControlState {
   std::int32_t memo_page = 0;
   std::int32_t shown_year = 0;  // the calendar's remembered month; 0: none yet
   std::int32_t shown_month = 0;
+  // The page's windows carry the menu options inline: RestyleWindows has run
+  // on this page. A window drawn afresh after that needs them too.
+  bool page_styled = false;
 
   // The current wallpaper, or nullptr when the index is outside the table.
   WallPaperEntry* CurrentWallPaper();

@@ -1,6 +1,10 @@
 #include "control/windows.h"
 
 #include <algorithm>
+#include <climits>
+#include <optional>
+#include <unordered_map>
+#include <utility>
 
 #include "control/skerrow.h"
 #include "organiser/safe_markup.h"
@@ -130,8 +134,82 @@ void RestyleWindows(CSkerrow& control, Document& document) {
       StyleWindow(*element, record.text_color, record.font_size, record.font);
     }
   }
+  state.page_styled = true;
   // The body styling reached the calendar too; it takes its own colours back.
   control.SetCalender(document, state.shown_year, state.shown_month);
+}
+
+void RestyleRedrawn(CSkerrow& control, Document& document,
+                    const std::vector<std::u16string>& names) {
+  const ControlState& state = control.state();
+  // The records with options of their own, by name; the first of a name
+  // counts, as for FindRecord.
+  std::unordered_map<std::u16string_view, const WndRecord*> own;
+  for (const WndRecord& record : state.windows) {
+    if (record.individual != 0) own.emplace(record.name, &record);
+  }
+  // An unstyled page shows its fresh windows as it shows the rest.
+  if (!state.page_styled && own.empty()) return;
+  for (const std::u16string& name : names) {
+    const auto it = own.find(name);
+    if (!state.page_styled && it == own.end()) continue;
+    std::unique_ptr<Element> element = document.FindElementById(name);
+    if (!element) continue;
+    if (state.page_styled) {
+      StyleWindow(*element, state.options.menu_text_color, state.options.menu_font_size,
+                  state.options.menu_font);
+    }
+    if (it != own.end()) {
+      StyleWindow(*element, it->second->text_color, it->second->font_size, it->second->font);
+    }
+  }
+}
+
+void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view name,
+                   std::int32_t step) {
+  ControlState& state = control.state();
+  if (name.empty() || FindRecordIndex(state.windows, name) >= 0) return;
+  std::unique_ptr<Element> element = document.FindElementById(name);
+  if (!element) return;
+  const std::optional<std::int32_t> left = element->PixelLeft();
+  const std::optional<std::int32_t> top = element->PixelTop();
+  if (!left || !top) return;
+  // The places of the recorded windows; only a window that is on the page
+  // takes its place.
+  auto place = [](std::int64_t x, std::int64_t y) {
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(x)) << 32) |
+           static_cast<std::uint32_t>(y);
+  };
+  std::unordered_multimap<std::uint64_t, std::u16string_view> places;
+  for (const WndRecord& record : state.windows) {
+    places.emplace(place(record.x, record.y), record.name);
+  }
+  auto taken = [&](std::int64_t x, std::int64_t y) {
+    if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return false;
+    const auto [from, to] = places.equal_range(place(x, y));
+    for (auto it = from; it != to; ++it) {
+      if (document.FindElementById(it->second)) return true;
+    }
+    return false;
+  };
+  std::int64_t x = *left;
+  std::int64_t y = *top;
+  std::int64_t d = step;
+  // Each step leaves one taken place behind, and after the one turn back
+  // each place is passed at most twice.
+  std::size_t steps = 0;
+  while (taken(x, y)) {
+    if (++steps > 2 * places.size() + 1) return;
+    // Steps that would leave the page's top or left go the other way.
+    if (d < 0 && (x + d < 0 || y + d < 0)) d = -d;
+    x += d;
+    y += d;
+  }
+  if (steps == 0 || x > INT32_MAX || y > INT32_MAX) return;
+  SetWndPos(control, std::u16string(name), static_cast<std::int32_t>(x),
+            static_cast<std::int32_t>(y), 1);
+  element->SetStyleLeft(static_cast<std::int32_t>(x));
+  element->SetStyleTop(static_cast<std::int32_t>(y));
 }
 
 void Refresh(CSkerrow& control, Document& document) {

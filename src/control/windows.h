@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "control/state.h"
 #include "page/document.h"
@@ -33,6 +34,19 @@ void SetWndPos(CSkerrow& control, const TextArg& name, std::int32_t x, std::int3
 void ApplyWndLayout(CSkerrow& control, Document& document);
 // Colours, fonts and sizes onto the page's windows, then redraws the calendar.
 void RestyleWindows(CSkerrow& control, Document& document);
+// Styles windows as RestyleWindows would leave them: the menu options once
+// the page has been restyled, then a window's own when its record says so.
+// For windows a command has just drawn afresh; linear in the records and the
+// windows' elements.
+void RestyleRedrawn(CSkerrow& control, Document& document,
+                    const std::vector<std::u16string>& names);
+// A window that has just appeared at its default place, without a record,
+// must not cover another window exactly: when a recorded window stands at
+// that very place, the new one is recorded (and shown) step pixels further
+// along both axes (a negative step goes up and left, but never past 0), as
+// often as that place is taken too. Otherwise nothing changes.
+void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view name,
+                   std::int32_t step);
 // ApplyWndLayout, then RestyleWindows.
 void Refresh(CSkerrow& control, Document& document);
 // Drops the records whose window is not on the page; returns the new count.

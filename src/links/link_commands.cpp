@@ -18,6 +18,10 @@
 namespace vellumine::links {
 namespace {
 
+// New menu windows fan out from their default place (low on the page) up and
+// to the left.
+constexpr std::int32_t kNewWindowStep = -28;
+
 LinkMenu* MenuAt(ControlState& state, std::int32_t no) {
   if (no < 0 || no >= static_cast<std::int32_t>(state.menus.size())) return nullptr;
   return &state.menus[static_cast<std::size_t>(no)];
@@ -85,7 +89,7 @@ bool SaveLinks(CSkerrow& control, LinkMenu& menu, std::vector<LinkEntry>& before
 void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no,
                  std::vector<LinkEntry>& before) {
   if (!SaveLinks(control, menu, before)) return;
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
   control.ChangeLinkMenu(document, menu_no);
 }
 
@@ -100,6 +104,7 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
   ControlState& state = control.state();
   Store& store = control.store();
   LinkMenu* menu = MenuAt(state, menu_no);
+  const bool is_new = menu == nullptr;
   if (menu != nullptr) {
     // A new name only: key, links and page stay, so files and ids do too.
     std::u16string before = std::move(menu->name);
@@ -134,7 +139,9 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
       field->SetAttribute(u"value", position, 0);
     }
   }
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
+  if (is_new)
+    windows::KeepOffOthers(control, document, u"link" + KeyHex(menu->key), kNewWindowStep);
 }
 
 void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {
@@ -156,7 +163,7 @@ void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no)
   memos::ForgetWindow(control, u"link" + key);
   memos::ForgetWindow(control, u"menuname" + key);
   control.store().Remove(u"linkmenu/" + key);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
   windows::ApplyWndLayout(control, document);
 }
 
@@ -208,7 +215,7 @@ void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
             menu->links[static_cast<std::size_t>(link_no2)]);
   if (!SaveLinks(control, *menu, before)) return;
   control.ChangeLinkMenu(document, menu_no);
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
 }
 
 }  // namespace vellumine::links

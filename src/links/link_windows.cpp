@@ -1,6 +1,8 @@
 #include "links/link_windows.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "control/skerrow.h"
 #include "control/windows.h"
@@ -144,6 +146,14 @@ void RenderLinkWindows(CSkerrow& control, Document& document) {
   windows::ApplyWndLayout(control, document);
 }
 
+void RedrawLinkWindows(CSkerrow& control, Document& document) {
+  RenderLinkWindows(control, document);
+  std::vector<std::u16string> drawn = {std::u16string(ids::kLink)};
+  drawn.reserve(control.state().menus.size() + 1);
+  for (const LinkMenu& menu : control.state().menus) drawn.push_back(WindowId(menu));
+  windows::RestyleRedrawn(control, document, drawn);
+}
+
 void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
                     std::int32_t page_no) {
   ControlState& state = control.state();
@@ -153,7 +163,7 @@ void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
   LinkMenu& menu = state.menus[static_cast<std::size_t>(menu_no)];
   if (page_no > LastPage(state, menu)) return;
   menu.page_num = page_no;
-  RenderLinkWindows(control, document);
+  RedrawLinkWindows(control, document);
 }
 
 void ChangeLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {

@@ -16,6 +16,9 @@ class CSkerrow;
 namespace vellumine::links {
 
 void RenderLinkWindows(CSkerrow& control, Document& document);
+// RenderLinkWindows for a command: the windows drawn afresh then take their
+// styles again.
+void RedrawLinkWindows(CSkerrow& control, Document& document);
 void RenderLinkMenuWindow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t no);
 // The inner markup of one menu window before framing; clamps the page.
 std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, std::int32_t no);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "control/messages.h"
 #include "control/skerrow.h"
@@ -56,9 +57,17 @@ bool PrepareTexts(CSkerrow& control, const TextArg& subject, const TextArg& mess
   return true;
 }
 
+// New memo windows fan out from the default place.
+constexpr std::int32_t kNewWindowStep = 28;
+
 void RedrawAll(CSkerrow& control, Document& document) {
   RenderMemos(control, document);
   windows::ApplyWndLayout(control, document);
+  // The windows drawn afresh take their styles again.
+  std::vector<std::u16string> drawn = {std::u16string(ids::kMemo)};
+  drawn.reserve(control.state().memos.size() + 1);
+  for (const MemoEntry& memo : control.state().memos) drawn.push_back(WindowName(memo.key));
+  windows::RestyleRedrawn(control, document, drawn);
 }
 
 }  // namespace
@@ -163,6 +172,7 @@ void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
     return;
   }
   RedrawAll(control, document);
+  windows::KeepOffOthers(control, document, WindowName(state.memos.back().key), kNewWindowStep);
 }
 
 void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
@@ -204,7 +214,12 @@ void EditMemo(CSkerrow&, Document&, std::int32_t) {}
 
 void ChangeMemoPage(CSkerrow& control, Document& document, std::int32_t page) {
   control.state().memo_page = page;
+  RedrawMemoList(control, document);
+}
+
+void RedrawMemoList(CSkerrow& control, Document& document) {
   RenderMemoList(control, document);
+  windows::RestyleRedrawn(control, document, {std::u16string(ids::kMemo)});
 }
 
 void ForgetWindow(CSkerrow& control, std::u16string_view name) {

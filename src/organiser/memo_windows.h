@@ -17,8 +17,9 @@ namespace vellumine::memos {
 void RenderMemos(CSkerrow& control, Document& document);
 void RenderMemoList(CSkerrow& control, Document& document);
 void RenderMemoWindows(CSkerrow& control, Document& document);
-void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
-             const TextArg& message);
+// RenderMemoList for a command: the list then takes its styles again.
+void RedrawMemoList(CSkerrow& control, Document& document);
+void AddMemo(CSkerrow& control, Document& document, const TextArg& subject, const TextArg& message);
 void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
                const TextArg& message, std::int32_t num);
 void RemoveMemo(CSkerrow& control, Document& document, std::int32_t num);

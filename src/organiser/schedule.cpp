@@ -2,8 +2,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "control/skerrow.h"
+#include "control/windows.h"
 #include "organiser/escape.h"
 #include "organiser/safe_markup.h"
 #include "page/page_ids.h"
@@ -42,6 +44,8 @@ void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::i
     if (stored) WideFormat(html, u"<pre>%s</pre>", {StoredTextMarkup(*stored)});
     html.append(u"<pre onmouseup=change(\"schdlinput\")>変更</pre>");
     display->SetInnerHtml(html);
+    display.reset();
+    windows::RestyleRedrawn(control, document, {std::u16string(ids::kSchedule)});
   }
 
   if (std::unique_ptr<Element> field = document.FindElementById(ids::kSchdlLst)) {

@@ -150,8 +150,15 @@ void ApplyBackground(CSkerrow& control, Document& document, std::int32_t no) {
 void ApplyWallPaperOptions(CSkerrow& control, std::int32_t no) {
   ControlState& state = control.state();
   if (!InTable(state, no)) return;
-  const WallPaperEntry& wp = state.wallpapers[no];
-  state.windows = wp.windows;
+  WallPaperEntry& wp = state.wallpapers[no];
+  // A wallpaper without a layout of its own (never chosen, or chosen while
+  // the page had none) starts from the layout shown, each window with its own
+  // options: taking its empty list would drop them all.
+  if (wp.windows.empty()) {
+    wp.windows = state.windows;
+  } else {
+    state.windows = wp.windows;
+  }
 
   PageOptions& g = state.options;
   const PageOptions& own = wp.options;

@@ -270,6 +270,59 @@ TEST_F(WallPaperTest, SetBGCopiesTheWallpapersWindowLayout) {
   EXPECT_NE(f.Html(u"calender").find("321px"), std::string::npos) << f.Html(u"calender");
 }
 
+TEST_F(WallPaperTest, AFirstWallpaperTakesTheLayoutShownWithEachWindowsOwnOptions) {
+  // The user arranges the page before there is any wallpaper: the calendar
+  // moved and hidden, the schedule in its own Serif and Gray.
+  f.control().InitPage(f.doc());
+  f.control().SetWndPos(u"calender", 321, 45, 0);
+  f.control().SetWndPos(u"schedule", 600, 70, 1);
+  f.control().ChangeWindowOption(f.doc(), u"schedule", u"Default", 1);
+  f.control().ChangeWindowOption(f.doc(), u"schedule", u"TextColor", 1);  // Black -> Gray
+  f.ui().QueueFont(FontChoice{u"Serif", 17});
+  f.control().ChangeWindowOption(f.doc(), u"schedule", u"Font", 0);
+  const WndList arranged = f.state().windows;
+  ASSERT_EQ(arranged.size(), 2u);
+
+  f.control().AddWallPaper(f.doc(), Picture("a.png"));
+  f.control().SetBG(f.doc(), 0);
+  // Nothing the user set is dropped: the wallpaper starts from that layout.
+  EXPECT_EQ(f.state().windows, arranged);
+  EXPECT_EQ(f.state().wallpapers[0].windows, arranged);
+  EXPECT_TRUE(ConfigHas(u"WndName1=schedule"));
+  EXPECT_TRUE(ConfigHas(u"WndFaceName1=Serif"));
+  const auto own = f.Records("wp/" + U8(KeyHex(f.state().wallpapers[0].key)));
+  EXPECT_NE(std::find(own.begin(), own.end(), u"WndPos.x0=321"), own.end());
+  EXPECT_NE(std::find(own.begin(), own.end(), u"WndTextColor1=4"), own.end());
+  // The page shows it too: the schedule keeps its own font.
+  EXPECT_NE(f.Html(u"schedule").find("Serif"), std::string::npos) << f.Html(u"schedule");
+
+  // And so does a restart.
+  f.Restart();
+  f.control().InitPage(f.doc());
+  EXPECT_EQ(f.state().windows, arranged);
+  EXPECT_NE(f.Html(u"calender").find("321px"), std::string::npos) << f.Html(u"calender");
+  EXPECT_NE(f.Html(u"calender").find("hidden"), std::string::npos) << f.Html(u"calender");
+  EXPECT_NE(f.Html(u"schedule").find("Serif"), std::string::npos) << f.Html(u"schedule");
+}
+
+TEST_F(WallPaperTest, ALaterWallpaperStartsFromTheLayoutShownAndEachKeepsItsOwn) {
+  f.control().InitPage(f.doc());
+  f.control().AddWallPaper(f.doc(), Picture("a.png"));
+  f.control().AddWallPaper(f.doc(), Picture("b.png"));
+  f.control().SetBG(f.doc(), 0);
+  f.control().SetWndPos(u"memo", 10, 20, 1);
+  f.control().SetBG(f.doc(), 1);  // b has none yet: a's layout, as shown
+  ASSERT_EQ(f.state().wallpapers[1].windows.size(), 1u);
+  EXPECT_EQ(f.state().wallpapers[1].windows[0].x, 10);
+  f.control().SetWndPos(u"memo", 30, 40, 1);  // b's own from now on
+  f.control().SetBG(f.doc(), 0);
+  ASSERT_EQ(f.state().windows.size(), 1u);
+  EXPECT_EQ(f.state().windows[0].x, 10);
+  f.control().SetBG(f.doc(), 1);
+  EXPECT_EQ(f.state().windows[0].x, 30);
+  EXPECT_NE(f.Html(u"memo").find("30px"), std::string::npos) << f.Html(u"memo");
+}
+
 TEST_F(WallPaperTest, SetBGOutOfRangeStillPrunesAndSaves) {
   RecordingDocument page = Page();
   f.control().AddWallPaper(page, Picture("a.png"));

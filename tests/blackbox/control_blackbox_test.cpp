@@ -618,12 +618,15 @@ TEST_F(Blackbox, RemovingTheOnlyCurrentWallPaperLeavesNoneCurrent) {
   const auto windows = Window(0, "memo", 1, 1, 1);
   EXPECT_EQ(Records("config"), Config(-1, windows));
   EXPECT_EQ(Records(WallPaperFile(0)).size(), 12u);
-  // Drawn at random from a table of one, it is applied with its own (empty)
-  // layout.
+  // Drawn at random from a table of one, it has no layout of its own yet: it
+  // takes the one shown, which stays in "config" and becomes its own.
   const Output drawn =
       Script(Line({"InitPage"}) + Line({"SetBG_Random"}) + Line({"@html", "bgimg"}));
   EXPECT_EQ(drawn.Html("bgimg"), "<img id=\"bgimg\" src=\"" + b + "\" alt=\"\">");
-  EXPECT_EQ(Records("config"), Config(0));
+  EXPECT_EQ(Records("config"), Config(0, windows));
+  const std::vector<std::string> own = Records(WallPaperFile(0));
+  ASSERT_EQ(own.size(), 12u + windows.size());
+  EXPECT_EQ(std::vector<std::string>(own.begin() + 12, own.end()), windows);
 }
 
 // The seeded generator's draws name the files and choose the background:

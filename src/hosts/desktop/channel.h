@@ -24,6 +24,7 @@ inline constexpr char kHelloRequest[] = "hello";      // s token -> b
 inline constexpr char kMessageRequest[] = "message";  // (s text, ms caption, b yes_no) -> s
 inline constexpr char kFontRequest[] = "font";        // (s face, i size) -> m(si)
 inline constexpr char kFileRequest[] = "file";        // () -> ms
+inline constexpr char kPictureRequest[] = "picture";  // () -> ms, a picture file
 inline constexpr char kFolderRequest[] = "folder";    // () -> ms
 inline constexpr char kLaunchRequest[] = "launch";    // s path -> b
 

@@ -39,7 +39,9 @@ std::optional<std::u16string> DesktopPlatform::PickPath(const char* name) {
   return path;
 }
 
-std::optional<std::u16string> DesktopPlatform::PickFile() { return PickPath(kFileRequest); }
+std::optional<std::u16string> DesktopPlatform::PickFile() {
+  return PickPath(picture_pick_ ? kPictureRequest : kFileRequest);
+}
 std::optional<std::u16string> DesktopPlatform::PickFolder() { return PickPath(kFolderRequest); }
 
 void DesktopPlatform::Launch(std::u16string_view path) {

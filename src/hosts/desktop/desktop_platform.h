@@ -27,11 +27,16 @@ class DesktopPlatform : public PosixPlatform {
   void Launch(std::u16string_view path) override;
   std::uint32_t TickCount() override { return ticks_ != 0 ? ticks_ : PosixPlatform::TickCount(); }
 
+  // While set, the file picker is for a picture (a wallpaper): it offers
+  // pictures first and answers with nothing else.
+  void set_picture_pick(bool picture) { picture_pick_ = picture; }
+
  private:
   GVariant* Call(const char* name, GVariant* args);
   std::optional<std::u16string> PickPath(const char* name);
 
   ChannelClient* channel_;
+  bool picture_pick_ = false;
   std::uint32_t ticks_;
 };
 

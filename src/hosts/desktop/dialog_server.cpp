@@ -149,6 +149,9 @@ GVariant* DialogServer::Answer(Client& client, const char* name, GVariant* args)
     return EncodeFontAnswer(dialogs_.Font(face, size));
   }
   if (std::strcmp(name, kFileRequest) == 0) return EncodePathAnswer(dialogs_.File());
+  if (std::strcmp(name, kPictureRequest) == 0) {
+    return EncodePathAnswer(dialogs_.File(FileKind::kPicture));
+  }
   if (std::strcmp(name, kFolderRequest) == 0) return EncodePathAnswer(dialogs_.Folder());
   if (std::strcmp(name, kLaunchRequest) == 0) {
     if (!g_variant_is_of_type(args, G_VARIANT_TYPE_STRING)) return nullptr;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "hosts/desktop/screen_fit.h"
 #include "page/text.h"
 
 namespace vellumine::desktop {
@@ -32,6 +34,32 @@ bool IsKind(const std::string& utf8_path, GFileTest test) {
 gboolean FaceFits(const PangoFontFamily* family, const PangoFontFace* /*face*/, gpointer /*data*/) {
   const char* name = pango_font_family_get_name(const_cast<PangoFontFamily*>(family));
   return name != nullptr && CheckedFontChoice(name, kMinFontSize).has_value();
+}
+
+// Whether the file holds a picture the page can show, judged by its bytes and
+// not by its name.
+bool IsPicture(const std::string& utf8_path) {
+  gchar* local = g_filename_from_utf8(utf8_path.c_str(), -1, nullptr, nullptr, nullptr);
+  if (local == nullptr) return false;
+  bool picture = gdk_pixbuf_get_file_info(local, nullptr, nullptr) != nullptr;
+  if (!picture) {
+    char head[4096];
+    std::size_t n = 0;
+    if (FILE* f = std::fopen(local, "rb")) {
+      n = std::fread(head, 1, sizeof head, f);
+      std::fclose(f);
+    }
+    if (n > 0) {
+      gchar* type =
+          g_content_type_guess(nullptr, reinterpret_cast<const guchar*>(head), n, nullptr);
+      gchar* mime = type != nullptr ? g_content_type_get_mime_type(type) : nullptr;
+      picture = mime != nullptr && std::strncmp(mime, "image/", 6) == 0;
+      g_free(mime);
+      g_free(type);
+    }
+  }
+  g_free(local);
+  return picture;
 }
 
 void ShowSelectedFolder(GtkFileChooser* chooser, gpointer label) {
@@ -79,14 +107,24 @@ std::optional<ScriptedAnswer> Dialogs::NextAnswer() {
 
 void Dialogs::Log(const std::string& line) {
   if (log_path_.empty()) return;
+  // One line each: a line break in a text is written as "\n".
+  std::string one;
+  for (char c : line) {
+    if (c == '\n') {
+      one += "\\n";
+    } else {
+      one += c;
+    }
+  }
   if (FILE* f = std::fopen(log_path_.c_str(), "a")) {
-    std::fputs(line.c_str(), f);
+    std::fputs(one.c_str(), f);
     std::fputc('\n', f);
     std::fclose(f);
   }
 }
 
 int Dialogs::Run(GtkWidget* dialog) {
+  KeepOnScreen(GTK_WINDOW(dialog));
   if (!scripted_) return gtk_dialog_run(GTK_DIALOG(dialog));
   // Built and shown as for the user, then answered by the script.
   gtk_widget_show_all(dialog);
@@ -100,8 +138,10 @@ Answer Dialogs::Message(const MessageRequest& request) {
       parent_, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
       question ? GTK_MESSAGE_QUESTION : GTK_MESSAGE_INFO, GTK_BUTTONS_NONE, "%s",
       request.text.c_str());
-  // An empty caption stays empty; no caption at all is the system's default.
-  const char* caption = request.caption ? request.caption->c_str() : kDefaultCaption;
+  // A window without a title would name no one: an empty caption, or none,
+  // is the app's name.
+  const char* caption =
+      request.caption && !request.caption->empty() ? request.caption->c_str() : kDefaultCaption;
   gtk_window_set_title(GTK_WINDOW(dialog), caption);
   if (question) {
     gtk_dialog_add_buttons(GTK_DIALOG(dialog), kYesLabel, GTK_RESPONSE_YES, kNoLabel,
@@ -128,6 +168,14 @@ Answer Dialogs::Message(const MessageRequest& request) {
 std::optional<FontChoice> Dialogs::Font(const std::string& face, int size) {
   GtkWidget* dialog = gtk_font_chooser_dialog_new("フォントの選択", parent_);
   GtkFontChooser* chooser = GTK_FONT_CHOOSER(dialog);
+  // The buttons in the page's language, whatever the system's.
+  if (GtkWidget* cancel =
+          gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL)) {
+    gtk_button_set_label(GTK_BUTTON(cancel), kCancelLabel);
+  }
+  if (GtkWidget* ok = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK)) {
+    gtk_button_set_label(GTK_BUTTON(ok), kChooseLabel);
+  }
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_font_chooser_set_level(
       chooser, GtkFontChooserLevel(GTK_FONT_CHOOSER_LEVEL_FAMILY | GTK_FONT_CHOOSER_LEVEL_SIZE));
@@ -161,14 +209,23 @@ std::optional<FontChoice> Dialogs::Font(const std::string& face, int size) {
   return choice;
 }
 
-std::optional<std::string> Dialogs::File() {
+void Dialogs::Tell(const std::string& text) { Message({text, std::nullopt, Buttons::kOk}); }
+
+std::optional<std::string> Dialogs::File(FileKind kind) {
   GtkWidget* dialog =
-      gtk_file_chooser_dialog_new(kFileTitle, parent_, GTK_FILE_CHOOSER_ACTION_OPEN, "キャンセル",
+      gtk_file_chooser_dialog_new(kFileTitle, parent_, GTK_FILE_CHOOSER_ACTION_OPEN, kCancelLabel,
                                   GTK_RESPONSE_CANCEL, "開く", GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_file_chooser_set_local_only(chooser, TRUE);
   gtk_file_chooser_set_select_multiple(chooser, FALSE);
+  if (kind == FileKind::kPicture) {
+    // The first filter is the one shown.
+    GtkFileFilter* pictures = gtk_file_filter_new();
+    gtk_file_filter_set_name(pictures, kImageFiles);
+    gtk_file_filter_add_mime_type(pictures, "image/*");
+    gtk_file_chooser_add_filter(chooser, pictures);
+  }
   GtkFileFilter* filter = gtk_file_filter_new();
   gtk_file_filter_set_name(filter, kAllFiles);
   gtk_file_filter_add_pattern(filter, "*");
@@ -190,13 +247,17 @@ std::optional<std::string> Dialogs::File() {
   gtk_widget_destroy(dialog);
   // Only an existing file, named in text the page can hold.
   if (!IsKind(path, G_FILE_TEST_IS_REGULAR)) return std::nullopt;
+  if (kind == FileKind::kPicture && !IsPicture(path)) {
+    Tell(std::string(kNotAPicture) + "\n" + path);
+    return std::nullopt;
+  }
   return path;
 }
 
 std::optional<std::string> Dialogs::Folder() {
   GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      kFolderTitle, parent_, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "キャンセル",
-      GTK_RESPONSE_CANCEL, "選択", GTK_RESPONSE_ACCEPT, nullptr);
+      kFolderTitle, parent_, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, kCancelLabel,
+      GTK_RESPONSE_CANCEL, kChooseLabel, GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
   gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
   gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -230,17 +291,22 @@ void Dialogs::Launch(const std::string& path) {
   if (path.empty()) return;
   gchar* local = g_filename_from_utf8(path.c_str(), -1, nullptr, nullptr, nullptr);
   if (local == nullptr) return;
+  const bool there = g_file_test(local, G_FILE_TEST_EXISTS);
   GFile* file = g_file_new_for_path(local);
   g_free(local);
   gchar* uri = g_file_get_uri(file);
   g_object_unref(file);
-  if (scripted_) {
+  if (!there) {
+    Tell(std::string(kLinkTargetGone) + "\n" + path);
+  } else if (scripted_) {
     Log(std::string("launch\t") + uri);
   } else {
     GdkAppLaunchContext* context = gdk_display_get_app_launch_context(gdk_display_get_default());
     // The handler registered for the file's type; never a shell command line.
-    g_app_info_launch_default_for_uri(uri, G_APP_LAUNCH_CONTEXT(context), nullptr);
+    const bool launched =
+        g_app_info_launch_default_for_uri(uri, G_APP_LAUNCH_CONTEXT(context), nullptr);
     g_object_unref(context);
+    if (!launched) Tell(std::string(kNothingOpensIt) + "\n" + path);
   }
   g_free(uri);
 }

@@ -22,7 +22,18 @@ inline constexpr char kFolderTitle[] = "フォルダを選択してください�
 inline constexpr char kYesLabel[] = "はい";
 inline constexpr char kNoLabel[] = "いいえ";
 inline constexpr char kOkLabel[] = "OK";
+inline constexpr char kCancelLabel[] = "キャンセル";
+inline constexpr char kChooseLabel[] = "選択";
 inline constexpr char kDefaultCaption[] = "Vellumine";
+inline constexpr char kImageFiles[] = "画像ファイル";
+inline constexpr char kNotAPicture[] =
+    "画像ファイルではありません。壁紙には画像ファイルを選んでください。";
+inline constexpr char kLinkTargetGone[] = "リンク先が見つかりません。";
+inline constexpr char kNothingOpensIt[] = "リンク先を開くアプリケーションが見つかりません。";
+
+// What the file picker is for: any file, or a picture (a wallpaper), which
+// offers pictures first and refuses a file that is none.
+enum class FileKind { kAny, kPicture };
 
 class Dialogs {
  public:
@@ -42,9 +53,10 @@ class Dialogs {
   Answer Message(const MessageRequest& request);
   std::optional<FontChoice> Font(const std::string& face, int size);
   // UTF-8 paths of an existing file or folder; nullopt on cancel.
-  std::optional<std::string> File();
+  std::optional<std::string> File(FileKind kind = FileKind::kAny);
   std::optional<std::string> Folder();
-  // Opens a file or folder with its default handler (a file URI, no shell).
+  // Opens a file or folder with its default handler (a file URI, no shell);
+  // tells the user when it is gone or nothing opens it.
   void Launch(const std::string& path);
   // Hands an address the page may not show to the user's browser.
   void OpenExternal(const std::string& uri);
@@ -54,6 +66,8 @@ class Dialogs {
   void Log(const std::string& line);
   // Runs a built dialog: the user's response, or none in scripted mode.
   int Run(GtkWidget* dialog);
+  // A message with the app's caption and an OK button.
+  void Tell(const std::string& text);
 
   GtkWindow* parent_ = nullptr;
   bool scripted_ = false;

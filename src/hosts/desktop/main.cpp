@@ -33,6 +33,7 @@
 #include "hosts/desktop/instance.h"
 #include "hosts/desktop/page_view.h"
 #include "hosts/desktop/process_stats.h"
+#include "hosts/desktop/screen_fit.h"
 
 namespace {
 
@@ -43,6 +44,10 @@ using vellumine::desktop::DialogServer;
 using vellumine::desktop::PageView;
 using vellumine::desktop::ProcessSample;
 using vellumine::desktop::SampleAppProcesses;
+
+// The window's size where the screen allows it.
+constexpr int kWidth = 1280;
+constexpr int kHeight = 800;
 
 struct Options {
   std::string data_dir;
@@ -126,7 +131,8 @@ void OnStartup(GApplication* application, gpointer data) {
   }
   app->window = gtk_application_window_new(GTK_APPLICATION(application));
   gtk_window_set_title(GTK_WINDOW(app->window), "Vellumine");
-  gtk_window_set_default_size(GTK_WINDOW(app->window), 1280, 800);
+  // 1280x800 where the screen has room for it, otherwise what it has.
+  vellumine::desktop::FitWindow(GTK_WINDOW(app->window), kWidth, kHeight);
   app->dialogs.set_parent(GTK_WINDOW(app->window));
   app->page =
       std::make_unique<PageView>(app->paths, app->data_folder, *app->server, StartAtLoginOf(*app));
@@ -161,59 +167,76 @@ void OnShutdown(GApplication* /*application*/, gpointer data) {
   app->window = nullptr;
 }
 
+// One --screenshot run: where the picture goes, and how it went.
+struct Shot {
+  std::string file;
+  GMainLoop* loop = nullptr;
+  WebKitWebView* view = nullptr;
+  int status = 1;
+};
+
+// The page lays itself out for its size just after its load (the view's size
+// may arrive then too): the picture is taken once that is done.
+constexpr guint kSettleMs = 700;
+
+gboolean TakeShot(gpointer data) {
+  auto* shot = static_cast<Shot*>(data);
+  webkit_web_view_get_snapshot(
+      shot->view, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+      [](GObject* source, GAsyncResult* result, gpointer done) {
+        auto* s = static_cast<Shot*>(done);
+        cairo_surface_t* surface =
+            webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(source), result, nullptr);
+        if (surface != nullptr) {
+          // Compressed as far as PNG goes: the pictures end up in documents.
+          GdkPixbuf* picture =
+              gdk_pixbuf_get_from_surface(surface, 0, 0, cairo_image_surface_get_width(surface),
+                                          cairo_image_surface_get_height(surface));
+          if (picture != nullptr && gdk_pixbuf_save(picture, s->file.c_str(), "png", nullptr,
+                                                    "compression", "9", nullptr)) {
+            s->status = 0;
+          }
+          if (picture != nullptr) g_object_unref(picture);
+          cairo_surface_destroy(surface);
+        }
+        if (s->status != 0) std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
+        g_main_loop_quit(s->loop);
+      },
+      shot);
+  return G_SOURCE_REMOVE;
+}
+
 int RunScreenshot(App& app) {
   app.server = std::make_unique<DialogServer>(app.dialogs);
   app.server->Start();
   GtkWidget* window = gtk_offscreen_window_new();
   app.page = std::make_unique<PageView>(app.paths, app.data_folder, *app.server);
-  gtk_widget_set_size_request(app.page->widget(), 1280, 800);
+  // The size the app's window takes on this screen.
+  GdkRectangle area = vellumine::desktop::WorkArea(nullptr);
+  int width = kWidth;
+  int height = kHeight;
+  vellumine::desktop::FitInto(area, width, height);
+  gtk_widget_set_size_request(app.page->widget(), width, height);
   gtk_container_add(GTK_CONTAINER(window), app.page->widget());
   gtk_widget_show_all(window);
 
-  struct Shot {
-    std::string file;
-    GMainLoop* loop;
-    int status = 1;
-  } shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE)};
-
-  struct Shot* shot_ptr = &shot;
-  PageView* page = app.page.get();
-  app.page->on_loaded = [shot_ptr, page] {
+  Shot shot{app.options.screenshot, g_main_loop_new(nullptr, FALSE), app.page->view()};
+  Shot* shot_ptr = &shot;
+  app.page->on_loaded = [shot_ptr] {
     // The page's pictures (the wallpaper) load after the page itself: the
-    // shot waits for them, and for one more frame.
+    // shot waits for them, then for the page's layout to settle.
     webkit_web_view_call_async_javascript_function(
-        page->view(),
+        shot_ptr->view,
         "await Promise.all(Array.from(document.images).map(function (i) {"
         "  return i.complete ? 0 : new Promise(function (r) {"
         "    i.addEventListener('load', r); i.addEventListener('error', r); }); }));"
-        "await new Promise(function (r) { requestAnimationFrame(function () { setTimeout(r, 0); "
-        "}); });"
         "return 0;",
         -1, nullptr, nullptr, nullptr, nullptr,
         [](GObject* source, GAsyncResult* result, gpointer data) {
           JSCValue* ignored = webkit_web_view_call_async_javascript_function_finish(
               WEBKIT_WEB_VIEW(source), result, nullptr);
           if (ignored != nullptr) g_object_unref(ignored);
-          webkit_web_view_get_snapshot(
-              WEBKIT_WEB_VIEW(source), WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE,
-              nullptr,
-              [](GObject* view, GAsyncResult* shot_result, gpointer shot_data) {
-                auto* s = static_cast<Shot*>(shot_data);
-                cairo_surface_t* surface = webkit_web_view_get_snapshot_finish(
-                    WEBKIT_WEB_VIEW(view), shot_result, nullptr);
-                if (surface != nullptr) {
-                  if (cairo_surface_write_to_png(surface, s->file.c_str()) ==
-                      CAIRO_STATUS_SUCCESS) {
-                    s->status = 0;
-                  }
-                  cairo_surface_destroy(surface);
-                }
-                if (s->status != 0) {
-                  std::fprintf(stderr, "vellumine: can't write %s\n", s->file.c_str());
-                }
-                g_main_loop_quit(s->loop);
-              },
-              data);
+          g_timeout_add(kSettleMs, TakeShot, data);
         },
         shot_ptr);
   };

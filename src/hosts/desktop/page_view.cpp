@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "hosts/desktop/page_policy.h"
+#include "hosts/desktop/script_dialogs.h"
 #include "page/text.h"
 #include "platform/posix_platform.h"
 
@@ -141,6 +142,7 @@ PageView::PageView(const AppPaths& paths, const std::string& data_folder_utf8, D
   g_signal_connect(view_, "user-message-received", G_CALLBACK(OnUserMessage), this);
   g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnWebProcessTerminated), this);
   g_object_set_data(G_OBJECT(view_), "vellumine-dialogs", &server.dialogs());
+  ShowScriptDialogsWith(view_, server.dialogs());
 }
 
 PageView::~PageView() {

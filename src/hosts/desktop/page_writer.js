@@ -84,11 +84,26 @@
     if (node) forgetFrom(node.parentNode);
   }
 
+  // What the page's own script gives the control's elements for the keyboard
+  // and screen readers: no markup of the control holds these, so a rewrite
+  // leaves them be and their coming and going changes nothing written.
+  function pageOwnedName(name) {
+    return name === "role" || name === "tabindex" || name === "data-kb" || name === "data-year" ||
+      name.startsWith("aria-");
+  }
+  function pageOwned(attribute) {
+    return attribute.namespaceURI === null && pageOwnedName(attribute.localName);
+  }
+
   function noticed(records) {
     if (inCall) return;  // the writer's own writes
     for (const r of records) {
-      if (r.type === "attributes") forgetAbove(r.target);
-      else forgetFrom(r.target);
+      if (r.type === "attributes") {
+        if (r.attributeNamespace === null && pageOwnedName(r.attributeName)) continue;
+        forgetAbove(r.target);
+      } else {
+        forgetFrom(r.target);
+      }
     }
   }
 
@@ -352,37 +367,58 @@
 
   // Gives live the attributes of staged, in their order; whether anything
   // changed. Attributes are copied as nodes: the parser takes names that
-  // setAttribute refuses.
+  // setAttribute refuses. The page's own attributes stay where they are,
+  // unless something else than the style changed: then they go, as they
+  // would with a new node, and the page gives them again.
   function syncAttributes(live, staged) {
     const want = staged.attributes;
     const have = live.attributes;
     if (have.length === 0 && want.length === 0) return false;
     let changed = false;
+    let other = false;
+    const note = (name) => {
+      changed = true;
+      if (name !== "style") other = true;
+    };
     // Attributes staged lacks go first; then the two lists agree up to the
     // first difference of name, and from there are written in order.
     for (let i = have.length - 1; i >= 0; --i) {
       const a = have[i];
-      if (want.getNamedItemNS(a.namespaceURI, a.localName) === null) {
+      if (want.getNamedItemNS(a.namespaceURI, a.localName) === null && !pageOwned(a)) {
         live.removeAttributeNode(a);
-        changed = true;
+        note(a.localName);
       }
     }
     let i = 0;
-    for (; i < want.length && i < have.length; ++i) {
-      const a = have[i];
+    let k = 0;
+    for (; i < want.length; ++i, ++k) {
+      while (k < have.length && pageOwned(have[k])) ++k;
+      if (k >= have.length) break;
+      const a = have[k];
       const b = want[i];
       if (a.localName !== b.localName || a.namespaceURI !== b.namespaceURI || a.prefix !== b.prefix) break;
       if (a.value !== b.value) {
         a.value = b.value;
-        changed = true;
+        note(a.localName);
       }
     }
-    if (i < want.length || i < have.length) {
-      while (have.length > i) live.removeAttributeNode(have[i]);
-      for (let k = i; k < want.length; ++k) live.setAttributeNode(want[k].cloneNode(true));
-      changed = true;
+    let rest = false;
+    for (let m = k; m < have.length && !rest; ++m) rest = !pageOwned(have[m]);
+    if (i < want.length || rest) {
+      for (let m = have.length - 1; m >= k; --m) {
+        if (!pageOwned(have[m])) live.removeAttributeNode(have[m]);
+      }
+      for (let n = i; n < want.length; ++n) live.setAttributeNode(want[n].cloneNode(true));
+      note("");
     }
+    if (other) dropPageOwned(live);
     return changed;
+  }
+  function dropPageOwned(element) {
+    const have = element.attributes;
+    for (let i = have.length - 1; i >= 0; --i) {
+      if (pageOwned(have[i])) element.removeAttributeNode(have[i]);
+    }
   }
 
   // Brings live's children to staged's (moving staged's nodes in where
@@ -455,6 +491,8 @@
     if (live.nodeType !== 1) {
       if (live.data === staged.data) return false;
       live.data = staged.data;
+      // What the page gave the element for its text (a name) goes with it.
+      if (parent && parent.nodeType === 1) dropPageOwned(parent);
       return true;
     }
     if (defer) {

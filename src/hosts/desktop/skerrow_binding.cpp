@@ -104,6 +104,7 @@ class Args {
     return *document_;
   }
   bool FromUser() const { return IsUserAction(context_, guard_); }
+  JSCContext* Context() const { return context_; }
 
  private:
   JSCContext* context_;
@@ -162,7 +163,16 @@ const Method kMethods[] = {
        if (OpensFontPicker(option) && !a.FromUser()) return;
        c.ChangeOption(a.Doc(0), option, a.Int(2));
      }},
-    {"OpenFile", [](CSkerrow& c, Args& a) { c.OpenFile(a.Doc(0)); }, true},
+    {"OpenFile",
+     [](CSkerrow& c, Args& a) {
+       // The control's one call for both pickers; the page marks the field
+       // when the file is to be a wallpaper.
+       auto& platform = static_cast<DesktopPlatform&>(c.platform());
+       platform.set_picture_pick(WantsPicture(a.Context(), a.At(0)));
+       c.OpenFile(a.Doc(0));
+       platform.set_picture_pick(false);
+     },
+     true},
     {"OpenFolder", [](CSkerrow& c, Args& a) { c.OpenFolder(a.Doc(0)); }, true},
     {"AddLink", [](CSkerrow& c, Args& a) { c.AddLink(a.Doc(0), a.Text(1), a.Int(2)); }, true},
     {"ChangeLink",
@@ -292,6 +302,26 @@ bool IsUserAction(JSCContext* page, JSCContext* guard) {
   if (event != nullptr) g_object_unref(event);
   jsc_context_clear_exception(page);
   return input;
+}
+
+bool WantsPicture(JSCContext* context, JSCValue* document) {
+  if (document == nullptr || !jsc_value_is_object(document)) return false;
+  bool picture = false;
+  JSCValue* field = jsc_value_object_invoke_method(document, "getElementById", G_TYPE_STRING,
+                                                   "linkfilename", G_TYPE_NONE);
+  if (field != nullptr && jsc_value_is_object(field)) {
+    JSCValue* mark = jsc_value_object_invoke_method(field, "getAttribute", G_TYPE_STRING, kPickMark,
+                                                    G_TYPE_NONE);
+    if (mark != nullptr && jsc_value_is_string(mark)) {
+      gchar* text = jsc_value_to_string(mark);
+      picture = g_strcmp0(text, "picture") == 0;
+      g_free(text);
+    }
+    if (mark != nullptr) g_object_unref(mark);
+  }
+  if (field != nullptr) g_object_unref(field);
+  jsc_context_clear_exception(context);
+  return picture;
 }
 
 bool NeedsUserAction(std::string_view method) {

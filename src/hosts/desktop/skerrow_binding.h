@@ -37,6 +37,13 @@ std::int32_t IntArgument(JSCContext* context, JSCValue* value);
 // never.
 bool IsUserAction(JSCContext* page, JSCContext* guard);
 
+// The attribute of the page's field "linkfilename" that marks the next file
+// pick as one for a wallpaper: its value "picture" has OpenFile offer
+// pictures first and take nothing else.
+inline constexpr char kPickMark[] = "data-pick";
+// Whether document's "linkfilename" carries that mark.
+bool WantsPicture(JSCContext* context, JSCValue* document);
+
 // The methods that need the user's action, by name. ChangeOption and
 // ChangeWindowOption need it only for the options that open the font picker.
 bool NeedsUserAction(std::string_view method);

@@ -43,13 +43,35 @@ function el(id) { return document.getElementById(id); }
 function kids(id) { var e = el(id); return e ? Array.from(e.children) : []; }
 function windows() { return kids("memofield").concat(kids("linkfield")); }
 function index(count) { return one([pick(count + 1), pick(count + 1), count - 1, -1, count, 0]); }
+// The attributes the page's own script gives the control's elements for
+// the keyboard and screen readers, in its reaction to a call.
+function pageOwned(name) {
+  return name == "role" || name == "tabindex" || name == "data-kb" || name == "data-year" ||
+    name.indexOf("aria-") == 0;
+}
+// An element's markup with each element's attributes in name order (a node
+// the writer kept got the page's attributes before a later style write),
+// and without the page's own ones when strip.
+function normalised(e, strip) {
+  var copy = e.cloneNode(true);
+  for (var n of [copy].concat(Array.from(copy.querySelectorAll("*")))) {
+    // As nodes: the parser takes names that setAttribute refuses.
+    var list = Array.from(n.attributes);
+    for (var a of list) n.removeAttributeNode(a);
+    list.sort(function (x, y) { return x.name < y.name ? -1 : x.name > y.name ? 1 : 0; });
+    for (var b of list) if (!(strip && pageOwned(b.name))) n.setAttributeNode(b);
+  }
+  return copy.outerHTML;
+}
 // What the page holds: the body's markup (the wallpaper picture's own
 // load state aside: it follows the picture's loading, not the calls) and
-// what the form fields show.
-function state() {
+// what the form fields show. Right after a call, before the page's
+// reaction, without what that reaction adds to the control's elements.
+function state(reacted) {
   var parts = [];
   for (var e of Array.from(document.body.children)) {
-    parts.push(e.id == "bgimg" ? "bgimg:" + e.getAttribute("src") : e.outerHTML);
+    parts.push(e.id == "bgimg" ? "bgimg:" + e.getAttribute("src")
+                               : normalised(e, !reacted));
   }
   for (var f of Array.from(document.querySelectorAll("input, textarea, select"))) {
     parts.push((f.id || f.name) + "=" + f.value + "/" + (f.selectedIndex === undefined ? "" : f.selectedIndex));
@@ -138,13 +160,13 @@ window.playStep = async function () {
     description = JSON.stringify(call);
   }
   ++step;
-  var now = state();
+  var now = state(false);
   window.states.push(now);
   hashes.push(hash(now));
   log.push(description);
   // The page's reaction to it.
   await new Promise(function (r) { setTimeout(r, 0); });
-  var after = state();
+  var after = state(true);
   window.states.push(after);
   hashes.push(hash(after));
   log.push(description + " (after the page's reaction)");

@@ -34,6 +34,7 @@ class DialogChannel : public ::testing::Test {
     g_free(dir);
     fs::create_directories(root_ / "folder");
     std::ofstream(root_ / "file.txt") << "x";
+    std::ofstream(root_ / "a b.txt") << "x";
     server_ = std::make_unique<DialogServer>(dialogs_);
     ASSERT_TRUE(server_->Start());
   }
@@ -47,6 +48,12 @@ class DialogChannel : public ::testing::Test {
     auto parsed = ParseScriptedAnswers(answers, nullptr);
     ASSERT_TRUE(parsed);
     dialogs_.UseScript(std::move(*parsed), (root_ / "log").string());
+  }
+  static std::string FileUri(const fs::path& path) {
+    gchar* uri = g_filename_to_uri(path.c_str(), nullptr, nullptr);
+    std::string text = uri != nullptr ? uri : "";
+    g_free(uri);
+    return text;
   }
   std::string Log() {
     std::stringstream s;
@@ -97,7 +104,8 @@ TEST_F(DialogChannel, EveryDialogRoundTrips) {
     picked_folder = platform.PickFolder();
     cancelled_file = platform.PickFile();
     cancelled_folder = platform.PickFolder();
-    platform.Launch(u"/tmp/a b.txt");
+    platform.Launch(Utf8ToUtf16((root_ / "a b.txt").string()));
+    platform.Launch(Utf8ToUtf16((root_ / "gone.txt").string()));
   });
   EXPECT_EQ(yes, Answer::kYes);
   EXPECT_EQ(ok, Answer::kOk);
@@ -111,14 +119,55 @@ TEST_F(DialogChannel, EveryDialogRoundTrips) {
   EXPECT_FALSE(cancelled_folder);
   EXPECT_EQ(Log(),
             "message\tVellumine\tはい/いいえ\tメニューを削除してよろしいですか？\n"
-            "message\t\tOK\t同じ項目が存在します\n"
+            "message\tVellumine\tOK\t同じ項目が存在します\n"
             "message\t確認\tはい/いいえ\t削除？\n"
             "font\tＭＳ ゴシック\t13\n"
             "file\tファイルを開く\t全てのファイル\n"
             "folder\tフォルダを選択してください。\n"
             "file\tファイルを開く\t全てのファイル\n"
             "folder\tフォルダを選択してください。\n"
-            "launch\tfile:///tmp/a%20b.txt\n");
+            "launch\t" +
+                FileUri(root_ / "a b.txt") + "\n" +
+                // A target that is gone is not launched; the user is told.
+                "message\tVellumine\tOK\tリンク先が見つかりません。\\n" +
+                (root_ / "gone.txt").string() + "\n");
+}
+
+TEST_F(DialogChannel, AWallpaperPickOffersPicturesFirstAndTakesNothingElse) {
+  const fs::path picture = root_ / "sea.png";
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 4, 4);
+  ASSERT_EQ(cairo_surface_write_to_png(surface, picture.c_str()), CAIRO_STATUS_SUCCESS);
+  cairo_surface_destroy(surface);
+  // A text file named like a picture, and a picture named like text.
+  std::ofstream(root_ / "fake.png") << "not a picture";
+  fs::copy_file(picture, root_ / "sea.txt");
+  Script("file " + picture.string() + "\nfile " + (root_ / "fake.png").string() + "\nok\nfile " +
+         (root_ / "sea.txt").string() + "\nfile " + (root_ / "fake.png").string() + "\n");
+  std::optional<std::u16string> taken, refused, by_content, any;
+  OnPageThread([&] {
+    ChannelClient client;
+    ASSERT_TRUE(client.Connect(server_->socket_path(), server_->token()));
+    DesktopPlatform platform(&client);
+    platform.set_picture_pick(true);
+    taken = platform.PickFile();
+    refused = platform.PickFile();
+    by_content = platform.PickFile();
+    platform.set_picture_pick(false);
+    any = platform.PickFile();
+  });
+  EXPECT_EQ(taken, Utf8ToUtf16(picture.string()));
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(by_content, Utf8ToUtf16((root_ / "sea.txt").string()));
+  EXPECT_EQ(any, Utf8ToUtf16((root_ / "fake.png").string()));
+  EXPECT_EQ(Log(),
+            "file\tファイルを開く\t画像ファイル\n"
+            "file\tファイルを開く\t画像ファイル\n"
+            "message\tVellumine\tOK\t画像ファイルではありません。壁紙には画像ファイルを選んでくださ"
+            "い。\\n" +
+                (root_ / "fake.png").string() +
+                "\n"
+                "file\tファイルを開く\t画像ファイル\n"
+                "file\tファイルを開く\t全てのファイル\n");
 }
 
 TEST_F(DialogChannel, AnswersThatDoNotFitAreCancels) {
