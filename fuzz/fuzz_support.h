@@ -17,9 +17,9 @@
 
 #include "control/state.h"
 #include "page/text.h"
+#include "platform/memory_platform.h"
 #include "platform/platform.h"
 #include "store/records.h"
-#include "tests/memory_platform.h"
 
 namespace vellumine::fuzz {
 
@@ -32,8 +32,6 @@ namespace vellumine::fuzz {
   do {                                           \
     if (!(cond)) ::vellumine::fuzz::Fail(#cond); \
   } while (0)
-
-using testing::MemoryPlatform;
 
 // Bytes read as UTF-16LE units, as the data files hold them; an odd last
 // byte is dropped.

@@ -11,7 +11,7 @@
 
 #include "page/text.h"
 #include "page/wide_format.h"
-#include "tests/memory_platform.h"
+#include "platform/memory_platform.h"
 #include "tests/page_structure.h"
 #include "tests/support.h"
 

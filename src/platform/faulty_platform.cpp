@@ -1,6 +1,7 @@
 #include "platform/faulty_platform.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace vellumine {
 
@@ -30,8 +31,14 @@ bool FaultyPlatform::CreateFolder(std::u16string_view path) {
   return Pass(FaultKind::kCreateFolder) && ForwardingPlatform::CreateFolder(path);
 }
 
-bool FaultyPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes) {
-  return Pass(FaultKind::kWrite) && ForwardingPlatform::WriteFileAtomic(path, bytes);
+bool FaultyPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                                     WriteFailure* failure) {
+  if (!Pass(FaultKind::kWrite)) {
+    // As a full disk would answer.
+    if (failure != nullptr) *failure = {WriteStep::kWrite, ENOSPC};
+    return false;
+  }
+  return ForwardingPlatform::WriteFileAtomic(path, bytes, failure);
 }
 
 bool FaultyPlatform::OverwriteFile(std::u16string_view path, std::string_view bytes) {

@@ -51,7 +51,8 @@ class FaultyPlatform : public ForwardingPlatform {
 
   std::optional<std::string> ReadFile(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override;
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                       WriteFailure* failure = nullptr) override;
   bool OverwriteFile(std::u16string_view path, std::string_view bytes) override;
   bool RemoveFile(std::u16string_view path) override;
   std::unique_ptr<FileLock> LockFile(std::u16string_view path, bool wait,

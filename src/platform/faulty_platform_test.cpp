@@ -48,7 +48,10 @@ TEST(FaultyPlatformTest, FailsExactlyTheNthCallOfItsKind) {
   p.Inject(FaultKind::kWrite, 2);  // counted from here: the second write from now
   EXPECT_TRUE(p.RemoveFile(b));    // another kind does not count
   EXPECT_TRUE(p.WriteFileAtomic(a, "1"));
-  EXPECT_FALSE(p.WriteFileAtomic(a, "2"));
+  WriteFailure failure;
+  EXPECT_FALSE(p.WriteFileAtomic(a, "2", &failure));
+  EXPECT_EQ(failure.step, WriteStep::kWrite);  // as a full disk would answer
+  EXPECT_NE(failure.error, 0);
   EXPECT_EQ(testing::ReadAll(dir.path() / "a"), "1");  // the failed write did nothing
   EXPECT_TRUE(p.WriteFileAtomic(a, "3"));
   EXPECT_EQ(p.hits(), 1);

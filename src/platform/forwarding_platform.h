@@ -39,8 +39,9 @@ class ForwardingPlatform : public Platform {
   std::optional<std::string> ReadFile(std::u16string_view path) override {
     return inner_.ReadFile(path);
   }
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
-    return inner_.WriteFileAtomic(path, bytes);
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                       WriteFailure* failure = nullptr) override {
+    return inner_.WriteFileAtomic(path, bytes, failure);
   }
   bool OverwriteFile(std::u16string_view path, std::string_view bytes) override {
     return inner_.OverwriteFile(path, bytes);

@@ -22,6 +22,30 @@ bool CutSuffix(std::u16string_view& text, std::u16string_view suffix) {
 
 }  // namespace
 
+const char* WriteStepName(WriteStep step) {
+  switch (step) {
+    case WriteStep::kNone:
+      return "none";
+    case WriteStep::kPath:
+      return "path";
+    case WriteStep::kNotAFile:
+      return "not a file";
+    case WriteStep::kReadOnly:
+      return "read-only";
+    case WriteStep::kCreateTemporary:
+      return "create temporary";
+    case WriteStep::kKeepMode:
+      return "keep mode";
+    case WriteStep::kWrite:
+      return "write";
+    case WriteStep::kFlush:
+      return "flush";
+    case WriteStep::kRename:
+      return "rename";
+  }
+  return "unknown";
+}
+
 bool IsTemporaryName(std::u16string_view name) {
   // "." base ".tmp" digits "-" digits "-" digits, base not empty.
   if (!name.starts_with(u'.')) return false;

@@ -50,6 +50,28 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
+// Which step of WriteFileAtomic failed, and the system's error code there
+// (errno on POSIX, GetLastError on Windows; 0 where the refusal is the
+// platform's own, as for a read-only file). For hosts to log: the control
+// itself only tells the user that saving failed.
+enum class WriteStep {
+  kNone,             // nothing failed
+  kPath,             // the path can't name a file here
+  kNotAFile,         // a folder or device is in its place
+  kReadOnly,         // the user may not write the file: it is left as it is
+  kCreateTemporary,  // the temporary file could not be made
+  kKeepMode,         // the old file's permissions could not be given to it
+  kWrite,            // writing the bytes
+  kFlush,            // flushing them to the disk (or closing the file)
+  kRename,           // putting the temporary file in the old one's place
+};
+struct WriteFailure {
+  WriteStep step = WriteStep::kNone;
+  int error = 0;
+};
+// "rename", "write", ...: a word for a log line.
+const char* WriteStepName(WriteStep step);
+
 // An exclusive lock on a file; released when destroyed.
 class FileLock {
  public:
@@ -101,8 +123,9 @@ class Platform {
   // leaves the old or the new content, never a mix. The new file keeps the
   // old one's permissions. A file the user may not write (read-only, or no
   // write permission for its owner) is not replaced. false on any failure
-  // (the old file then stays).
-  virtual bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) = 0;
+  // (the old file then stays); *failure, when given, then tells the step.
+  virtual bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                               WriteFailure* failure = nullptr) = 0;
   // Writes bytes over the start of a file in place, creating it, cutting
   // what follows, without flushing: for a small file whose loss in a crash
   // is harmless. A reader not holding the same lock may see it half written.

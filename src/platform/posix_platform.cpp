@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "page/text.h"
@@ -163,9 +164,26 @@ std::optional<std::string> PosixPlatform::ReadFile(std::u16string_view path) {
   return out;
 }
 
-bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes) {
+bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                                    WriteFailure* failure) {
+  WriteFailure failed;
+  const bool ok = ReplaceFile(path, bytes, failed);
+  if (!ok) {
+    if (failure != nullptr) *failure = failed;
+    if (write_log_) write_log_(path, failed);
+  }
+  return ok;
+}
+
+bool PosixPlatform::ReplaceFile(std::u16string_view path, std::string_view bytes,
+                                WriteFailure& failed) {
+  // Notes the step that failed with the errno of the moment.
+  const auto fail = [&failed](WriteStep step, int error) {
+    failed = {step, error};
+    return false;
+  };
   const auto native = NativePath(path);
-  if (!native || native->back() == '/') return false;
+  if (!native || native->back() == '/') return fail(WriteStep::kPath, EINVAL);
   const std::size_t slash = native->rfind('/');
   const std::string folder =
       slash == std::string::npos ? std::string() : native->substr(0, slash + 1);
@@ -174,10 +192,11 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
   struct stat old {};
   const bool replacing = stat(native->c_str(), &old) == 0;
   if (replacing) {
-    if (!S_ISREG(old.st_mode)) return false;
+    if (!S_ISREG(old.st_mode)) return fail(WriteStep::kNotAFile, S_ISDIR(old.st_mode) ? EISDIR : 0);
     // A file made read-only stays as it is. Root passes every permission
     // check, so the owner's write bit is asked too.
-    if ((old.st_mode & S_IWUSR) == 0 || access(native->c_str(), W_OK) != 0) return false;
+    if ((old.st_mode & S_IWUSR) == 0) return fail(WriteStep::kReadOnly, 0);
+    if (access(native->c_str(), W_OK) != 0) return fail(WriteStep::kReadOnly, errno);
   }
 
   std::string temp;
@@ -185,9 +204,9 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = TempName(folder, base);
     fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return false;
+    if (fd < 0 && errno != EEXIST) return fail(WriteStep::kCreateTemporary, errno);
   }
-  if (fd < 0) return false;
+  if (fd < 0) return fail(WriteStep::kCreateTemporary, EEXIST);
 
   bool ok = true;
   if (replacing) {
@@ -196,11 +215,12 @@ bool PosixPlatform::WriteFileAtomic(std::u16string_view path, std::string_view b
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {
       // Only root may give a file away; the mode still carries over.
     }
-    ok = fchmod(fd, old.st_mode & 07777) == 0;
+    ok = fchmod(fd, old.st_mode & 07777) == 0 || fail(WriteStep::kKeepMode, errno);
   }
-  ok = ok && WriteAll(fd, bytes) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = rename(temp.c_str(), native->c_str()) == 0;
+  ok = ok && (WriteAll(fd, bytes) || fail(WriteStep::kWrite, errno));
+  ok = ok && (fsync(fd) == 0 || fail(WriteStep::kFlush, errno));
+  if (close(fd) != 0 && ok) ok = fail(WriteStep::kFlush, errno);
+  if (ok) ok = rename(temp.c_str(), native->c_str()) == 0 || fail(WriteStep::kRename, errno);
   if (!ok) {
     unlink(temp.c_str());
     return false;
@@ -345,6 +365,12 @@ std::u16string DefaultPosixDataFolder() {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (root == "/") root.clear();
   return Utf8ToUtf16(root + "/Vellumine/");
+}
+
+std::string DescribeWriteFailure(std::u16string_view path, const WriteFailure& failure) {
+  std::string line = "cannot save " + Utf16ToUtf8(path) + " (" + WriteStepName(failure.step);
+  if (failure.error != 0) line += std::string(": ") + std::strerror(failure.error);
+  return line + ")";
 }
 
 }  // namespace vellumine

@@ -31,7 +31,8 @@ class PosixPlatform : public Platform {
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;
   std::optional<std::string> ReadFile(std::u16string_view path) override;
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override;
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                       WriteFailure* failure = nullptr) override;
   bool OverwriteFile(std::u16string_view path, std::string_view bytes) override;
   bool RemoveFile(std::u16string_view path) override;
   std::vector<std::u16string> ListFiles(std::u16string_view folder,
@@ -43,10 +44,21 @@ class PosixPlatform : public Platform {
 
   // Overrides the data folder (the runner's --data).
   void set_data_folder(std::u16string folder) { data_folder_ = std::move(folder); }
+  // Called with the path and the failed step of every WriteFileAtomic that
+  // fails: the host's log.
+  using WriteLog = std::function<void(std::u16string_view path, const WriteFailure& failure)>;
+  void set_write_log(WriteLog log) { write_log_ = std::move(log); }
 
  private:
+  bool ReplaceFile(std::u16string_view path, std::string_view bytes, WriteFailure& failed);
+
   std::u16string data_folder_;
+  WriteLog write_log_;
 };
+
+// "cannot save PATH (STEP: the errno's text)": a host's log line, without
+// the newline.
+std::string DescribeWriteFailure(std::u16string_view path, const WriteFailure& failure);
 
 // $XDG_DATA_HOME/Vellumine/ or ~/.local/share/Vellumine/, ending with "/".
 std::u16string DefaultPosixDataFolder();

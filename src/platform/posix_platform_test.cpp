@@ -11,12 +11,15 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "page/text.h"
 #include "tests/support.h"
@@ -122,6 +125,45 @@ TEST(PosixPlatformTest, FailedWritesKeepTheOldFile) {
     EXPECT_EQ(Slurp(ro / "f"), "old");
   }
   chmod(ro.c_str(), 0700);
+}
+
+TEST(PosixPlatformTest, AFailedWriteTellsItsStepAndErrorToCallerAndLog) {
+  TempDir dir;
+  PosixPlatform p;
+  std::vector<std::pair<std::u16string, WriteFailure>> logged;
+  p.set_write_log([&](std::u16string_view path, const WriteFailure& failure) {
+    logged.emplace_back(path, failure);
+  });
+  const auto failed = [&p](const fs::path& path) {
+    WriteFailure failure;
+    EXPECT_FALSE(p.WriteFileAtomic(U16(path), "x", &failure)) << path;
+    return failure;
+  };
+
+  WriteFailure f = failed(dir.path() / "missing" / "f");
+  EXPECT_EQ(f.step, WriteStep::kCreateTemporary);
+  EXPECT_EQ(f.error, ENOENT);
+  fs::create_directories(dir.path() / "folder");
+  f = failed(dir.path() / "folder");
+  EXPECT_EQ(f.step, WriteStep::kNotAFile);
+  EXPECT_EQ(f.error, EISDIR);
+  // Read-only by its mode: refused by the platform itself, root or not.
+  ASSERT_TRUE(p.WriteFileAtomic(U16(dir.path() / "ro"), "old"));
+  ASSERT_EQ(chmod((dir.path() / "ro").c_str(), 0444), 0);
+  f = failed(dir.path() / "ro");
+  EXPECT_EQ(f.step, WriteStep::kReadOnly);
+  EXPECT_EQ(Slurp(dir.path() / "ro"), "old");
+
+  // Each failure was logged once, with its path; a success is not.
+  ASSERT_TRUE(p.WriteFileAtomic(U16(dir.path() / "ok"), "x"));
+  ASSERT_EQ(logged.size(), 3u);
+  EXPECT_EQ(logged[0].first, U16(dir.path() / "missing" / "f"));
+  EXPECT_EQ(logged[1].second.step, WriteStep::kNotAFile);
+  EXPECT_EQ(logged[2].first, U16(dir.path() / "ro"));
+  EXPECT_EQ(DescribeWriteFailure(u"/d/config", {WriteStep::kRename, ENOENT}),
+            "cannot save /d/config (rename: " + std::string(std::strerror(ENOENT)) + ")");
+  EXPECT_EQ(DescribeWriteFailure(u"/d/x", {WriteStep::kReadOnly, 0}),
+            "cannot save /d/x (read-only)");
 }
 
 TEST(PosixPlatformTest, ListFilesFiltersByPrefixAndKind) {

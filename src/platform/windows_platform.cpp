@@ -437,19 +437,29 @@ std::optional<std::string> WindowsPlatform::ReadFile(std::u16string_view path) {
   return out;
 }
 
-bool WindowsPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes) {
-  if (path.empty() || path.back() == u'\\' || HasWildcard(path)) return false;
+bool WindowsPlatform::WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                                      WriteFailure* failure) {
+  // Notes the step that failed with the system's error of the moment.
+  const auto fail = [failure](WriteStep step, DWORD error) {
+    if (failure != nullptr) *failure = {step, static_cast<int>(error)};
+    return false;
+  };
+  if (path.empty() || path.back() == u'\\' || HasWildcard(path)) {
+    return fail(WriteStep::kPath, ERROR_INVALID_NAME);
+  }
   const auto native = ToAnsi(path);
-  if (!native) return false;
+  if (!native) return fail(WriteStep::kPath, ERROR_NO_UNICODE_TRANSLATION);
   const std::size_t slash = path.rfind(u'\\');
   const std::u16string folder(slash == std::u16string_view::npos ? u"" : path.substr(0, slash + 1));
   const std::u16string base(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
 
   // A file made read-only stays as it is; a folder is never replaced.
   const DWORD old_attributes = GetFileAttributesA(native->c_str());
-  if (old_attributes != INVALID_FILE_ATTRIBUTES &&
-      (old_attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    return false;
+  if (old_attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((old_attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return fail(WriteStep::kNotAFile, ERROR_DIRECTORY);
+    }
+    if ((old_attributes & FILE_ATTRIBUTE_READONLY) != 0) return fail(WriteStep::kReadOnly, 0);
   }
 
   // The temporary name is of the form IsTemporaryName knows; it begins with
@@ -461,20 +471,23 @@ bool WindowsPlatform::WriteFileAtomic(std::u16string_view path, std::string_view
   for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
     temp = ToAnsi(folder + u"." + base + u".tmp" + Unsigned(GetCurrentProcessId()) + u"-" +
                   Unsigned(salt) + u"-" + Unsigned(counter++));
-    if (!temp) return false;
+    if (!temp) return fail(WriteStep::kPath, ERROR_NO_UNICODE_TRANSLATION);
     file = CreateFileA(temp->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-        GetLastError() != ERROR_ALREADY_EXISTS) {
-      return false;
+    const DWORD error = GetLastError();
+    if (file == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS &&
+        error != ERROR_ALREADY_EXISTS) {
+      return fail(WriteStep::kCreateTemporary, error);
     }
   }
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool ok = WriteAll(file, bytes) && FlushFileBuffers(file);
-  ok = CloseHandle(file) && ok;
+  if (file == INVALID_HANDLE_VALUE) return fail(WriteStep::kCreateTemporary, ERROR_FILE_EXISTS);
+  bool ok = WriteAll(file, bytes) || fail(WriteStep::kWrite, GetLastError());
+  ok = ok && (FlushFileBuffers(file) || fail(WriteStep::kFlush, GetLastError()));
+  if (!CloseHandle(file) && ok) ok = fail(WriteStep::kFlush, GetLastError());
   if (ok) {
     ok = MoveFileExA(temp->c_str(), native->c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0 ||
+         fail(WriteStep::kRename, GetLastError());
   }
   if (!ok) {
     DeleteFileA(temp->c_str());

@@ -77,7 +77,8 @@ class WindowsPlatform : public Platform {
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;
   std::optional<std::string> ReadFile(std::u16string_view path) override;
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override;
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                       WriteFailure* failure = nullptr) override;
   bool OverwriteFile(std::u16string_view path, std::string_view bytes) override;
   bool RemoveFile(std::u16string_view path) override;
   std::vector<std::u16string> ListFiles(std::u16string_view folder,

@@ -256,9 +256,10 @@ class SoakPlatform : public ScriptedPlatform {
   void Launch(std::u16string_view) override { ++launches_; }
   // Notes which groups of files changed, so that the others need not be read
   // again: 1 config, 2 wallpapers, 4 link menus, 8 memos.
-  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes) override {
+  bool WriteFileAtomic(std::u16string_view path, std::string_view bytes,
+                       WriteFailure* failure = nullptr) override {
     Touch(path);
-    return ScriptedPlatform::WriteFileAtomic(path, bytes);
+    return ScriptedPlatform::WriteFileAtomic(path, bytes, failure);
   }
   bool RemoveFile(std::u16string_view path) override {
     Touch(path);

@@ -13,6 +13,7 @@
 
 #include "page/text.h"
 #include "platform/faulty_platform.h"
+#include "platform/forwarding_platform.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
 #include "store/random_source.h"
@@ -26,16 +27,18 @@ namespace fs = std::filesystem;
 using testing::TempDir;
 
 // Real files, with every folder creation and existence check recorded.
-class RecordingPlatform : public PosixPlatform {
+class RecordingPlatform : public ForwardingPlatform {
  public:
+  RecordingPlatform() : ForwardingPlatform(real_) {}
   bool CreateFolder(std::u16string_view path) override {
     created.emplace_back(path);
-    return PosixPlatform::CreateFolder(path);
+    return ForwardingPlatform::CreateFolder(path);
   }
   int PathKind(std::u16string_view path) override {
     ++kind_calls;
-    return PosixPlatform::PathKind(path);
+    return ForwardingPlatform::PathKind(path);
   }
+  PosixPlatform real_;
   std::vector<std::u16string> created;
   int kind_calls = 0;
 };

@@ -114,6 +114,10 @@ int Run(const std::vector<std::string>& arguments) {
 
   PosixPlatform files;
   files.set_data_folder(*data_folder);
+  // The user is told that saving failed; the log says which step and why.
+  files.set_write_log([](std::u16string_view path, const WriteFailure& failure) {
+    Complain(DescribeWriteFailure(path, failure));
+  });
   ScriptedPlatform ui(files, *data_folder);
   ui.set_today(options.today ? *options.today : files.Today());
   // The control seeds its random source when it is made.

@@ -5,6 +5,10 @@
 
 namespace vellumine::desktop {
 
+void DesktopPlatform::LogWriteFailure(std::u16string_view path, const WriteFailure& failure) {
+  g_warning("%s", DescribeWriteFailure(path, failure).c_str());
+}
+
 GVariant* DesktopPlatform::Call(const char* name, GVariant* args) {
   if (channel_ == nullptr || !channel_->connected()) {
     g_variant_unref(g_variant_ref_sink(args));

@@ -17,7 +17,9 @@ class DesktopPlatform : public PosixPlatform {
   // is the tick count the control's random source is seeded with, so that
   // two runs make the same item keys (measurements and tests).
   explicit DesktopPlatform(ChannelClient* channel, std::uint32_t ticks = 0)
-      : channel_(channel), ticks_(ticks) {}
+      : channel_(channel), ticks_(ticks) {
+    set_write_log(LogWriteFailure);
+  }
 
   Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
                      Buttons buttons) override;
@@ -32,6 +34,8 @@ class DesktopPlatform : public PosixPlatform {
   void set_picture_pick(bool picture) { picture_pick_ = picture; }
 
  private:
+  // The user is told that saving failed; the log says which step and why.
+  static void LogWriteFailure(std::u16string_view path, const WriteFailure& failure);
   GVariant* Call(const char* name, GVariant* args);
   std::optional<std::u16string> PickPath(const char* name);
 
