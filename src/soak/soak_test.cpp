@@ -64,6 +64,7 @@
 #include <vector>
 
 #include "control/messages.h"
+#include "control/methods.h"
 #include "control/option_texts.h"
 #include "control/skerrow.h"
 #include "control/state.h"
@@ -122,21 +123,8 @@ enum class M {
   kCount
 };
 
-constexpr const char* kMethodNames[] = {"SetBG_Random",   "SetCalender",
-                                        "AddWallPaper",   "RemoveWallPaper",
-                                        "SetBG",          "SetWndPos",
-                                        "InitPage",       "ChangeOption",
-                                        "OpenFile",       "OpenFolder",
-                                        "AddLink",        "ChangeLink",
-                                        "RemoveLink",     "Open",
-                                        "ChangeLinkPage", "ChangeDate",
-                                        "ChangeSchedule", "AddMemo",
-                                        "RenewMemo",      "RemoveMemo",
-                                        "EditMemo",       "MakeLinkMenu",
-                                        "ChangeLinkMenu", "RemoveLinkMenu",
-                                        "PermuteLink",    "ChangeWindowOption",
-                                        "ChangeMemoPage"};
-static_assert(std::size(kMethodNames) == static_cast<std::size_t>(M::kCount));
+// The calls are the method table's, in its order.
+const Method& MethodOf(M m) { return Methods()[static_cast<std::size_t>(m)]; }
 
 // One method call with its arguments and the user's answers to whatever
 // dialog it shows. Texts and numbers are used in the order the method takes
@@ -183,7 +171,7 @@ std::string Quote(const TextArg& text) {
 
 std::string Describe(const Call& call) {
   std::ostringstream out;
-  out << kMethodNames[static_cast<int>(call.method)] << "(";
+  out << MethodOf(call.method).name << "(";
   bool first = true;
   auto sep = [&] {
     if (!first) out << ", ";
@@ -225,6 +213,25 @@ std::string Describe(const Call& call) {
   }
   return out.str();
 }
+
+// A call's texts and numbers as the table's invokers ask for them: each
+// parameter takes the next value of its kind.
+class CallArgs : public ArgumentSource {
+ public:
+  CallArgs(const Call& call, const Method& method) : call_(call) {
+    std::size_t texts = 0;
+    std::size_t numbers = 0;
+    for (const MethodParam& p : method.params) {
+      slots_.push_back(p.kind == ParamKind::kText ? texts++ : numbers++);
+    }
+  }
+  std::int32_t Int(std::size_t i) override { return call_.n.at(slots_.at(i)); }
+  TextArg Text(std::size_t i) override { return call_.t.at(slots_.at(i)); }
+
+ private:
+  const Call& call_;
+  std::vector<std::size_t> slots_;
+};
 
 // ---------------------------------------------------------------------------
 // The platform: scripted dialogs answered per call, files on a real folder.
@@ -645,69 +652,9 @@ class Session {
 
   HResult Run(const Call& c) {
     platform_->Prepare(c);
-    CSkerrow& k = *control_;
-    Document& d = *doc_;
-    auto n = [&](std::size_t i) { return c.n.at(i); };
-    auto t = [&](std::size_t i) -> const TextArg& { return c.t.at(i); };
-    switch (c.method) {
-      case M::SetBG_Random:
-        return k.SetBG_Random(d);
-      case M::SetCalender:
-        return k.SetCalender(d, n(0), n(1));
-      case M::AddWallPaper:
-        return k.AddWallPaper(d, t(0));
-      case M::RemoveWallPaper:
-        return k.RemoveWallPaper(d, n(0));
-      case M::SetBG:
-        return k.SetBG(d, n(0));
-      case M::SetWndPos:
-        return k.SetWndPos(t(0), n(0), n(1), n(2));
-      case M::InitPage:
-        return k.InitPage(d);
-      case M::ChangeOption:
-        return k.ChangeOption(d, t(0), n(0));
-      case M::OpenFile:
-        return k.OpenFile(d);
-      case M::OpenFolder:
-        return k.OpenFolder(d);
-      case M::AddLink:
-        return k.AddLink(d, t(0), n(0));
-      case M::ChangeLink:
-        return k.ChangeLink(d, n(0), t(0), n(1));
-      case M::RemoveLink:
-        return k.RemoveLink(d, n(0), n(1));
-      case M::Open:
-        return k.Open(n(0), n(1));
-      case M::ChangeLinkPage:
-        return k.ChangeLinkPage(d, n(0), n(1));
-      case M::ChangeDate:
-        return k.ChangeDate(d, n(0), n(1), n(2));
-      case M::ChangeSchedule:
-        return k.ChangeSchedule(d, t(0), n(0), n(1), n(2));
-      case M::AddMemo:
-        return k.AddMemo(d, t(0), t(1));
-      case M::RenewMemo:
-        return k.RenewMemo(d, t(0), t(1), n(0));
-      case M::RemoveMemo:
-        return k.RemoveMemo(d, n(0));
-      case M::EditMemo:
-        return k.EditMemo(d, n(0));
-      case M::MakeLinkMenu:
-        return k.MakeLinkMenu(d, t(0), n(0));
-      case M::ChangeLinkMenu:
-        return k.ChangeLinkMenu(d, n(0));
-      case M::RemoveLinkMenu:
-        return k.RemoveLinkMenu(d, n(0));
-      case M::PermuteLink:
-        return k.PermuteLink(d, n(0), n(1), n(2));
-      case M::ChangeWindowOption:
-        return k.ChangeWindowOption(d, t(0), t(1), n(0));
-      case M::ChangeMemoPage:
-        return k.ChangeMemoPage(d, n(0));
-      case M::kCount:
-        break;
-    }
-    return kOk;
+    const Method& method = MethodOf(c.method);
+    CallArgs args(c, method);
+    return method.invoke(*control_, doc_.get(), args);
   }
 
   std::optional<std::string> CheckLimits() const {
@@ -1291,6 +1238,28 @@ TEST(Soak, RandomCallsKeepFilesAndPageInStep) {
   }
   const std::optional<Fault> shown = Replay(page, minimal, o, mode);
   ADD_FAILURE() << Report(o, shown && same(shown) ? *shown : *fault, minimal, mode);
+}
+
+// The generator's calls carry what the table's methods take: as many texts
+// and numbers as each method has parameters of that kind.
+TEST(Soak, CallsCarryTheArgumentsTheirMethodsTake) {
+  ASSERT_EQ(Methods().size(), static_cast<std::size_t>(M::kCount));
+  EXPECT_EQ(MethodOf(M::SetBG_Random).name, "SetBG_Random");
+  EXPECT_EQ(MethodOf(M::ChangeWindowOption).name, "ChangeWindowOption");
+  EXPECT_EQ(MethodOf(M::ChangeMemoPage).name, "ChangeMemoPage");
+  Session session(testing::BundledPage(), 1000, 0);
+  Generator gen(7);
+  std::vector<bool> seen(static_cast<std::size_t>(M::kCount));
+  for (int i = 0; i < 600; ++i) {
+    const Call c = gen.Next(session);
+    seen[static_cast<std::size_t>(c.method)] = true;
+    const Method& method = MethodOf(c.method);
+    std::size_t texts = 0;
+    for (const MethodParam& p : method.params) texts += p.kind == ParamKind::kText ? 1 : 0;
+    EXPECT_EQ(c.t.size(), texts) << method.name;
+    EXPECT_EQ(c.n.size(), method.params.size() - texts) << method.name;
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), false), 0);
 }
 
 // The shrinker keeps exactly what a failure needs.

