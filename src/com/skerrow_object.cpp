@@ -4,19 +4,14 @@
 
 #include <new>
 
-#include "com/dispatch_document.h"
 #include "com/module.h"
 #include "com/registration.h"
+#include "control/methods.h"
 
 namespace vellumine::com {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VellumineSkerrow";
-
-TextArg Text(BSTR text) {
-  if (text == nullptr) return std::nullopt;
-  return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-}
 
 ATOM RegisterControlWindowClass(WNDPROC procedure) {
   static ATOM atom = 0;
@@ -78,21 +73,17 @@ HRESULT SkerrowObject::Create(REFIID iid, void** out) {
 }
 
 HRESULT SkerrowObject::Initialise() {
-  HRESULT hr = com::LoadTypeInfo(IID_ISkerrow, type_info_.Out());
+  const HRESULT hr = com::LoadTypeInfo(IID_ISkerrow, type_info_.Out());
   if (FAILED(hr)) return hr;
-  TYPEATTR* attributes = nullptr;
-  hr = type_info_->GetTypeAttr(&attributes);
-  if (FAILED(hr)) return hr;
-  for (UINT i = 0; i < attributes->cFuncs; ++i) {
-    FUNCDESC* function = nullptr;
-    if (FAILED(type_info_->GetFuncDesc(i, &function))) continue;
-    std::vector<VARTYPE>& types = parameter_types_[function->memid];
-    for (SHORT p = 0; p < function->cParams; ++p) {
-      types.push_back(function->lprgelemdescParam[p].tdesc.vt);
+  // The type each argument is turned into, by the method table (which the
+  // type library follows, DISPID for DISPID).
+  for (const Method& method : Methods()) {
+    std::vector<VARTYPE>& types = parameter_types_[method.dispid];
+    if (method.takes_document) types.push_back(VT_DISPATCH);
+    for (const MethodParam& param : method.params) {
+      types.push_back(param.kind == ParamKind::kInt ? VT_I4 : VT_BSTR);
     }
-    type_info_->ReleaseFuncDesc(function);
   }
-  type_info_->ReleaseTypeAttr(attributes);
   return S_OK;
 }
 
@@ -164,173 +155,6 @@ ULONG SkerrowObject::Release() {
   const LONG left = InterlockedDecrement(&references_);
   if (left == 0) delete this;
   return static_cast<ULONG>(left);
-}
-
-// --- IDispatch ---
-
-HRESULT SkerrowObject::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 1;
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
-  if (info == nullptr) return E_POINTER;
-  *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  *info = ComPtr<ITypeInfo>(type_info_).Detach();
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  return DispGetIDsOfNames(type_info_.Get(), names, count, ids);
-}
-
-HRESULT SkerrowObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
-                              VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) {
-  if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  const auto types = parameter_types_.find(id);
-  if (params == nullptr || params->cNamedArgs != 0 || types == parameter_types_.end()) {
-    return DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, params, result,
-                      exception, bad_argument);
-  }
-  if (params->cArgs != types->second.size()) return DISP_E_BADPARAMCOUNT;
-  // Each argument turned into its parameter's own type first: script hosts
-  // pass variables by reference and small numbers as 16-bit integers, and a
-  // null (or missing) text or document is a null BSTR or document to the
-  // method, not a type mismatch.
-  std::vector<VARIANTARG> arguments(params->cArgs);
-  for (VARIANTARG& argument : arguments) VariantInit(&argument);
-  HRESULT hr = S_OK;
-  for (UINT i = 0; i < params->cArgs && SUCCEEDED(hr); ++i) {
-    const VARIANTARG* source = &params->rgvarg[i];
-    while (source->vt == (VT_BYREF | VT_VARIANT) && source->pvarVal != nullptr) {
-      source = source->pvarVal;
-    }
-    const VARTYPE wanted = types->second[params->cArgs - 1 - i];
-    if ((source->vt == VT_NULL || source->vt == VT_EMPTY) &&
-        (wanted == VT_BSTR || wanted == VT_DISPATCH)) {
-      arguments[i].vt = wanted;  // with a null pointer
-      continue;
-    }
-    hr = VariantChangeType(&arguments[i], const_cast<VARIANTARG*>(source), 0, wanted);
-    if (FAILED(hr) && bad_argument != nullptr) *bad_argument = i;
-  }
-  if (SUCCEEDED(hr)) {
-    DISPPARAMS exact{arguments.data(), nullptr, params->cArgs, 0};
-    hr = DispInvoke(static_cast<ISkerrow*>(this), type_info_.Get(), id, flags, &exact, result,
-                    exception, bad_argument);
-  }
-  for (VARIANTARG& argument : arguments) VariantClear(&argument);
-  return hr;
-}
-
-// --- ISkerrow ---
-
-template <typename Fn>
-HRESULT SkerrowObject::Run(IDispatch* document, Fn&& fn) {
-  try {
-    DispatchDocument page(document);
-    fn(page);
-    return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
-
-HRESULT SkerrowObject::SetBG_Random(IDispatch* Document) {
-  return Run(Document, [&](auto& page) { control_.SetBG_Random(page); });
-}
-HRESULT SkerrowObject::SetCalender(IDispatch* Document, LONG Year, LONG Month) {
-  return Run(Document, [&](auto& page) { control_.SetCalender(page, Year, Month); });
-}
-HRESULT SkerrowObject::AddWallPaper(IDispatch* Document, BSTR FileName) {
-  return Run(Document, [&](auto& page) { control_.AddWallPaper(page, Text(FileName)); });
-}
-HRESULT SkerrowObject::RemoveWallPaper(IDispatch* Document, LONG No) {
-  return Run(Document, [&](auto& page) { control_.RemoveWallPaper(page, No); });
-}
-HRESULT SkerrowObject::SetBG(IDispatch* Document, LONG No) {
-  return Run(Document, [&](auto& page) { control_.SetBG(page, No); });
-}
-HRESULT SkerrowObject::SetWndPos(BSTR WndName, LONG x, LONG y, LONG Visiblity) {
-  return Run(nullptr, [&](auto&) { control_.SetWndPos(Text(WndName), x, y, Visiblity); });
-}
-HRESULT SkerrowObject::InitPage(IDispatch* Document) {
-  return Run(Document, [&](auto& page) { control_.InitPage(page); });
-}
-HRESULT SkerrowObject::ChangeOption(IDispatch* Document, BSTR OptionName, LONG Value) {
-  return Run(Document, [&](auto& page) { control_.ChangeOption(page, Text(OptionName), Value); });
-}
-HRESULT SkerrowObject::OpenFile(IDispatch* Document) {
-  return Run(Document, [&](auto& page) { control_.OpenFile(page); });
-}
-HRESULT SkerrowObject::OpenFolder(IDispatch* Document) {
-  return Run(Document, [&](auto& page) { control_.OpenFolder(page); });
-}
-HRESULT SkerrowObject::AddLink(IDispatch* Document, BSTR Path, LONG LinkMenuNo) {
-  return Run(Document, [&](auto& page) { control_.AddLink(page, Text(Path), LinkMenuNo); });
-}
-HRESULT SkerrowObject::ChangeLink(IDispatch* Document, LONG LinkNo, BSTR Path, LONG LinkMenuNo) {
-  return Run(Document,
-             [&](auto& page) { control_.ChangeLink(page, LinkNo, Text(Path), LinkMenuNo); });
-}
-HRESULT SkerrowObject::RemoveLink(IDispatch* Document, LONG LinkNo, LONG LinkMenuNo) {
-  return Run(Document, [&](auto& page) { control_.RemoveLink(page, LinkNo, LinkMenuNo); });
-}
-HRESULT SkerrowObject::Open(LONG LinkMenuNo, LONG LinkNo) {
-  return Run(nullptr, [&](auto&) { control_.Open(LinkMenuNo, LinkNo); });
-}
-HRESULT SkerrowObject::ChangeLinkPage(IDispatch* Document, LONG LinkMenuNo, LONG PageNo) {
-  return Run(Document, [&](auto& page) { control_.ChangeLinkPage(page, LinkMenuNo, PageNo); });
-}
-HRESULT SkerrowObject::ChangeDate(IDispatch* Document, LONG Year, LONG Month, LONG Day) {
-  return Run(Document, [&](auto& page) { control_.ChangeDate(page, Year, Month, Day); });
-}
-HRESULT SkerrowObject::ChangeSchedule(IDispatch* Document, BSTR Schedule, LONG Year, LONG Month,
-                                      LONG Day) {
-  return Run(Document,
-             [&](auto& page) { control_.ChangeSchedule(page, Text(Schedule), Year, Month, Day); });
-}
-HRESULT SkerrowObject::AddMemo(IDispatch* Document, BSTR Subject, BSTR Message) {
-  return Run(Document, [&](auto& page) { control_.AddMemo(page, Text(Subject), Text(Message)); });
-}
-HRESULT SkerrowObject::RenewMemo(IDispatch* Document, BSTR Subject, BSTR Message, LONG Num) {
-  return Run(Document,
-             [&](auto& page) { control_.RenewMemo(page, Text(Subject), Text(Message), Num); });
-}
-HRESULT SkerrowObject::RemoveMemo(IDispatch* Document, LONG Num) {
-  return Run(Document, [&](auto& page) { control_.RemoveMemo(page, Num); });
-}
-HRESULT SkerrowObject::EditMemo(IDispatch* Document, LONG Num) {
-  return Run(Document, [&](auto& page) { control_.EditMemo(page, Num); });
-}
-HRESULT SkerrowObject::MakeLinkMenu(IDispatch* Document, BSTR MenuName, LONG LinkMenuNo) {
-  return Run(Document,
-             [&](auto& page) { control_.MakeLinkMenu(page, Text(MenuName), LinkMenuNo); });
-}
-HRESULT SkerrowObject::ChangeLinkMenu(IDispatch* Document, LONG MenuNo) {
-  return Run(Document, [&](auto& page) { control_.ChangeLinkMenu(page, MenuNo); });
-}
-HRESULT SkerrowObject::RemoveLinkMenu(IDispatch* Document, LONG MenuNo) {
-  return Run(Document, [&](auto& page) { control_.RemoveLinkMenu(page, MenuNo); });
-}
-HRESULT SkerrowObject::PermuteLink(IDispatch* Document, LONG LinkNo1, LONG LinkNo2,
-                                   LONG LinkMenuNo) {
-  return Run(Document,
-             [&](auto& page) { control_.PermuteLink(page, LinkNo1, LinkNo2, LinkMenuNo); });
-}
-HRESULT SkerrowObject::ChangeWindowOption(IDispatch* Document, BSTR MenuName, BSTR OptionName,
-                                          LONG Value) {
-  return Run(Document, [&](auto& page) {
-    control_.ChangeWindowOption(page, Text(MenuName), Text(OptionName), Value);
-  });
-}
-HRESULT SkerrowObject::ChangeMemoPage(IDispatch* Document, LONG PageNo) {
-  return Run(Document, [&](auto& page) { control_.ChangeMemoPage(page, PageNo); });
 }
 
 // --- Persistence: the control keeps no properties ---
@@ -631,166 +455,6 @@ LRESULT CALLBACK SkerrowObject::WindowProc(HWND window, UINT message, WPARAM wpa
     return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
-}
-
-// --- Views ---
-
-HRESULT SkerrowObject::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
-                            LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
-                            ULONG_PTR) {
-  if (dc == nullptr) return E_INVALIDARG;
-  if (aspect != DVASPECT_CONTENT && aspect != DVASPECT_DOCPRINT) return DV_E_DVASPECT;
-  RECT rect{};
-  if (bounds != nullptr) {
-    rect = {bounds->left, bounds->top, bounds->right, bounds->bottom};
-  } else if (windowless_site_) {
-    rect = position_;  // a windowless control draws at its place in the container
-  } else {
-    return E_INVALIDARG;
-  }
-  DrawPlaceholder(dc, rect);
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** colors) {
-  if (colors != nullptr) *colors = nullptr;
-  return S_FALSE;
-}
-HRESULT SkerrowObject::Freeze(DWORD, LONG, void*, DWORD*) { return E_NOTIMPL; }
-HRESULT SkerrowObject::Unfreeze(DWORD) { return E_NOTIMPL; }
-
-HRESULT SkerrowObject::SetAdvise(DWORD aspects, DWORD flags, IAdviseSink* sink) {
-  view_aspects_ = aspects;
-  view_flags_ = flags;
-  view_sink_ = ComPtr<IAdviseSink>::Share(sink);
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetAdvise(DWORD* aspects, DWORD* flags, IAdviseSink** sink) {
-  if (aspects != nullptr) *aspects = view_aspects_;
-  if (flags != nullptr) *flags = view_flags_;
-  if (sink != nullptr) *sink = ComPtr<IAdviseSink>(view_sink_).Detach();
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetExtent(DWORD aspect, LONG, DVTARGETDEVICE*, LPSIZEL size) {
-  return GetExtent(aspect, size);
-}
-
-HRESULT SkerrowObject::GetRect(DWORD aspect, LPRECTL rect) {
-  if (rect == nullptr) return E_POINTER;
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  *rect = {0, 0, extent_.cx, extent_.cy};
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetViewStatus(DWORD* status) {
-  if (status == nullptr) return E_POINTER;
-  // The placeholder is drawn with the container's brush: not known opaque.
-  *status = 0;
-  return S_OK;
-}
-
-HRESULT SkerrowObject::QueryHitPoint(DWORD aspect, LPCRECT bounds, POINT location, LONG,
-                                     DWORD* result) {
-  if (bounds == nullptr || result == nullptr) return E_POINTER;
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  *result = PtInRect(bounds, location) ? HITRESULT_HIT : HITRESULT_OUTSIDE;
-  return S_OK;
-}
-
-HRESULT SkerrowObject::QueryHitRect(DWORD aspect, LPCRECT bounds, LPCRECT location, LONG,
-                                    DWORD* result) {
-  if (bounds == nullptr || location == nullptr || result == nullptr) return E_POINTER;
-  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-  RECT overlap{};
-  *result = IntersectRect(&overlap, bounds, location) ? HITRESULT_HIT : HITRESULT_OUTSIDE;
-  return S_OK;
-}
-
-HRESULT SkerrowObject::GetNaturalExtent(DWORD, LONG, DVTARGETDEVICE*, HDC, DVEXTENTINFO*, LPSIZEL) {
-  return E_NOTIMPL;
-}
-
-// --- ISpecifyPropertyPages ---
-
-HRESULT SkerrowObject::GetPages(CAUUID* pages) {
-  if (pages == nullptr) return E_POINTER;
-  pages->cElems = 0;
-  pages->pElems = nullptr;
-  return S_OK;
-}
-
-// --- IQuickActivate ---
-
-HRESULT SkerrowObject::QuickActivate(QACONTAINER* container, QACONTROL* control) {
-  if (container == nullptr || control == nullptr) return E_POINTER;
-  if (container->cbSize < sizeof(QACONTAINER) || control->cbSize < sizeof(QACONTROL)) {
-    return E_INVALIDARG;
-  }
-  SetClientSite(container->pClientSite);
-  if (container->pAdviseSink != nullptr) SetAdvise(DVASPECT_CONTENT, 0, container->pAdviseSink);
-  control->dwMiscStatus = kMiscStatus;
-  GetViewStatus(&control->dwViewStatus);
-  control->dwEventCookie = 0;
-  control->dwPropNotifyCookie = 0;
-  control->dwPointerActivationPolicy = 0;
-  return S_OK;
-}
-
-HRESULT SkerrowObject::SetContentExtent(LPSIZEL size) { return SetExtent(DVASPECT_CONTENT, size); }
-HRESULT SkerrowObject::GetContentExtent(LPSIZEL size) { return GetExtent(DVASPECT_CONTENT, size); }
-
-// --- IDataObject ---
-
-HRESULT SkerrowObject::GetData(FORMATETC*, STGMEDIUM*) { return DV_E_FORMATETC; }
-HRESULT SkerrowObject::GetDataHere(FORMATETC*, STGMEDIUM*) { return DV_E_FORMATETC; }
-HRESULT SkerrowObject::QueryGetData(FORMATETC*) { return DV_E_FORMATETC; }
-HRESULT SkerrowObject::GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) {
-  if (out != nullptr) out->ptd = nullptr;
-  return E_NOTIMPL;
-}
-HRESULT SkerrowObject::SetData(FORMATETC*, STGMEDIUM*, BOOL) { return E_NOTIMPL; }
-HRESULT SkerrowObject::EnumFormatEtc(DWORD, IEnumFORMATETC** formats) {
-  if (formats != nullptr) *formats = nullptr;
-  return E_NOTIMPL;
-}
-
-HRESULT SkerrowObject::DAdvise(FORMATETC* format, DWORD flags, IAdviseSink* sink,
-                               DWORD* connection) {
-  if (!data_advise_) {
-    const HRESULT hr = CreateDataAdviseHolder(data_advise_.Out());
-    if (FAILED(hr)) return hr;
-  }
-  return data_advise_->Advise(static_cast<IDataObject*>(this), format, flags, sink, connection);
-}
-HRESULT SkerrowObject::DUnadvise(DWORD connection) {
-  return data_advise_ ? data_advise_->Unadvise(connection) : OLE_E_NOCONNECTION;
-}
-HRESULT SkerrowObject::EnumDAdvise(IEnumSTATDATA** advises) {
-  if (advises == nullptr) return E_POINTER;
-  *advises = nullptr;
-  return data_advise_ ? data_advise_->EnumAdvise(advises) : E_FAIL;
-}
-
-// --- IProvideClassInfo2 ---
-
-HRESULT SkerrowObject::GetClassInfo(ITypeInfo** info) {
-  return com::LoadTypeInfo(CLSID_CSkerrow, info);
-}
-
-HRESULT SkerrowObject::GetGUID(DWORD kind, GUID* guid) {
-  if (guid == nullptr) return E_POINTER;
-  *guid = GUID_NULL;
-  // The control raises no events: there is no source interface to name.
-  return kind == GUIDKIND_DEFAULT_SOURCE_DISP_IID ? E_FAIL : E_INVALIDARG;
-}
-
-// --- ISupportErrorInfo ---
-
-HRESULT SkerrowObject::InterfaceSupportsErrorInfo(REFIID) {
-  // No method sets error information: every method answers S_OK.
-  return S_FALSE;
 }
 
 }  // namespace vellumine::com
