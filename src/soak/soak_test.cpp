@@ -43,10 +43,16 @@
 // VELLUMINE_SOAK_AS_DRAWN=1 (above), VELLUMINE_SOAK_SHRINK_SECONDS (default
 // 300). A failure prints the seed and the shortest call sequence found in
 // that time that still fails.
+//
+// Soak.TablesFillToTheirLimitsAndNoFurther is a mode of its own: it drives
+// each table (memos, link menus, one menu's links, wallpapers, both window
+// lists) to its limit and a few calls past it, checking the limits after
+// every call and the files every 100 calls.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <climits>
 #include <cstdint>
@@ -509,6 +515,7 @@ struct Fault {
 
 enum class CheckMode {
   kEvery,    // state after every call, page every K calls and after the last
+  kSparse,   // state every K calls, both after the last (tables near their limits)
   kLastOnly  // both only after the last call (used while shrinking)
 };
 
@@ -535,6 +542,17 @@ class Session {
   CSkerrow& control() { return *control_; }
   const ControlState& state() const { return control_->state(); }
   const std::vector<std::u16string>& paths() const { return paths_; }
+
+  // A picture of its own for the i-th item that needs a distinct file (a
+  // wallpaper, a link), made on first use.
+  std::u16string FillPicture(std::size_t i) const {
+    const fs::path p = pictures() / "fill" / ("p" + std::to_string(i) + ".png");
+    if (!fs::exists(p)) {
+      fs::create_directories(p.parent_path());
+      std::ofstream(p) << i;
+    }
+    return U16(p);
+  }
 
   // What the tables hold, and what the sequence made the user see.
   std::string Summary() const {
@@ -579,7 +597,8 @@ class Session {
     if (result != kOk) return fault("result", "returned " + std::to_string(result));
     if (platform_->save_failed()) return fault("save", "a data file could not be written");
     if (auto bad = CheckLimits()) return fault("limits", *bad);
-    const bool check_now = mode == CheckMode::kEvery || last;
+    const bool check_now = mode == CheckMode::kEvery || last ||
+                           (mode == CheckMode::kSparse && (index + 1) % full_every_ == 0);
     if (check_now) {
       Timer timer{stored_time_};
       if (auto bad = CheckStored()) return fault("persisted state", *bad);
@@ -846,6 +865,76 @@ class Generator {
  public:
   explicit Generator(std::uint64_t seed) : rng_(seed) {}
 
+  // Calls that drive every table to its limit and a few past it, one table
+  // after the other: the window list without a wallpaper, link menus, the
+  // links of one menu, wallpapers, the current wallpaper's window list, and
+  // memos last (each memo command draws every memo window). done() answers
+  // when every table has been pushed past its limit.
+  Call NextFill(const Session& session) {
+    const ControlState& s = session.state();
+    Fill fill = kFills;
+    for (const Fill f : {kGlobalWindows, kMenus, kLinks, kWallPapers, kWallWindows, kMemos}) {
+      if (pushed_[f] < kPast) {
+        fill = f;
+        break;
+      }
+    }
+    if (fill == kFills) return Next(session);
+    const auto at_limit = [&](std::size_t size, int limit) {
+      if (static_cast<int>(size) >= limit) ++pushed_[fill];
+    };
+    Call c;
+    switch (fill) {
+      case kMemos:
+        at_limit(s.memos.size(), kMaxMemos);
+        c.method = M::AddMemo;
+        c.t = {u"Memo " + Num(fill_count_++), u"m"};
+        break;
+      case kMenus:
+        at_limit(s.menus.size(), kMaxLinkMenus);
+        c.method = M::MakeLinkMenu;
+        c.t = {u"menu " + Num(fill_count_++)};
+        c.n = {-1};
+        break;
+      case kLinks:
+        at_limit(s.menus.empty() ? 0 : s.menus[0].links.size(), kMaxLinks);
+        c.method = M::AddLink;
+        c.t = {session.FillPicture(s.menus.empty() ? 0 : s.menus[0].links.size() + 1)};
+        c.n = {0};
+        break;
+      case kWallPapers:
+        at_limit(s.wallpapers.size(), kMaxWallPapers);
+        c.method = M::AddWallPaper;
+        c.t = {session.FillPicture(s.wallpapers.size() + 1)};
+        break;
+      case kFills:
+        break;
+      case kGlobalWindows:
+      case kWallWindows: {
+        const bool wall = fill == kWallWindows;
+        const WallPaperEntry* current =
+            s.current_wallpaper >= 0 &&
+                    static_cast<std::size_t>(s.current_wallpaper) < s.wallpapers.size()
+                ? &s.wallpapers[static_cast<std::size_t>(s.current_wallpaper)]
+                : nullptr;
+        if (wall && current == nullptr) {
+          c.method = M::SetBG;
+          c.n = {0};
+          break;
+        }
+        at_limit(wall ? current->windows.size() : s.windows.size(), kMaxWindows);
+        c.method = M::SetWndPos;
+        c.t = {u"w" + Num(fill_count_++)};
+        c.n = {Range(0, 800), Range(0, 600), 1};
+        break;
+      }
+    }
+    return c;
+  }
+  bool done() const {
+    return std::all_of(pushed_.begin(), pushed_.end(), [](int n) { return n >= kPast; });
+  }
+
   Call Next(const Session& session) {
     const ControlState& s = session.state();
     Call c;
@@ -1103,7 +1192,13 @@ class Generator {
     return Text();
   }
 
+  enum Fill { kMemos, kMenus, kLinks, kWallPapers, kGlobalWindows, kWallWindows, kFills };
+  static constexpr int kPast = 3;  // calls made at the limit, each refused
+  static std::u16string Num(std::size_t n) { return Utf8ToUtf16(std::to_string(n)); }
+
   std::mt19937_64 rng_;
+  std::array<int, static_cast<std::size_t>(kFills)> pushed_{};
+  std::size_t fill_count_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -1238,6 +1333,34 @@ TEST(Soak, RandomCallsKeepFilesAndPageInStep) {
   }
   const std::optional<Fault> shown = Replay(page, minimal, o, mode);
   ADD_FAILURE() << Report(o, shown && same(shown) ? *shown : *fault, minimal, mode);
+}
+
+// Every table is driven to its limit and past it: the limits hold, the
+// refused calls change nothing that is saved, and the files still match.
+TEST(Soak, TablesFillToTheirLimitsAndNoFurther) {
+  const Options o = FromEnvironment();
+  Generator gen(o.seed);
+  Session session(testing::BundledPage(), 100, 0);
+  std::optional<Fault> fault;
+  std::size_t i = 0;
+  for (; i < 20000 && !gen.done() && !fault; ++i) {
+    const Call c = gen.NextFill(session);
+    if (o.trace) std::cout << "[soak fill] " << i << ": " << Describe(c) << std::endl;
+    fault = session.Step(c, i, false, CheckMode::kSparse);
+  }
+  ASSERT_FALSE(fault) << fault->kind << fault->detail << " at call " << fault->call;
+  EXPECT_TRUE(gen.done()) << session.Summary();
+  Call last;
+  last.method = M::InitPage;
+  fault = session.Step(last, i, true, CheckMode::kSparse);
+  EXPECT_FALSE(fault) << fault->kind << fault->detail;
+  const ControlState& s = session.state();
+  EXPECT_EQ(s.memos.size(), static_cast<std::size_t>(kMaxMemos));
+  EXPECT_EQ(s.menus.size(), static_cast<std::size_t>(kMaxLinkMenus));
+  ASSERT_FALSE(s.menus.empty());
+  EXPECT_EQ(s.menus[0].links.size(), static_cast<std::size_t>(kMaxLinks));
+  EXPECT_EQ(s.wallpapers.size(), static_cast<std::size_t>(kMaxWallPapers));
+  std::cout << "[soak fill] " << i << " calls: " << session.Summary() << std::endl;
 }
 
 // The generator's calls carry what the table's methods take: as many texts
