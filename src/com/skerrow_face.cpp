@@ -1,9 +1,11 @@
 // The control's own face: IDispatch, served from the type library with each
 // argument first turned into its parameter's type, and the ISkerrow methods,
 // each one call of the control on the page's document.
+// clang-format off
+// The object's header brings the system headers oleauto.h needs first.
 #include "com/skerrow_object.h"
-
 #include <oleauto.h>
+// clang-format on
 
 #include <new>
 #include <vector>

@@ -1,9 +1,11 @@
 // The control's views and what a container asks of its class: drawing the
 // placeholder, property pages, quick activation, the data object, class
 // information and error information. None of them reaches the control's logic.
+// clang-format off
+// The object's header brings the system headers oleauto.h needs first.
 #include "com/skerrow_object.h"
-
 #include <oleauto.h>
+// clang-format on
 
 #include "com/module.h"
 #include "com/registration.h"
