@@ -82,16 +82,8 @@ std::optional<std::u16string> PosixPlatform::PickFolder() { return std::nullopt;
 void PosixPlatform::Launch(std::u16string_view path) {
   const auto native = NativePath(path);
   if (!native) return;
-  GFile* file = g_file_new_for_path(native->c_str());
-  gchar* uri = g_file_get_uri(file);
-  if (uri != nullptr) {
-    GError* error = nullptr;
-    if (!g_app_info_launch_default_for_uri(uri, nullptr, &error) && error != nullptr) {
-      g_error_free(error);  // nothing to tell: a launch that fails is ignored
-    }
-    g_free(uri);
-  }
-  g_object_unref(file);
+  // Nothing to tell: a launch that fails is ignored.
+  LaunchWithDefaultHandler(*native, nullptr);
 }
 
 std::u16string PosixPlatform::DataFolder() { return data_folder_; }
@@ -371,6 +363,24 @@ std::string DescribeWriteFailure(std::u16string_view path, const WriteFailure& f
   std::string line = "cannot save " + Utf16ToUtf8(path) + " (" + WriteStepName(failure.step);
   if (failure.error != 0) line += std::string(": ") + std::strerror(failure.error);
   return line + ")";
+}
+
+std::string FileUri(const std::string& local_path) {
+  GFile* file = g_file_new_for_path(local_path.c_str());
+  gchar* uri = g_file_get_uri(file);
+  g_object_unref(file);
+  std::string out = uri != nullptr ? uri : "";
+  g_free(uri);
+  return out;
+}
+
+bool LaunchWithDefaultHandler(const std::string& local_path, GAppLaunchContext* context) {
+  const std::string uri = FileUri(local_path);
+  if (uri.empty()) return false;
+  GError* error = nullptr;
+  const bool launched = g_app_info_launch_default_for_uri(uri.c_str(), context, &error);
+  if (error != nullptr) g_error_free(error);
+  return launched;
 }
 
 }  // namespace vellumine

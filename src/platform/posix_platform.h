@@ -9,6 +9,9 @@
 
 #include "platform/platform.h"
 
+// As GIO declares it; the hosts that pass one include GIO themselves.
+typedef struct _GAppLaunchContext GAppLaunchContext;
+
 namespace vellumine {
 
 class PosixPlatform : public Platform {
@@ -55,6 +58,14 @@ class PosixPlatform : public Platform {
   std::u16string data_folder_;
   WriteLog write_log_;
 };
+
+// The file URI of a local path (a name in the file system's encoding); ""
+// when it has none.
+std::string FileUri(const std::string& local_path);
+// Opens a local file or folder with the handler registered for its type,
+// through its file URI, never through a shell. context: the display's launch
+// context, or nullptr. false when nothing opened it.
+bool LaunchWithDefaultHandler(const std::string& local_path, GAppLaunchContext* context);
 
 // "cannot save PATH (STEP: the errno's text)": a host's log line, without
 // the newline.

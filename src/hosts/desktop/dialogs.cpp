@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "hosts/desktop/screen_fit.h"
+#include "platform/posix_platform.h"
 #include "page/text.h"
 
 namespace vellumine::desktop {
@@ -291,24 +292,18 @@ void Dialogs::Launch(const std::string& path) {
   if (path.empty()) return;
   gchar* local = g_filename_from_utf8(path.c_str(), -1, nullptr, nullptr, nullptr);
   if (local == nullptr) return;
-  const bool there = g_file_test(local, G_FILE_TEST_EXISTS);
-  GFile* file = g_file_new_for_path(local);
+  const std::string native(local);
   g_free(local);
-  gchar* uri = g_file_get_uri(file);
-  g_object_unref(file);
-  if (!there) {
+  if (!g_file_test(native.c_str(), G_FILE_TEST_EXISTS)) {
     Tell(std::string(kLinkTargetGone) + "\n" + path);
   } else if (scripted_) {
-    Log(std::string("launch\t") + uri);
+    Log("launch\t" + FileUri(native));
   } else {
     GdkAppLaunchContext* context = gdk_display_get_app_launch_context(gdk_display_get_default());
-    // The handler registered for the file's type; never a shell command line.
-    const bool launched =
-        g_app_info_launch_default_for_uri(uri, G_APP_LAUNCH_CONTEXT(context), nullptr);
+    const bool launched = LaunchWithDefaultHandler(native, G_APP_LAUNCH_CONTEXT(context));
     g_object_unref(context);
     if (!launched) Tell(std::string(kNothingOpensIt) + "\n" + path);
   }
-  g_free(uri);
 }
 
 void Dialogs::OpenExternal(const std::string& uri) {
