@@ -1,6 +1,5 @@
 #include "control/skerrow.h"
 
-#include "control/messages.h"
 #include "control/option_texts.h"
 #include "control/options.h"
 #include "control/windows.h"
@@ -8,6 +7,7 @@
 #include "links/link_commands.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
+#include "model/messages.h"
 #include "organiser/calendar.h"
 #include "organiser/memo_store.h"
 #include "organiser/memo_windows.h"

@@ -4,11 +4,11 @@
 #include <string>
 #include <utility>
 
-#include "control/messages.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
+#include "model/messages.h"
 #include "organiser/escape.h"
 #include "organiser/memo_windows.h"
 #include "page/page_ids.h"

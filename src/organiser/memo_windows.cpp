@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
+#include "model/messages.h"
 #include "organiser/escape.h"
 #include "organiser/memo_store.h"
 #include "organiser/safe_markup.h"

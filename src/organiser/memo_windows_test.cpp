@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/windows.h"
+#include "model/messages.h"
 #include "organiser/memo_store.h"
 #include "organiser/memo_test_fakes.h"
 #include "store/records.h"

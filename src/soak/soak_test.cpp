@@ -63,14 +63,14 @@
 #include <utility>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/option_texts.h"
 #include "control/skerrow.h"
-#include "control/state.h"
 #include "control/windows.h"
 #include "dom/html_document.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
+#include "model/messages.h"
+#include "model/state.h"
 #include "organiser/memo_store.h"
 #include "organiser/memo_windows.h"
 #include "page/text.h"

@@ -30,7 +30,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace vellumine {

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "control/messages.h"
 #include "control/option_texts.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
+#include "model/messages.h"
 #include "organiser/safe_markup.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"

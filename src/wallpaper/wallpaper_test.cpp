@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
+#include "model/messages.h"
 #include "organiser/recording_document.h"
 #include "store/random_source.h"
 #include "store/records.h"
