@@ -132,6 +132,30 @@ TEST(SetWndPos, FullListRefusesANewNameSilently) {
   EXPECT_TRUE(f.FileExists("config"));
 }
 
+TEST(SetWndPos, FullWallPaperListRefusesANewNameButTheGlobalListTakesIt) {
+  // The wallpaper's list is out of step and full while the global one has
+  // room: the global list grows, the wallpaper's stays at its limit.
+  Fixture f;
+  const PageOptions& o = f.state().options;
+  WallPaperEntry& wp = MakeCurrentWallPaper(f.state());
+  for (int i = 0; i < kMaxWindows; ++i) {
+    wp.windows.push_back(Window(o, u"w" + control_test::Num(i), i, i, 1));
+  }
+  const WndList wp_before = wp.windows;
+
+  f.control().SetWndPos(u"fresh", 7, 8, 1);
+  EXPECT_EQ(f.state().windows, WndList{Window(o, u"fresh", 7, 8, 1)});
+  EXPECT_EQ(f.state().wallpapers[0].windows.size(), static_cast<std::size_t>(kMaxWindows));
+  EXPECT_EQ(f.state().wallpapers[0].windows, wp_before);
+  EXPECT_EQ(f.Records(kWallPaperFile), WallPaperRecords(kWallPaperPath, wp.options, wp_before));
+
+  // A window the wallpaper already knows still moves in both lists.
+  f.control().SetWndPos(u"w10", 70, 80, 0);
+  EXPECT_EQ(f.state().wallpapers[0].windows[10], Window(o, u"w10", 70, 80, 0));
+  EXPECT_EQ(f.state().windows.back(), Window(o, u"w10", 70, 80, 0));
+  EXPECT_TRUE(f.Messages().empty());
+}
+
 TEST(SetWndPos, NullOrEmptyNameChangesNothing) {
   Fixture f;
   f.control().SetWndPos(std::nullopt, 1, 2, 1);
