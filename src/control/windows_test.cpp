@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "control/fake_document.h"
 #include "control/skerrow.h"
 #include "control/test_records.h"
 #include "page/wide_format.h"
 #include "store/records.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {

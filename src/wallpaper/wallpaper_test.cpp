@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "model/messages.h"
-#include "organiser/recording_document.h"
 #include "store/random_source.h"
 #include "store/records.h"
 #include "store/settings.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {
