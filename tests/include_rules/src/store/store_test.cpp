@@ -1,0 +1,2 @@
+#include "store/store.h"
+#include "tests/support.h"
