@@ -13,16 +13,16 @@
 #include "organiser/memo_windows.h"
 #include "organiser/schedule.h"
 #include "page/wide_format.h"
-#include "store/random_source.h"
 #include "store/settings.h"
 #include "wallpaper/wallpaper.h"
 
 namespace vellumine {
 
 CSkerrow::CSkerrow(Platform& platform)
-    : platform_(platform), store_(platform, platform.DataFolder()) {
+    : platform_(platform),
+      random_(platform.TickCount()),
+      store_(platform, platform.DataFolder(), &random_) {
   state_.data_folder = store_.data_folder();
-  RandomSource::Instance().Seed(platform_.TickCount());
 }
 
 CSkerrow::CallScope::CallScope(CSkerrow& control, Document* document, bool loads_itself)

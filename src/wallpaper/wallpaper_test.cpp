@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "model/messages.h"
-#include "store/random_source.h"
 #include "store/records.h"
 #include "store/settings.h"
 #include "tests/fake_documents.h"
@@ -450,7 +449,7 @@ TEST_F(WallPaperTest, RandomChoice) {
   // Every wallpaper of three can come up, and only those.
   f.control().AddWallPaper(page, Picture("b.png"));
   f.control().AddWallPaper(page, Picture("c.png"));
-  RandomSource::Instance().Seed(12345);
+  f.control().random().seed(12345);
   std::set<std::int32_t> seen;
   for (int i = 0; i < 60; ++i) {
     f.control().SetBG_Random(page);
