@@ -456,6 +456,17 @@ TEST_F(WallPaperTest, RandomChoice) {
     seen.insert(f.state().current_wallpaper);
   }
   EXPECT_EQ(seen, (std::set<std::int32_t>{0, 1, 2}));
+
+  // The choice is the control's next output scaled onto the table: seeded
+  // with 5489 it draws 0xd091bb5c, 0x22ae9ef6, 0xe7e1faee, which fall at
+  // 0.81, 0.14 and 0.91 of the way through it.
+  f.control().random().seed(5489);
+  std::vector<std::int32_t> chosen;
+  for (int i = 0; i < 3; ++i) {
+    f.control().SetBG_Random(page);
+    chosen.push_back(f.state().current_wallpaper);
+  }
+  EXPECT_EQ(chosen, (std::vector<std::int32_t>{2, 0, 2}));
 }
 
 TEST_F(WallPaperTest, ReAddingAPathRestoresItsKeyOptionsAndLayout) {
