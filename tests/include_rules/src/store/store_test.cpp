@@ -1,2 +1,3 @@
 #include "store/store.h"
+
 #include "tests/support.h"
