@@ -315,7 +315,21 @@ class DialogWatch {
       Pump(300);  // the dialog takes the focus first
       for (const std::string& k : keys) {
         if (k.rfind("type:", 0) == 0) {
-          XdoNow({"type", "--delay", "25", k.substr(5)});
+          // Typing goes where the focus is: into a field only once one has
+          // it (a slow run may take a while to show the picker's location
+          // field), and the next key only once the text is all there.
+          const std::string text = k.substr(5);
+          RunUntil([dialog] { return GTK_IS_ENTRY(gtk_window_get_focus(dialog)); }, 10);
+          XdoNow({"type", "--delay", "25", text});
+          RunUntil(
+              [dialog, &text] {
+                GtkWidget* focus = gtk_window_get_focus(dialog);
+                if (!GTK_IS_ENTRY(focus)) return true;
+                // A completion may follow what was typed.
+                return std::string(gtk_entry_get_text(GTK_ENTRY(focus))).find(text) !=
+                       std::string::npos;
+              },
+              10);
         } else {
           XdoNow({"key", "--delay", "80", k});
         }
@@ -378,7 +392,7 @@ class DialogWatch {
     // A dialog the answer did not close would hold the run: it is failed and
     // cancelled after a while.
     g_object_ref(dialog);
-    g_timeout_add_seconds(15, Unanswered, dialog);
+    g_timeout_add_seconds(40, Unanswered, dialog);
     if (act) act(dialog);
     return more ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }
