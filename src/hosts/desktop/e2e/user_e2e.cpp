@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/e2e/e2e_support.h"
 #include "hosts/desktop/page_view.h"
 #include "hosts/desktop/screen_fit.h"
 #include "page/text.h"
@@ -39,21 +40,12 @@ namespace vellumine::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kWaitSeconds = 30;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using e2e::Js;
+using e2e::kWaitSeconds;
+using e2e::Pump;
+using e2e::ReadAll;
+using e2e::RunUntil;
+using e2e::WriteAll;
 
 // A data file's records as UTF-8 texts.
 std::vector<std::string> Records(const fs::path& file) {
@@ -89,35 +81,6 @@ std::string RecordValue(const fs::path& file, const std::string& key) {
     if (r.rfind(key + "=", 0) == 0) return r.substr(key.size() + 1);
   }
   return "";
-}
-
-// A JS string literal for text.
-std::string Js(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-template <typename Done>
-bool RunUntil(Done done, int seconds = kWaitSeconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
-  return true;
-}
-
-void Pump(int milliseconds) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < until) {
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
 }
 
 // Runs a program to its end while this process keeps serving its windows;
