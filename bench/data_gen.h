@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace vellumine::bench {

@@ -5,8 +5,8 @@
 // bare "&" and no lone surrogate, and leave what EscapeMarkup stored as it
 // is; a face's CSS value is the face or one quoted string.
 #include "fuzz/fuzz_support.h"
-#include "organiser/escape.h"
-#include "organiser/safe_markup.h"
+#include "page/escape.h"
+#include "page/safe_markup.h"
 
 namespace {
 

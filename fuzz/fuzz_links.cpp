@@ -2,19 +2,20 @@
 // the index, then "\n--\n" and each menu file in turn). The reader stays
 // within the limits; saving every menu and the index and reading again gives
 // the same menus.
+#include <random>
+
 #include "fuzz/fuzz_support.h"
 #include "links/link_store.h"
-#include "store/random_source.h"
 #include "store/store.h"
 
 using namespace vellumine;
 using namespace vellumine::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  RandomSource::Instance().Seed(7);
+  std::mt19937 random(7);
   MemoryPlatform platform;
   PutSplit(platform, Split(data, size), u"link", u"linkmenu");
-  Store store(platform, platform.DataFolder());
+  Store store(platform, platform.DataFolder(), &random);
 
   ControlState first;
   const int count = links::LoadLinkMenus(store, first);

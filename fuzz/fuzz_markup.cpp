@@ -14,7 +14,6 @@
 #include "hosts/cli/bundled_page.h"
 #include "page/wide_format.h"
 #include "platform/scripted_platform.h"
-#include "store/random_source.h"
 #include "tests/hostile_data.h"
 #include "tests/page_structure.h"
 
@@ -32,7 +31,6 @@ std::string EncodeRecords(const std::vector<std::u16string>& records) {
 using Pages = std::vector<std::vector<std::string>>;
 
 Pages RunFolder(const std::function<std::u16string(int)>& text, const std::u16string& picked) {
-  RandomSource::Instance().Seed(7);
   MemoryPlatform files;
   for (const auto& [relative, records] : testing::HostileFolder(text, false)) {
     files.Put(Utf8ToUtf16(relative), EncodeRecords(records));

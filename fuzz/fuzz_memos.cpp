@@ -2,19 +2,20 @@
 // then "\n--\n" and each memo file in turn). The reader stays within the
 // limits; saving the list and every readable memo and reading again gives the
 // same memos.
+#include <random>
+
 #include "fuzz/fuzz_support.h"
 #include "organiser/memo_store.h"
-#include "store/random_source.h"
 #include "store/store.h"
 
 using namespace vellumine;
 using namespace vellumine::fuzz;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  RandomSource::Instance().Seed(7);
+  std::mt19937 random(7);
   MemoryPlatform platform;
   PutSplit(platform, Split(data, size), u"memolist", u"memo");
-  Store store(platform, platform.DataFolder());
+  Store store(platform, platform.DataFolder(), &random);
 
   ControlState first;
   const int count = memos::LoadMemoList(store, first);

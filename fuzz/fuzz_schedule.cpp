@@ -7,7 +7,7 @@
 #include "control/skerrow.h"
 #include "dom/html_document.h"
 #include "fuzz/fuzz_support.h"
-#include "organiser/escape.h"
+#include "page/escape.h"
 
 using namespace vellumine;
 using namespace vellumine::fuzz;

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/text.h"
 #include "platform/memory_platform.h"
 #include "platform/platform.h"

@@ -3,9 +3,9 @@
 // within the limits; saving everything and reading it again gives the same
 // table, and a second save writes the same bytes.
 #include <map>
+#include <random>
 
 #include "fuzz/fuzz_support.h"
-#include "store/random_source.h"
 #include "store/settings.h"
 #include "store/store.h"
 
@@ -26,10 +26,10 @@ std::map<std::u16string, std::string> Files(const MemoryPlatform& platform) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  RandomSource::Instance().Seed(7);
+  std::mt19937 random(7);
   MemoryPlatform platform;
   PutSplit(platform, Split(data, size), u"wplist", u"wp");
-  Store store(platform, platform.DataFolder());
+  Store store(platform, platform.DataFolder(), &random);
 
   ControlState first;
   const int count = LoadWallPaperList(store, first);

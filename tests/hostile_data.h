@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 
 namespace vellumine::testing {
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "control/skerrow.h"
-#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 
 namespace vellumine::options {

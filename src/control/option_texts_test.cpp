@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "control/fake_document.h"
 #include "control/skerrow.h"
 #include "control/test_records.h"
 #include "page/page_ids.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {

@@ -4,12 +4,12 @@
 
 #include <climits>
 
-#include "control/fake_document.h"
 #include "control/skerrow.h"
 #include "control/test_records.h"
 #include "page/page_ids.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {

@@ -1,6 +1,5 @@
 #include "control/skerrow.h"
 
-#include "control/messages.h"
 #include "control/option_texts.h"
 #include "control/options.h"
 #include "control/windows.h"
@@ -8,21 +7,22 @@
 #include "links/link_commands.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
+#include "model/messages.h"
 #include "organiser/calendar.h"
 #include "organiser/memo_store.h"
 #include "organiser/memo_windows.h"
 #include "organiser/schedule.h"
 #include "page/wide_format.h"
-#include "store/random_source.h"
 #include "store/settings.h"
 #include "wallpaper/wallpaper.h"
 
 namespace vellumine {
 
 CSkerrow::CSkerrow(Platform& platform)
-    : platform_(platform), store_(platform, platform.DataFolder()) {
+    : platform_(platform),
+      random_(platform.TickCount()),
+      store_(platform, platform.DataFolder(), &random_) {
   state_.data_folder = store_.data_folder();
-  RandomSource::Instance().Seed(platform_.TickCount());
 }
 
 CSkerrow::CallScope::CallScope(CSkerrow& control, Document* document, bool loads_itself)

@@ -15,11 +15,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/document.h"
 #include "page/text.h"
 #include "platform/platform.h"
@@ -39,7 +40,7 @@ enum class ReloadStyle {
 class CSkerrow {
  public:
   // Takes the data folder from the platform, sets the option defaults and
-  // seeds the random source with the platform's tick count.
+  // seeds its random engine with the platform's tick count.
   explicit CSkerrow(Platform& platform);
   CSkerrow(const CSkerrow&) = delete;
   CSkerrow& operator=(const CSkerrow&) = delete;
@@ -97,6 +98,7 @@ class CSkerrow {
   const ControlState& state() const { return state_; }
   Platform& platform() { return platform_; }
   Store& store() { return store_; }
+  std::mt19937& random() { return random_; }
   // A modal message; caption nullopt is the system's default caption.
   Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
                      Buttons buttons);
@@ -144,6 +146,9 @@ class CSkerrow {
 
   Platform& platform_;
   ControlState state_;
+  // Item keys and the random wallpaper are drawn from this control's own
+  // engine, seeded with the tick count when the control is made.
+  std::mt19937 random_;
   Store store_;
   int call_depth_ = 0;
   ReloadStyle reload_style_ = ReloadStyle::kStateOnly;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "dom/html_document.h"
+#include "model/messages.h"
 #include "platform/faulty_platform.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/text.h"
 #include "store/records.h"
 

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "control/skerrow.h"
-#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 #include "store/records.h"
 #include "store/settings.h"

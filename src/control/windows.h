@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/document.h"
 #include "page/text.h"
 

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "control/fake_document.h"
 #include "control/skerrow.h"
 #include "control/test_records.h"
 #include "page/wide_format.h"
 #include "store/records.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {
@@ -130,6 +130,30 @@ TEST(SetWndPos, FullListRefusesANewNameSilently) {
   f.control().SetWndPos(u"w999", 5, 6, 0);
   EXPECT_EQ(f.state().windows[999].x, 5);
   EXPECT_TRUE(f.FileExists("config"));
+}
+
+TEST(SetWndPos, FullWallPaperListRefusesANewNameButTheGlobalListTakesIt) {
+  // The wallpaper's list is out of step and full while the global one has
+  // room: the global list grows, the wallpaper's stays at its limit.
+  Fixture f;
+  const PageOptions& o = f.state().options;
+  WallPaperEntry& wp = MakeCurrentWallPaper(f.state());
+  for (int i = 0; i < kMaxWindows; ++i) {
+    wp.windows.push_back(Window(o, u"w" + control_test::Num(i), i, i, 1));
+  }
+  const WndList wp_before = wp.windows;
+
+  f.control().SetWndPos(u"fresh", 7, 8, 1);
+  EXPECT_EQ(f.state().windows, WndList{Window(o, u"fresh", 7, 8, 1)});
+  EXPECT_EQ(f.state().wallpapers[0].windows.size(), static_cast<std::size_t>(kMaxWindows));
+  EXPECT_EQ(f.state().wallpapers[0].windows, wp_before);
+  EXPECT_EQ(f.Records(kWallPaperFile), WallPaperRecords(kWallPaperPath, wp.options, wp_before));
+
+  // A window the wallpaper already knows still moves in both lists.
+  f.control().SetWndPos(u"w10", 70, 80, 0);
+  EXPECT_EQ(f.state().wallpapers[0].windows[10], Window(o, u"w10", 70, 80, 0));
+  EXPECT_EQ(f.state().windows.back(), Window(o, u"w10", 70, 80, 0));
+  EXPECT_TRUE(f.Messages().empty());
 }
 
 TEST(SetWndPos, NullOrEmptyNameChangesNothing) {

@@ -4,13 +4,13 @@
 #include <string>
 #include <utility>
 
-#include "control/messages.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
-#include "organiser/escape.h"
+#include "model/messages.h"
 #include "organiser/memo_windows.h"
+#include "page/escape.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
 #include "store/records.h"

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/windows.h"
 #include "links/link_store.h"
 #include "links/links_test_support.h"
+#include "model/messages.h"
 #include "store/records.h"
 #include "tests/support.h"
 

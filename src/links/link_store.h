@@ -2,7 +2,7 @@
 // page) and one file "linkmenu/<key>" per menu listing its paths.
 #pragma once
 
-#include "control/state.h"
+#include "model/state.h"
 #include "store/store.h"
 
 namespace vellumine::links {

@@ -6,8 +6,8 @@
 
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 
 namespace vellumine::links {

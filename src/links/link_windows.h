@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/document.h"
 
 namespace vellumine {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "control/state.h"
 #include "dom/html_document.h"
+#include "model/state.h"
 #include "page/text.h"
 #include "tests/support.h"
 

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "control/skerrow.h"
-#include "organiser/safe_markup.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 
 namespace vellumine::calendar {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/document.h"
 
 namespace vellumine {

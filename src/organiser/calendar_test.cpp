@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "organiser/recording_document.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine {

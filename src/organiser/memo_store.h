@@ -2,7 +2,7 @@
 // file "memo/<key>" per memo holding its escaped subject and message.
 #pragma once
 
-#include "control/state.h"
+#include "model/state.h"
 #include "store/store.h"
 
 namespace vellumine::memos {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "organiser/memo_test_fakes.h"
 #include "organiser/memo_windows.h"
 #include "store/records.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine::memos {

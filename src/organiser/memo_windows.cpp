@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/escape.h"
+#include "model/messages.h"
 #include "organiser/memo_store.h"
-#include "organiser/safe_markup.h"
+#include "page/escape.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 #include "store/records.h"
 #include "store/settings.h"

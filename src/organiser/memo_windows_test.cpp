@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/windows.h"
+#include "model/messages.h"
 #include "organiser/memo_store.h"
-#include "organiser/memo_test_fakes.h"
 #include "store/records.h"
 #include "store/settings.h"
+#include "tests/fake_documents.h"
 #include "tests/support.h"
 
 namespace vellumine::memos {

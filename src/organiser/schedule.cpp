@@ -6,9 +6,9 @@
 
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/escape.h"
-#include "organiser/safe_markup.h"
+#include "page/escape.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
 #include "store/records.h"
 

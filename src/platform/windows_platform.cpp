@@ -8,7 +8,7 @@
 #include <atomic>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "page/text.h"
 
 namespace vellumine {

@@ -69,22 +69,21 @@
 #include <utility>
 #include <vector>
 
-#include "control/messages.h"
 #include "control/methods.h"
 #include "control/option_texts.h"
 #include "control/skerrow.h"
-#include "control/state.h"
 #include "control/windows.h"
 #include "dom/html_document.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
+#include "model/messages.h"
+#include "model/state.h"
 #include "organiser/memo_store.h"
 #include "organiser/memo_windows.h"
 #include "page/text.h"
 #include "page/wide_format.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
-#include "store/random_source.h"
 #include "store/records.h"
 #include "store/settings.h"
 #include "store/store.h"
@@ -316,17 +315,6 @@ fs::path SoakRoot() {
 }
 
 std::u16string U16(const fs::path& p) { return Utf8ToUtf16(p.string()); }
-
-// Saves and restores the process-wide random source around the checks, so
-// that checking never changes what the live control draws.
-class RandomGuard {
- public:
-  RandomGuard() : saved_(RandomSource::Instance()) {}
-  ~RandomGuard() { RandomSource::Instance() = saved_; }
-
- private:
-  RandomSource saved_;
-};
 
 // ---------------------------------------------------------------------------
 // Comparisons
@@ -707,7 +695,6 @@ class Session {
       // Each group is read as InitPage reads it; a wallpaper's window records
       // take style defaults from the options read before them, but every field
       // but ItemNum is stored, so the config need not be read again with them.
-      RandomGuard guard;
       Store store(*platform_, state().data_folder);
       ControlState& s = *stored_;
       if (touched & 1) {
@@ -770,7 +757,6 @@ class Session {
   }
 
   std::optional<std::string> CheckPage() {
-    RandomGuard guard;
     const fs::path copy = root_ / "fresh";
     std::error_code ec;
     fs::remove_all(copy, ec);

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/state.h"
+#include "model/state.h"
 
 namespace vellumine {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "store/store.h"
 
 namespace vellumine {

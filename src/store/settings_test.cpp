@@ -4,10 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "page/text.h"
 #include "platform/posix_platform.h"
-#include "store/random_source.h"
 #include "store/records.h"
 #include "tests/support.h"
 
@@ -27,9 +27,8 @@ std::string Count(std::int32_t n) {
 
 class SettingsTest : public ::testing::Test {
  protected:
-  SettingsTest() : store_(platform_, Utf8ToUtf16((dir_.path() / "data").string()) + u"/") {
-    RandomSource::Instance().Seed(12345);
-  }
+  SettingsTest()
+      : store_(platform_, Utf8ToUtf16((dir_.path() / "data").string()) + u"/", &random_) {}
 
   fs::path Data(const std::string& relative) const { return dir_.path() / "data" / relative; }
   void WriteBytes(const std::string& relative, const std::string& bytes) {
@@ -62,6 +61,7 @@ class SettingsTest : public ::testing::Test {
 
   TempDir dir_;
   PosixPlatform platform_;
+  std::mt19937 random_{12345};
   Store store_;
 };
 

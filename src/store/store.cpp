@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "page/wide_format.h"
-#include "store/random_source.h"
 #include "store/records.h"
 
 namespace vellumine {
@@ -27,10 +26,11 @@ std::uint64_t StampSeed(Platform& platform, const void* self) {
 
 }  // namespace
 
-Store::Store(Platform& platform, std::u16string data_folder)
+Store::Store(Platform& platform, std::u16string data_folder, std::mt19937* random)
     : platform_(platform),
       data_folder_(std::move(data_folder)),
-      stamps_(StampSeed(platform, this)) {}
+      stamps_(StampSeed(platform, this)),
+      random_(random != nullptr ? *random : own_random_) {}
 
 std::u16string Store::FullPath(std::u16string_view relative) const {
   std::u16string path = data_folder_;
@@ -141,7 +141,7 @@ std::u16string Store::MakeItemKeyPath(std::u16string_view folder, ItemKey& key) 
     // 0 stands for "not assigned": drawing it would make the item draw a new
     // name (and lose its file) every time.
     do {
-      key.second = RandomSource::Instance().Next();
+      key.second = static_cast<std::uint32_t>(random_());
     } while (key.second == 0);
     path = prefix + KeyHex(key);
   } while (Kind(path) != 0);

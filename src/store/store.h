@@ -30,7 +30,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "control/state.h"
+#include "model/state.h"
 #include "platform/platform.h"
 
 namespace vellumine {
@@ -44,7 +44,10 @@ struct FolderSignature {
 
 class Store {
  public:
-  Store(Platform& platform, std::u16string data_folder);
+  // Item keys are drawn from random, which must outlive the store (the
+  // control hands over its own); without one the store draws from an engine
+  // of its own with the standard default seed.
+  Store(Platform& platform, std::u16string data_folder, std::mt19937* random = nullptr);
 
   Platform& platform() { return platform_; }
   const std::u16string& data_folder() const { return data_folder_; }
@@ -66,7 +69,7 @@ class Store {
   int Kind(std::u16string_view relative);
 
   // folder + "/" + "%08x%08x" of key. When key.second is 0, draws it from
-  // the random source until no file or folder of that name exists, and keeps
+  // the store's random engine until no file or folder of that name exists, and keeps
   // it in key. Creates the folder.
   std::u16string MakeItemKeyPath(std::u16string_view folder, ItemKey& key);
 
@@ -118,6 +121,8 @@ class Store {
   std::vector<std::u16string> kept_;
   std::map<std::u16string, FileStamp, std::less<>> own_;
   std::mt19937_64 stamps_;
+  std::mt19937 own_random_;  // used only when no engine was handed over
+  std::mt19937& random_;
   std::unordered_set<std::u16string> present_;  // full paths of folders seen this holding
 };
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -16,7 +17,6 @@
 #include "platform/forwarding_platform.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
-#include "store/random_source.h"
 #include "store/records.h"
 #include "tests/support.h"
 
@@ -402,33 +402,32 @@ TEST(StoreTest, MakeItemKeyPathKeepsAnAssignedKey) {
   TempDir dir;
   RecordingPlatform platform;
   const fs::path data = dir.path() / "data";
-  Store store(platform, U16(data) + u"/");
-  RandomSource::Instance().Seed(1);
-  const std::uint32_t next = RandomSource::Instance().Next();
-  RandomSource::Instance().Seed(1);
+  std::mt19937 random(1);
+  Store store(platform, U16(data) + u"/", &random);
+  std::mt19937 untouched = random;
   ItemKey key{0x0bd09186u, 0x12u};
   EXPECT_EQ(store.MakeItemKeyPath(u"memo", key), u"memo/0bd0918600000012");
   EXPECT_EQ(key.second, 0x12u);
   EXPECT_TRUE(fs::is_directory(data / "memo"));
   EXPECT_EQ(std::distance(fs::directory_iterator(data / "memo"), fs::directory_iterator()), 0);
   // Nothing was drawn.
-  EXPECT_EQ(RandomSource::Instance().Next(), next);
+  EXPECT_EQ(random(), untouched());
 }
 
 TEST(StoreTest, MakeItemKeyPathDrawsPastExistingNames) {
   TempDir dir;
   PosixPlatform platform;
   const fs::path data = dir.path() / "data";
-  Store store(platform, U16(data) + u"/");
-  RandomSource::Instance().Seed(99);
-  const std::uint32_t first_draw = RandomSource::Instance().Next();
-  const std::uint32_t second_draw = RandomSource::Instance().Next();
-  const std::uint32_t third_draw = RandomSource::Instance().Next();
+  std::mt19937 random(99);
+  Store store(platform, U16(data) + u"/", &random);
+  std::mt19937 preview = random;
+  const auto first_draw = static_cast<std::uint32_t>(preview());
+  const auto second_draw = static_cast<std::uint32_t>(preview());
+  const auto third_draw = static_cast<std::uint32_t>(preview());
   // The first name is taken by a file, the second by a folder.
   ItemKey key{7, 0};
   fs::create_directories(data / "memo" / Utf16ToUtf8(KeyHex({7, second_draw})));
   { std::ofstream(data / "memo" / Utf16ToUtf8(KeyHex({7, first_draw}))) << "taken"; }
-  RandomSource::Instance().Seed(99);
   EXPECT_EQ(store.MakeItemKeyPath(u"memo", key), u"memo/" + KeyHex({7, third_draw}));
   EXPECT_EQ(key, (ItemKey{7, third_draw}));
 }

@@ -3,14 +3,13 @@
 #include <algorithm>
 #include <string>
 
-#include "control/messages.h"
 #include "control/option_texts.h"
 #include "control/skerrow.h"
 #include "control/windows.h"
-#include "organiser/safe_markup.h"
+#include "model/messages.h"
 #include "page/page_ids.h"
+#include "page/safe_markup.h"
 #include "page/wide_format.h"
-#include "store/random_source.h"
 #include "store/records.h"
 #include "store/settings.h"
 
@@ -115,7 +114,9 @@ void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
 void SetBG_Random(CSkerrow& control, Document& document) {
   const int count = Count(control.state());
   if (count == 0) return;
-  const double drawn = RandomSource::Instance().NextFraction() * count;
+  // The next 32-bit output scaled into [0, 1), then onto the table.
+  const double fraction = static_cast<double>(control.random()()) * (1.0 / 4294967296.0);
+  const double drawn = fraction * count;
   const std::int32_t no = std::clamp(static_cast<std::int32_t>(drawn), 0, count - 1);
   control.SetBG(document, no);
 }

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "control/messages.h"
+#include "model/messages.h"
 #include "page/text.h"
 #include "store/records.h"
 #include "tests/support.h"

@@ -20,6 +20,7 @@ std::string ReadAll(const fs::path& path) {
 }
 
 void WriteAll(const fs::path& path, const std::string& text) {
+  fs::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
 }

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "hosts/desktop/dialog_server.h"
+#include "hosts/desktop/e2e/e2e_support.h"
 #include "hosts/desktop/page_view.h"
 #include "hosts/desktop/screen_fit.h"
 #include "page/text.h"
@@ -39,21 +40,12 @@ namespace vellumine::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kWaitSeconds = 30;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteAll(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using e2e::Js;
+using e2e::kWaitSeconds;
+using e2e::Pump;
+using e2e::ReadAll;
+using e2e::RunUntil;
+using e2e::WriteAll;
 
 // A data file's records as UTF-8 texts.
 std::vector<std::string> Records(const fs::path& file) {
@@ -89,35 +81,6 @@ std::string RecordValue(const fs::path& file, const std::string& key) {
     if (r.rfind(key + "=", 0) == 0) return r.substr(key.size() + 1);
   }
   return "";
-}
-
-// A JS string literal for text.
-std::string Js(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-template <typename Done>
-bool RunUntil(Done done, int seconds = kWaitSeconds) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
-  return true;
-}
-
-void Pump(int milliseconds) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < until) {
-    g_main_context_iteration(nullptr, FALSE);
-    if (!g_main_context_pending(nullptr)) g_usleep(2000);
-  }
 }
 
 // Runs a program to its end while this process keeps serving its windows;
@@ -315,7 +278,21 @@ class DialogWatch {
       Pump(300);  // the dialog takes the focus first
       for (const std::string& k : keys) {
         if (k.rfind("type:", 0) == 0) {
-          XdoNow({"type", "--delay", "25", k.substr(5)});
+          // Typing goes where the focus is: into a field only once one has
+          // it (a slow run may take a while to show the picker's location
+          // field), and the next key only once the text is all there.
+          const std::string text = k.substr(5);
+          RunUntil([dialog] { return GTK_IS_ENTRY(gtk_window_get_focus(dialog)); }, 10);
+          XdoNow({"type", "--delay", "25", text});
+          RunUntil(
+              [dialog, &text] {
+                GtkWidget* focus = gtk_window_get_focus(dialog);
+                if (!GTK_IS_ENTRY(focus)) return true;
+                // A completion may follow what was typed.
+                return std::string(gtk_entry_get_text(GTK_ENTRY(focus))).find(text) !=
+                       std::string::npos;
+              },
+              10);
         } else {
           XdoNow({"key", "--delay", "80", k});
         }
@@ -378,7 +355,7 @@ class DialogWatch {
     // A dialog the answer did not close would hold the run: it is failed and
     // cancelled after a while.
     g_object_ref(dialog);
-    g_timeout_add_seconds(15, Unanswered, dialog);
+    g_timeout_add_seconds(40, Unanswered, dialog);
     if (act) act(dialog);
     return more ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
   }

@@ -1,4 +1,4 @@
-#include "organiser/safe_markup.h"
+#include "page/safe_markup.h"
 
 #include "page/text.h"
 

@@ -1,4 +1,4 @@
-#include "organiser/safe_markup.h"
+#include "page/safe_markup.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "dom/html_document.h"
-#include "organiser/escape.h"
+#include "page/escape.h"
 #include "page/text.h"
 
 namespace vellumine {

@@ -1,6 +1,10 @@
 // Markup escaping of typed texts: exactly '"', '&', '<' and '>' map to
 // "&quot;", "&amp;", "&lt;" and "&gt;"; everything else passes. One level
 // only: unescaping "&amp;lt;" gives "&lt;".
+//
+// It sits with the page operations, below every feature, because every
+// feature that writes markup (links, wallpaper, organiser, control) needs it
+// and none may reach into another feature's folder for it.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "organiser/escape.h"
+#include "page/escape.h"
 
 #include <gtest/gtest.h>
 

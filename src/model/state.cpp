@@ -1,4 +1,4 @@
-#include "control/state.h"
+#include "model/state.h"
 
 namespace vellumine {
 

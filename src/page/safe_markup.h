@@ -14,6 +14,8 @@
 //   nothing that could end the value, else a quoted CSS string.
 // Every result stops at the first zero unit (as %s formatting does) and
 // carries no lone surrogate (each becomes U+FFFD). Linear in the text.
+// Kept beside the page operations, as escape.h is, so that every feature
+// reaches it from below.
 #pragma once
 
 #include <string>

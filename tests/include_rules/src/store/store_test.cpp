@@ -1,0 +1,3 @@
+#include "store/store.h"
+
+#include "tests/support.h"
