@@ -5,34 +5,11 @@
 #include <string>
 
 #include "hosts/desktop/js_document.h"
+#include "hosts/desktop/jsc_ref.h"
 #include "page/text.h"
 
 namespace vellumine::desktop {
 namespace {
-
-// Owns one reference to a value for the length of a scope.
-class Ref {
- public:
-  explicit Ref(JSCValue* value) : value_(value) {}
-  ~Ref() {
-    if (value_ != nullptr) g_object_unref(value_);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  JSCValue* get() const { return value_; }
-  bool IsObject() const { return value_ != nullptr && jsc_value_is_object(value_); }
-  bool IsString() const { return value_ != nullptr && jsc_value_is_string(value_); }
-
- private:
-  JSCValue* value_;
-};
-
-std::u16string AsciiUpper(std::u16string text) {
-  for (char16_t& c : text) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return text;
-}
 
 std::u16string PixelText(std::int32_t px) { return Utf8ToUtf16(std::to_string(px) + "px"); }
 
@@ -53,14 +30,14 @@ class FastElement : public Element {
   void SetInnerText(std::u16string_view text) override { Write("text", text); }
   void SetAttribute(std::u16string_view name, std::u16string_view value,
                     std::int32_t /*flags*/) override {
-    Ref js_name(ToJsString(document_.context(), name));
-    Ref js_value(ToJsString(document_.context(), value));
-    Ref done(document_.Call("attr", {value_, js_name.get(), js_value.get()}));
+    JscRef js_name(ToJsString(document_.context(), name));
+    JscRef js_value(ToJsString(document_.context(), value));
+    JscRef done(document_.Call("attr", {value_, js_name.get(), js_value.get()}));
   }
   void SetAttribute(std::u16string_view name, std::int32_t value, std::int32_t /*flags*/) override {
-    Ref js_name(ToJsString(document_.context(), name));
-    Ref number(jsc_value_new_number(document_.context(), value));
-    Ref done(document_.Call("attr", {value_, js_name.get(), number.get()}));
+    JscRef js_name(ToJsString(document_.context(), name));
+    JscRef number(jsc_value_new_number(document_.context(), value));
+    JscRef done(document_.Call("attr", {value_, js_name.get(), number.get()}));
   }
   void SetStyleLeft(std::int32_t px) override { Style("left", PixelText(px)); }
   void SetStyleTop(std::int32_t px) override { Style("top", PixelText(px)); }
@@ -75,7 +52,7 @@ class FastElement : public Element {
 
  private:
   std::u16string Property(const char* name) {
-    Ref value(jsc_value_object_get_property(value_, name));
+    JscRef value(jsc_value_object_get_property(value_, name));
     jsc_context_clear_exception(document_.context());
     if (value.get() == nullptr || jsc_value_is_null(value.get()) ||
         jsc_value_is_undefined(value.get())) {
@@ -84,26 +61,26 @@ class FastElement : public Element {
     return FromJsString(value.get());
   }
   void Write(const char* method, std::u16string_view text) {
-    Ref js_text(ToJsString(document_.context(), text));
-    Ref done(document_.Call(method, {value_, js_text.get()}));
+    JscRef js_text(ToJsString(document_.context(), text));
+    JscRef done(document_.Call(method, {value_, js_text.get()}));
   }
   void Style(const char* property, std::u16string_view value) {
-    Ref js_property(jsc_value_new_string(document_.context(), property));
-    Ref js_value(ToJsString(document_.context(), value));
-    Ref done(document_.Call("style", {value_, js_property.get(), js_value.get()}));
+    JscRef js_property(jsc_value_new_string(document_.context(), property));
+    JscRef js_value(ToJsString(document_.context(), value));
+    JscRef done(document_.Call("style", {value_, js_property.get(), js_value.get()}));
   }
   // The inline position the page or the control set, as the page reports it
   // to SetWndPos; the laid-out offset when there is none in pixels.
   std::optional<std::int32_t> Pixel(const char* style_property, const char* offset_property) {
-    Ref js_property(jsc_value_new_string(document_.context(), style_property));
-    Ref inline_value(document_.Call("inline", {value_, js_property.get()}));
+    JscRef js_property(jsc_value_new_string(document_.context(), style_property));
+    JscRef inline_value(document_.Call("inline", {value_, js_property.get()}));
     if (!inline_value.IsString()) return std::nullopt;
     if (std::optional<std::int32_t> px =
             ParsePixelLength(Utf16ToUtf8(FromJsString(inline_value.get())))) {
       return px;
     }
-    Ref js_offset(jsc_value_new_string(document_.context(), offset_property));
-    Ref offset(document_.Call("layout", {value_, js_offset.get()}));
+    JscRef js_offset(jsc_value_new_string(document_.context(), offset_property));
+    JscRef offset(document_.Call("layout", {value_, js_offset.get()}));
     if (offset.get() != nullptr && jsc_value_is_number(offset.get())) {
       double number = jsc_value_to_double(offset.get());
       if (std::isfinite(number)) return jsc_value_to_int32(offset.get());
@@ -186,8 +163,8 @@ class ListedElement : public Element {
   Element& Itself() {
     document_.SendStyles();
     if (!itself_) {
-      Ref index(jsc_value_new_number(document_.context(), index_));
-      Ref item(document_.Call("item", {index.get()}));
+      JscRef index(jsc_value_new_number(document_.context(), index_));
+      JscRef item(document_.Call("item", {index.get()}));
       if (item.IsObject()) itself_ = std::make_unique<FastElement>(document_, item.get());
     }
     if (!itself_) return missing_;
@@ -208,23 +185,23 @@ void FastElement::SetInnerHtml(std::u16string_view html) {
     // if it is still the one it wrote then.
     if (const WrittenMarkup::Entry* last = written.Find(id_);
         last != nullptr && last->markup == html) {
-      Ref number(jsc_value_new_number(document_.context(), last->number));
-      Ref kept(document_.Call("again", {value_, number.get()}));
+      JscRef number(jsc_value_new_number(document_.context(), last->number));
+      JscRef kept(document_.Call("again", {value_, number.get()}));
       if (kept.get() != nullptr && jsc_value_is_boolean(kept.get()) &&
           jsc_value_to_boolean(kept.get())) {
         return;
       }
     }
   }
-  Ref js_text(ToJsString(document_.context(), html));
-  Ref number(
+  JscRef js_text(ToJsString(document_.context(), html));
+  JscRef number(
       jsc_value_new_number(document_.context(), id_.empty() ? 0 : written.Record(id_, html)));
-  Ref done(document_.Call("html", {value_, js_text.get(), number.get()}));
+  JscRef done(document_.Call("html", {value_, js_text.get(), number.get()}));
 }
 
 void FastElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
   document_.SendStyles();
-  Ref tags(document_.Call("descendants", {value_}));
+  JscRef tags(document_.Call("descendants", {value_}));
   if (!tags.IsString()) return;
   const std::u16string all = FromJsString(tags.get());
   if (all.empty()) return;
@@ -292,7 +269,7 @@ FastDocument::~FastDocument() {
 bool FastDocument::Owns(JSCContext* context, JSCValue* writer, JSCValue* document) {
   if (document == nullptr || !jsc_value_is_object(document)) return false;
   JSCValue* args[] = {document};
-  Ref owns(jsc_value_object_invoke_methodv(writer, "owns", 1, args));
+  JscRef owns(jsc_value_object_invoke_methodv(writer, "owns", 1, args));
   jsc_context_clear_exception(context);
   return owns.get() != nullptr && jsc_value_is_boolean(owns.get()) &&
          jsc_value_to_boolean(owns.get());
@@ -311,9 +288,9 @@ JSCValue* FastDocument::Call(const char* method, std::initializer_list<JSCValue*
 
 void FastDocument::SendStyles() {
   if (pending_styles_.empty()) return;
-  Ref batch(ToJsString(context_, pending_styles_));
+  JscRef batch(ToJsString(context_, pending_styles_));
   pending_styles_.clear();
-  Ref done(Call("styles", {batch.get()}));
+  JscRef done(Call("styles", {batch.get()}));
 }
 
 std::unique_ptr<Element> FastDocument::FindElementById(std::u16string_view id) {
@@ -321,22 +298,22 @@ std::unique_ptr<Element> FastDocument::FindElementById(std::u16string_view id) {
   // exactly (a lone surrogate) would match a different id: none either.
   if (id.empty() || Utf8ToUtf16(Utf16ToUtf8(id)) != id) return nullptr;
   SendStyles();
-  Ref js_id(ToJsString(context_, id));
-  Ref found(Call("find", {js_id.get()}));
+  JscRef js_id(ToJsString(context_, id));
+  JscRef found(Call("find", {js_id.get()}));
   if (!found.IsObject()) return nullptr;
   return std::make_unique<FastElement>(*this, found.get(), std::u16string(id));
 }
 
 std::unique_ptr<Element> FastDocument::Body() {
   SendStyles();
-  Ref body(Call("body", {}));
+  JscRef body(Call("body", {}));
   if (!body.IsObject()) return nullptr;
   return std::make_unique<FastElement>(*this, body.get());
 }
 
 void FastDocument::Finish() {
   SendStyles();
-  Ref done(Call("end", {}));
+  JscRef done(Call("end", {}));
 }
 
 }  // namespace vellumine::desktop

@@ -3,37 +3,15 @@
 #include <cmath>
 #include <string>
 
+#include "hosts/desktop/jsc_ref.h"
 #include "page/text.h"
 
 namespace vellumine::desktop {
 namespace {
 
-// Owns one reference to a value for the length of a scope.
-class Ref {
- public:
-  explicit Ref(JSCValue* value) : value_(value) {}
-  ~Ref() {
-    if (value_ != nullptr) g_object_unref(value_);
-  }
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  JSCValue* get() const { return value_; }
-  bool IsObject() const { return value_ != nullptr && jsc_value_is_object(value_); }
-
- private:
-  JSCValue* value_;
-};
-
-std::u16string AsciiUpper(std::u16string text) {
-  for (char16_t& c : text) {
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-  }
-  return text;
-}
-
 // A property read as text; "" for null, undefined or a refused read.
 std::u16string TextProperty(JSCContext* context, JSCValue* object, const char* name) {
-  Ref value(jsc_value_object_get_property(object, name));
+  JscRef value(jsc_value_object_get_property(object, name));
   jsc_context_clear_exception(context);
   if (value.get() == nullptr || jsc_value_is_null(value.get()) ||
       jsc_value_is_undefined(value.get())) {
@@ -122,19 +100,19 @@ std::u16string JsElement::TagName() {
 }
 
 void JsElement::SetInnerHtml(std::u16string_view html) {
-  Ref text(ToJsString(context_, html));
+  JscRef text(ToJsString(context_, html));
   jsc_value_object_set_property(value_, "innerHTML", text.get());
   jsc_context_clear_exception(context_);
 }
 
 void JsElement::SetOuterHtml(std::u16string_view html) {
-  Ref text(ToJsString(context_, html));
+  JscRef text(ToJsString(context_, html));
   jsc_value_object_set_property(value_, "outerHTML", text.get());
   jsc_context_clear_exception(context_);
 }
 
 void JsElement::SetInnerText(std::u16string_view text) {
-  Ref value(ToJsString(context_, text));
+  JscRef value(ToJsString(context_, text));
   if (TagName() == u"TEXTAREA") {
     // A text area's innerText drops line breaks and stops showing once the
     // user has typed; its content and its shown value keep the text whole.
@@ -148,9 +126,9 @@ void JsElement::SetInnerText(std::u16string_view text) {
 }
 
 void JsElement::SetAttributeValue(std::u16string_view name, JSCValue* value) {
-  Ref js_name(ToJsString(context_, name));
-  Ref result(jsc_value_object_invoke_method(value_, "setAttribute", JSC_TYPE_VALUE, js_name.get(),
-                                            JSC_TYPE_VALUE, value, G_TYPE_NONE));
+  JscRef js_name(ToJsString(context_, name));
+  JscRef result(jsc_value_object_invoke_method(value_, "setAttribute", JSC_TYPE_VALUE,
+                                               js_name.get(), JSC_TYPE_VALUE, value, G_TYPE_NONE));
   jsc_context_clear_exception(context_);
   // The attribute alone no longer changes what a form field shows once the
   // user has typed into it; the control means the shown value, so set that too.
@@ -162,17 +140,17 @@ void JsElement::SetAttributeValue(std::u16string_view name, JSCValue* value) {
 
 void JsElement::SetAttribute(std::u16string_view name, std::u16string_view value,
                              std::int32_t /*flags*/) {
-  Ref text(ToJsString(context_, value));
+  JscRef text(ToJsString(context_, value));
   SetAttributeValue(name, text.get());
 }
 
 void JsElement::SetAttribute(std::u16string_view name, std::int32_t value, std::int32_t /*flags*/) {
-  Ref number(jsc_value_new_number(context_, value));
+  JscRef number(jsc_value_new_number(context_, value));
   SetAttributeValue(name, number.get());
 }
 
 void JsElement::SetStyle(const char* property, JSCValue* value) {
-  Ref style(jsc_value_object_get_property(value_, "style"));
+  JscRef style(jsc_value_object_get_property(value_, "style"));
   jsc_context_clear_exception(context_);
   if (!style.IsObject()) return;
   jsc_value_object_set_property(style.get(), property, value);
@@ -180,45 +158,45 @@ void JsElement::SetStyle(const char* property, JSCValue* value) {
 }
 
 void JsElement::SetStyleLeft(std::int32_t px) {
-  Ref text(ToJsString(context_, PixelText(px)));
+  JscRef text(ToJsString(context_, PixelText(px)));
   SetStyle("left", text.get());
 }
 
 void JsElement::SetStyleTop(std::int32_t px) {
-  Ref text(ToJsString(context_, PixelText(px)));
+  JscRef text(ToJsString(context_, PixelText(px)));
   SetStyle("top", text.get());
 }
 
 void JsElement::SetStyleVisibility(std::u16string_view value) {
-  Ref text(ToJsString(context_, value));
+  JscRef text(ToJsString(context_, value));
   SetStyle("visibility", text.get());
 }
 
 void JsElement::SetStyleColor(std::u16string_view value) {
-  Ref text(ToJsString(context_, value));
+  JscRef text(ToJsString(context_, value));
   SetStyle("color", text.get());
 }
 
 void JsElement::SetStyleFontFamily(std::u16string_view value) {
-  Ref text(ToJsString(context_, value));
+  JscRef text(ToJsString(context_, value));
   SetStyle("fontFamily", text.get());
 }
 
 void JsElement::SetStyleFontSize(std::int32_t px) {
-  Ref text(ToJsString(context_, PixelText(px)));
+  JscRef text(ToJsString(context_, PixelText(px)));
   SetStyle("fontSize", text.get());
 }
 
 std::optional<std::int32_t> JsElement::PixelPosition(const char* style_property,
                                                      const char* offset_property) {
-  Ref style(jsc_value_object_get_property(value_, "style"));
+  JscRef style(jsc_value_object_get_property(value_, "style"));
   jsc_context_clear_exception(context_);
   if (!style.IsObject()) return std::nullopt;
   // The inline position the page or the control set, as the page reports it
   // to SetWndPos; the laid-out offset when there is none in pixels.
   std::string inline_value = Utf16ToUtf8(TextProperty(context_, style.get(), style_property));
   if (std::optional<std::int32_t> px = ParsePixelLength(inline_value)) return px;
-  Ref offset(jsc_value_object_get_property(value_, offset_property));
+  JscRef offset(jsc_value_object_get_property(value_, offset_property));
   jsc_context_clear_exception(context_);
   if (offset.get() != nullptr && jsc_value_is_number(offset.get())) {
     double number = jsc_value_to_double(offset.get());
@@ -231,17 +209,17 @@ std::optional<std::int32_t> JsElement::PixelLeft() { return PixelPosition("left"
 std::optional<std::int32_t> JsElement::PixelTop() { return PixelPosition("top", "offsetTop"); }
 
 void JsElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
-  Ref all(
+  JscRef all(
       jsc_value_object_invoke_method(value_, "querySelectorAll", G_TYPE_STRING, "*", G_TYPE_NONE));
   jsc_context_clear_exception(context_);
   if (!all.IsObject()) return;
-  Ref length(jsc_value_object_get_property(all.get(), "length"));
+  JscRef length(jsc_value_object_get_property(all.get(), "length"));
   jsc_context_clear_exception(context_);
   if (length.get() == nullptr || !jsc_value_is_number(length.get())) return;
   std::int32_t count = jsc_value_to_int32(length.get());
   // A static list in document order: styling an element never changes it.
   for (std::int32_t i = 0; i < count; ++i) {
-    Ref item(jsc_value_object_get_property_at_index(all.get(), static_cast<guint>(i)));
+    JscRef item(jsc_value_object_get_property_at_index(all.get(), static_cast<guint>(i)));
     jsc_context_clear_exception(context_);
     if (!item.IsObject()) continue;
     JsElement element(context_, item.get());
@@ -267,9 +245,9 @@ std::unique_ptr<Element> JsDocument::FindElementById(std::u16string_view id) {
   // An id the page's strings can't carry exactly (a lone surrogate) would
   // match a different id; it matches nothing.
   if (Utf8ToUtf16(Utf16ToUtf8(id)) != id) return nullptr;
-  Ref js_id(ToJsString(context_, id));
-  Ref found(jsc_value_object_invoke_method(value_, "getElementById", JSC_TYPE_VALUE, js_id.get(),
-                                           G_TYPE_NONE));
+  JscRef js_id(ToJsString(context_, id));
+  JscRef found(jsc_value_object_invoke_method(value_, "getElementById", JSC_TYPE_VALUE, js_id.get(),
+                                              G_TYPE_NONE));
   jsc_context_clear_exception(context_);
   if (!found.IsObject()) return nullptr;
   return std::make_unique<JsElement>(context_, found.get());
@@ -277,7 +255,7 @@ std::unique_ptr<Element> JsDocument::FindElementById(std::u16string_view id) {
 
 std::unique_ptr<Element> JsDocument::Body() {
   if (value_ == nullptr) return nullptr;
-  Ref body(jsc_value_object_get_property(value_, "body"));
+  JscRef body(jsc_value_object_get_property(value_, "body"));
   jsc_context_clear_exception(context_);
   if (!body.IsObject()) return nullptr;
   return std::make_unique<JsElement>(context_, body.get());
