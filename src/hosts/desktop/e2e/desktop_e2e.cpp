@@ -39,6 +39,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using e2e::FolderSnapshot;
 using e2e::Js;
 using e2e::Pump;
 using e2e::ReadAll;
@@ -94,23 +95,6 @@ Saved LoadSaved(const fs::path& data) {
   RecordReader reader(bytes);
   for (std::u16string r; reader.Next(&r);) saved.config.push_back(Utf16ToUtf8(r));
   return saved;
-}
-
-// Every file below folder with its size, time and identity: a launch that
-// wrote anything changes it.
-std::string FolderSnapshot(const fs::path& folder) {
-  std::vector<std::string> lines;
-  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    struct stat st {};
-    if (lstat(entry.path().c_str(), &st) != 0) continue;
-    lines.push_back(entry.path().string() + " " + std::to_string(st.st_size) + " " +
-                    std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
-                    " " + std::to_string(st.st_ino));
-  }
-  std::sort(lines.begin(), lines.end());
-  std::string out;
-  for (const std::string& line : lines) out += line + "\n";
-  return out;
 }
 
 // Whether another holder has the lock on file.

@@ -21,6 +21,9 @@ inline constexpr int kWaitSeconds = 30;
 
 std::string ReadAll(const std::filesystem::path& path);
 void WriteAll(const std::filesystem::path& path, const std::string& text);
+// Every file below folder with its size, time and identity: a write into
+// the folder changes it.
+std::string FolderSnapshot(const std::filesystem::path& folder);
 // UTF-16LE bytes of an ASCII or UTF-8 text, as the data files hold texts.
 std::string Utf16Bytes(const std::string& utf8);
 // A JS string literal for text (JSON is valid JS).

@@ -31,37 +31,16 @@
 #include <string>
 #include <vector>
 
+#include "hosts/desktop/e2e/e2e_support.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Runs the main loop until done() or the wait runs out; false on time-out.
-bool RunUntil(const std::function<bool()>& done, int seconds = 30) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    for (int i = 0; i < 20 && g_main_context_iteration(nullptr, FALSE); ++i) {
-    }
-    g_usleep(20 * 1000);
-  }
-  return true;
-}
-
-void Pump(int milliseconds) {
-  RunUntil([] { return false; }, 0);
-  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (std::chrono::steady_clock::now() < until) {
-    g_main_context_iteration(nullptr, FALSE);
-    g_usleep(5 * 1000);
-  }
-}
+using vellumine::desktop::e2e::FolderSnapshot;
+using vellumine::desktop::e2e::Pump;
+using vellumine::desktop::e2e::ReadAll;
+using vellumine::desktop::e2e::RunUntil;
 
 // A command's standard output; empty when it fails.
 std::string Output(const std::string& command) {
@@ -211,6 +190,14 @@ struct Shot {
 // neighbouring pixels, and how much of the change happens inside pairs of
 // pixels (0, 1), (2, 3)... against across them. A picture drawn at half the
 // resolution and blown up has smaller steps or nothing inside pairs.
+// Whether the page fills the picture: its middle, its lower corners and its
+// top edge.
+bool CoveredByPage(const Shot& s) {
+  const int w = s.width(), h = s.height();
+  return s.IsPage(w / 2, h * 3 / 4) && s.IsPage(w / 3, h - 4) && s.IsPage(w - 4, h - 4) &&
+         s.IsPage(w / 2, 4);
+}
+
 struct Sharpness {
   int max_step = 0;
   double inside = 0;
@@ -303,22 +290,6 @@ class Screen : public ::testing::Test {
     return std::make_unique<Background>(argv, env, root_ / (name + ".log"));
   }
 
-  // Every file of a folder with its size and time: a write changes it.
-  static std::string FolderSnapshot(const fs::path& folder) {
-    std::vector<std::string> lines;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-      struct stat st {};
-      if (lstat(entry.path().c_str(), &st) != 0) continue;
-      lines.push_back(entry.path().string() + " " + std::to_string(st.st_size) + " " +
-                      std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec) +
-                      " " + std::to_string(st.st_ino));
-    }
-    std::sort(lines.begin(), lines.end());
-    std::string out;
-    for (const std::string& line : lines) out += line + "\n";
-    return out;
-  }
-
   int shots_ = 0;
   fs::path root_;
 };
@@ -356,11 +327,6 @@ class Wayland : public Screen {
         seconds);
   }
 
-  static bool CoveredByPage(const Shot& s) {
-    const int w = s.width(), h = s.height();
-    return s.IsPage(w / 2, h * 3 / 4) && s.IsPage(w / 3, h - 4) && s.IsPage(w - 4, h - 4) &&
-           s.IsPage(w / 2, 4);
-  }
   // The compositor's own background: no page there.
   static bool Bare(const Shot& s) {
     const int w = s.width(), h = s.height();
@@ -548,11 +514,6 @@ class X11 : public Screen {
           return shot.ok() && check(shot);
         },
         seconds);
-  }
-  static bool CoveredByPage(const Shot& s) {
-    const int w = s.width(), h = s.height();
-    return s.IsPage(w / 2, h * 3 / 4) && s.IsPage(w / 3, h - 4) && s.IsPage(w - 4, h - 4) &&
-           s.IsPage(w / 2, 4);
   }
 
   // The window ids openbox stacks, bottom first.
