@@ -490,9 +490,8 @@
   function patch(live, staged, defer, parent) {
     if (live.nodeType !== 1) {
       if (live.data === staged.data) return false;
+      // The page renames the line from its observer of text changes.
       live.data = staged.data;
-      // What the page gave the element for its text (a name) goes with it.
-      if (parent && parent.nodeType === 1) dropPageOwned(parent);
       return true;
     }
     if (defer) {
