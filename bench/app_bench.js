@@ -2,10 +2,11 @@
 // before the page's own scripts (VELLUMINE_TIMING_SCRIPT) by
 // bench/app_bench.sh, after a line that sets window.vellumineBench to
 // { command: NAME, calls: N, linkTargets: [PATH, PATH], picture: PATH,
-//   lastGlobal: INDEX, settle: MS }. The app prints what timingReport()
-// settles to. Without a command (an idle run) there is no yardstick either:
-// the report waits settle milliseconds after the start-up (the first frames
-// are drawn meanwhile), and the app then measures its idle CPU time.
+//   lastGlobal: INDEX, settle: MS }. The app calls timingReport() until it
+// settles to something other than null, and prints that. Without a command
+// (an idle run) there is no yardstick either: the report waits settle
+// milliseconds after the start-up (the first frames are drawn meanwhile),
+// and the app then measures its idle CPU time.
 //
 // Every time is the page's own clock (performance.now(), whose zero is the
 // navigation start):
@@ -243,35 +244,61 @@
 
   window.vellumineBenchCommands = Object.keys(commands);
 
-  window.timingReport = async function () {
+  // The app calls timingReport() again, each time in an evaluation of its
+  // own, while it returns null: the setup, each timed call, each undoing and
+  // the report are separate steps, so that each gets the fresh user
+  // activation a click would give (an undoing that asks first needs one, and
+  // a slow call with the page's reaction may outlast the one before).
+  var step = { started: false, command: null, lines: null, times: [], undone: 0 };
+
+  async function start() {
     wrapTidy();
     // The load's own reaction first.
     while (settledAt < 0) {
       if (!window.tidyQueued) { tidy(); break; }
       await tidyDone();
     }
-    var lines = [
+    step.lines = [
       "startup_ms=" + layoutAt.toFixed(1),
       "startup_settled_ms=" + settledAt.toFixed(1),
       "onload_end_ms=" + loadedAt.toFixed(1)
     ];
     if (!config.command) {
       await new Promise(function (resolve) { setTimeout(resolve, config.settle || 0); });
-      return lines.join("\n");
+      return step.lines.join("\n");
     }
-    var command = commands[config.command];
-    if (!command) throw new Error("no such command: " + config.command);
-    if (command.setup) { command.setup(); await reaction(); }
-    var times = [];
-    for (var i = 0; i < (config.calls || 5); ++i) {
-      await nextTask();
-      var t0 = performance.now();
-      command.run(i);
-      layout();
-      await reaction();
-      times.push(performance.now() - t0);
-      if (command.after) { command.after(i); await reaction(); }
-    }
+    step.command = commands[config.command];
+    if (!step.command) throw new Error("no such command: " + config.command);
+    step.undone = -1;
+    return null;
+  }
+
+  async function setup() {
+    step.undone = 0;
+    if (step.command.setup) { step.command.setup(); await reaction(); }
+    return null;
+  }
+
+  async function timedCall(i) {
+    await nextTask();
+    var t0 = performance.now();
+    step.command.run(i);
+    layout();
+    await reaction();
+    step.times.push(performance.now() - t0);
+    if (!step.command.after) step.undone = step.times.length;
+    return null;
+  }
+
+  async function undo(i) {
+    step.command.after(i);
+    await reaction();
+    step.undone = step.times.length;
+    return null;
+  }
+
+  async function report() {
+    var lines = step.lines, times = step.times;
     // The app's peak memory so far, before the yardstick's document, which
     // is the measurement's and not the app's (the app prints it when the
     // title changes).
@@ -284,5 +311,13 @@
                "median_ms=" + m.toFixed(1), "max_ms=" + Math.max.apply(null, times).toFixed(1),
                "ratio=" + (m / y.ms).toFixed(3));
     return lines.join("\n");
+  }
+
+  window.timingReport = function () {
+    if (!step.started) { step.started = true; return start(); }
+    if (step.undone < 0) return setup();
+    if (step.undone < step.times.length) return undo(step.times.length - 1);
+    if (step.times.length < (config.calls || 5)) return timedCall(step.times.length);
+    return report();
   };
 })();

@@ -11,7 +11,8 @@
 // For measurements, VELLUMINE_TIMING_SCRIPT=FILE.js puts FILE.js into the
 // page before the page's own scripts, shows the page in a plain window, and
 // a second after it has loaded prints what the page's timingReport() returns
-// (or the promise it returns settles to). With VELLUMINE_TIMING_IDLE_SECONDS=N
+// (or the promise it returns settles to); while that is null, timingReport()
+// is called again, each time in an evaluation of its own. With VELLUMINE_TIMING_IDLE_SECONDS=N
 // it then does nothing for N seconds and prints the CPU time all the app's
 // processes used meanwhile; last, each process's peak resident size, then
 // exits. A timing script may set the page's title to "vellumine:mark" to
@@ -281,6 +282,72 @@ void OnTitle(WebKitWebView* view, GParamSpec* /*spec*/, gpointer /*data*/) {
   if (title != nullptr && std::strcmp(title, "vellumine:mark") == 0) PrintProcessPeaks("mark_");
 }
 
+// One timing run: the page, and how the run goes.
+struct TimingRun {
+  PageView* page = nullptr;
+  GMainLoop* loop = nullptr;
+  bool started = false;
+  int status = 1;
+  // Seconds of doing nothing after the report, whose CPU time is measured.
+  int idle_seconds = 0;
+  std::vector<ProcessSample> idle_start;
+  gint64 idle_start_us = 0;
+};
+
+gboolean EndIdle(gpointer data) {
+  auto* run = static_cast<TimingRun*>(data);
+  const double seconds = static_cast<double>(g_get_monotonic_time() - run->idle_start_us) / 1e6;
+  std::printf("idle_seconds=%.1f\nidle_cpu_percent=%.2f\n", seconds,
+              CpuPercent(run->idle_start, SampleAppProcesses(), seconds));
+  g_main_loop_quit(run->loop);
+  return G_SOURCE_REMOVE;
+}
+
+void AskForReport(TimingRun* run);
+
+void OnReport(GObject* source, GAsyncResult* result, gpointer data) {
+  auto* run = static_cast<TimingRun*>(data);
+  GError* error = nullptr;
+  JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
+                                                                          result, &error);
+  if (value != nullptr && jsc_value_is_null(value)) {
+    // Not done yet: the next step is an evaluation of its own.
+    g_object_unref(value);
+    AskForReport(run);
+    return;
+  }
+  if (value != nullptr) {
+    gchar* text = jsc_value_to_string(value);
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+    g_free(text);
+    g_object_unref(value);
+    run->status = 0;
+  } else {
+    std::fprintf(stderr, "vellumine: timing script failed: %s\n",
+                 error != nullptr ? error->message : "?");
+    g_clear_error(&error);
+  }
+  if (run->status != 0 || run->idle_seconds == 0) {
+    g_main_loop_quit(run->loop);
+    return;
+  }
+  run->idle_start = SampleAppProcesses();
+  run->idle_start_us = g_get_monotonic_time();
+  g_timeout_add_seconds(static_cast<guint>(run->idle_seconds), EndIdle, run);
+}
+
+// The report may be a promise: the page's script then decides when its
+// measurements are done. A report of null asks to be called again, in an
+// evaluation of its own, as a further click would: each evaluation carries a
+// fresh user activation, which a long measurement would outlast.
+void AskForReport(TimingRun* run) {
+  webkit_web_view_call_async_javascript_function(
+      run->page->view(),
+      "const report = await timingReport(); return report === null ? null : String(report);", -1,
+      nullptr, nullptr, nullptr, nullptr, OnReport, run);
+}
+
 int RunTiming(App& app) {
   app.server = std::make_unique<DialogServer>(app.dialogs);
   app.server->Start();
@@ -290,16 +357,7 @@ int RunTiming(App& app) {
   gtk_container_add(GTK_CONTAINER(window), app.page->widget());
   gtk_widget_show_all(window);
 
-  struct Run {
-    PageView* page = nullptr;
-    GMainLoop* loop = nullptr;
-    bool started = false;
-    int status = 1;
-    // Seconds of doing nothing after the report, whose CPU time is measured.
-    int idle_seconds = 0;
-    std::vector<ProcessSample> idle_start;
-    gint64 idle_start_us = 0;
-  } run;
+  TimingRun run;
   run.page = app.page.get();
   run.loop = g_main_loop_new(nullptr, FALSE);
   if (const char* idle = g_getenv("VELLUMINE_TIMING_IDLE_SECONDS"); idle != nullptr) {
@@ -314,49 +372,7 @@ int RunTiming(App& app) {
     g_timeout_add_seconds(
         1,
         [](gpointer data) {
-          auto* r = static_cast<Run*>(data);
-          // The report may be a promise: the page's script then decides when
-          // its measurements are done.
-          webkit_web_view_call_async_javascript_function(
-              r->page->view(), "return String(await timingReport());", -1, nullptr, nullptr,
-              nullptr, nullptr,
-              [](GObject* source, GAsyncResult* result, gpointer done) {
-                auto* finished = static_cast<Run*>(done);
-                GError* error = nullptr;
-                JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
-                    WEBKIT_WEB_VIEW(source), result, &error);
-                if (value != nullptr) {
-                  gchar* text = jsc_value_to_string(value);
-                  std::printf("%s\n", text);
-                  std::fflush(stdout);
-                  g_free(text);
-                  g_object_unref(value);
-                  finished->status = 0;
-                } else {
-                  std::fprintf(stderr, "vellumine: timing script failed: %s\n",
-                               error != nullptr ? error->message : "?");
-                  g_clear_error(&error);
-                }
-                if (finished->status != 0 || finished->idle_seconds == 0) {
-                  g_main_loop_quit(finished->loop);
-                  return;
-                }
-                finished->idle_start = SampleAppProcesses();
-                finished->idle_start_us = g_get_monotonic_time();
-                g_timeout_add_seconds(
-                    static_cast<guint>(finished->idle_seconds),
-                    [](gpointer data2) {
-                      auto* r2 = static_cast<Run*>(data2);
-                      const double seconds =
-                          static_cast<double>(g_get_monotonic_time() - r2->idle_start_us) / 1e6;
-                      std::printf("idle_seconds=%.1f\nidle_cpu_percent=%.2f\n", seconds,
-                                  CpuPercent(r2->idle_start, SampleAppProcesses(), seconds));
-                      g_main_loop_quit(r2->loop);
-                      return G_SOURCE_REMOVE;
-                    },
-                    finished);
-              },
-              r);
+          AskForReport(static_cast<TimingRun*>(data));
           return G_SOURCE_REMOVE;
         },
         &run);
@@ -365,7 +381,7 @@ int RunTiming(App& app) {
       300,
       [](gpointer data) {
         std::fputs("vellumine: the timing run did not finish in time\n", stderr);
-        auto* r = static_cast<Run*>(data);
+        auto* r = static_cast<TimingRun*>(data);
         r->status = 1;
         g_main_loop_quit(r->loop);
         return G_SOURCE_REMOVE;
