@@ -4,8 +4,10 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "control/methods.h"
 #include "control/skerrow.h"
 #include "hosts/desktop/desktop_platform.h"
 #include "hosts/desktop/fast_document.h"
@@ -69,13 +71,16 @@ struct PageControl {
 // load of the page gets its own.
 PageControl* g_current = nullptr;
 
-// The script's arguments, converted as the interface takes them.
-class Args {
+// The script's arguments as a method of the table takes them: the page's
+// document first when the method takes one, then its parameters, each
+// converted once as the table's kind says. The conversion is done before the
+// call, so what a check saw is what the method gets.
+class Args : public ArgumentSource {
  public:
   Args(JSCContext* context, GPtrArray* values, JSCContext* guard, JSCWeakValue* writer,
        WrittenMarkup& written)
       : context_(context), values_(values), guard_(guard), writer_(writer), written_(written) {}
-  ~Args() {
+  ~Args() override {
     if (fast_ != nullptr) fast_->Finish();
   }
   Args(const Args&) = delete;
@@ -85,8 +90,22 @@ class Args {
     return values_ != nullptr && i < values_->len ? JSC_VALUE(g_ptr_array_index(values_, i))
                                                   : nullptr;
   }
-  TextArg Text(guint i) const { return TextArgument(context_, At(i)); }
-  std::int32_t Int(guint i) const { return IntArgument(context_, At(i)); }
+  // Converts the script's arguments for method's parameters.
+  void Convert(const Method& method) {
+    first_ = method.takes_document ? 1 : 0;
+    ints_.assign(method.params.size(), 0);
+    texts_.assign(method.params.size(), std::nullopt);
+    for (std::size_t i = 0; i < method.params.size(); ++i) {
+      JSCValue* value = At(static_cast<guint>(first_ + i));
+      if (method.params[i].kind == ParamKind::kInt) {
+        ints_[i] = IntArgument(context_, value);
+      } else {
+        texts_[i] = TextArgument(context_, value);
+      }
+    }
+  }
+  std::int32_t Int(std::size_t i) override { return i < ints_.size() ? ints_[i] : 0; }
+  TextArg Text(std::size_t i) override { return i < texts_.size() ? texts_[i] : std::nullopt; }
   // The page's own document goes through the writer; anything else the
   // script passes is written as it is.
   Document& Doc(guint i) {
@@ -114,6 +133,9 @@ class Args {
   WrittenMarkup& written_;
   std::unique_ptr<Document> document_;
   FastDocument* fast_ = nullptr;
+  std::size_t first_ = 0;
+  std::vector<std::int32_t> ints_;
+  std::vector<TextArg> texts_;
 };
 
 void PageControl::Refresh(const std::vector<std::u16string>& changed) {
@@ -135,85 +157,60 @@ void PageControl::Refresh(const std::vector<std::u16string>& changed) {
   jsc_context_clear_exception(page_context);
 }
 
-using Handler = void (*)(CSkerrow&, Args&);
-
-struct Method {
-  const char* name;
-  Handler handler;
-  bool user_only = false;  // needs the user's action
+// The methods the binding treats apart, by their DISPIDs in the table (the
+// interface fixes them). The user's own action is needed by those that
+// launch a file, open a picker or a question, or change what a launch opens.
+constexpr std::int32_t kOpenFile = 9;
+constexpr std::int32_t kUserOnly[] = {
+    kOpenFile,  // the file picker
+    10,         // OpenFolder: the folder picker
+    11,         // AddLink
+    12,         // ChangeLink
+    13,         // RemoveLink
+    14,         // Open: launches
+    24,         // RemoveLinkMenu: asks first
 };
+// The page asks before it removes a memo or a wallpaper, and its question
+// can outlast the activation; those removals stay open to every call.
+
+bool UserOnly(const Method& method) {
+  return std::find(std::begin(kUserOnly), std::end(kUserOnly), method.dispid) !=
+         std::end(kUserOnly);
+}
 
 // The option texts whose change opens the font picker.
 bool OpensFontPicker(const TextArg& option) {
   return option && (*option == u"MenuFont" || *option == u"CalenderFont" || *option == u"Font");
 }
 
-const Method kMethods[] = {
-    {"SetBG_Random", [](CSkerrow& c, Args& a) { c.SetBG_Random(a.Doc(0)); }},
-    {"SetCalender", [](CSkerrow& c, Args& a) { c.SetCalender(a.Doc(0), a.Int(1), a.Int(2)); }},
-    {"AddWallPaper", [](CSkerrow& c, Args& a) { c.AddWallPaper(a.Doc(0), a.Text(1)); }},
-    {"RemoveWallPaper", [](CSkerrow& c, Args& a) { c.RemoveWallPaper(a.Doc(0), a.Int(1)); }},
-    {"SetBG", [](CSkerrow& c, Args& a) { c.SetBG(a.Doc(0), a.Int(1)); }},
-    {"SetWndPos",
-     [](CSkerrow& c, Args& a) { c.SetWndPos(a.Text(0), a.Int(1), a.Int(2), a.Int(3)); }},
-    {"InitPage", [](CSkerrow& c, Args& a) { c.InitPage(a.Doc(0)); }},
-    {"ChangeOption",
-     [](CSkerrow& c, Args& a) {
-       const TextArg option = a.Text(1);
-       if (OpensFontPicker(option) && !a.FromUser()) return;
-       c.ChangeOption(a.Doc(0), option, a.Int(2));
-     }},
-    {"OpenFile",
-     [](CSkerrow& c, Args& a) {
-       // The control's one call for both pickers; the page marks the field
-       // when the file is to be a wallpaper.
-       auto& platform = static_cast<DesktopPlatform&>(c.platform());
-       platform.set_picture_pick(WantsPicture(a.Context(), a.At(0)));
-       c.OpenFile(a.Doc(0));
-       platform.set_picture_pick(false);
-     },
-     true},
-    {"OpenFolder", [](CSkerrow& c, Args& a) { c.OpenFolder(a.Doc(0)); }, true},
-    {"AddLink", [](CSkerrow& c, Args& a) { c.AddLink(a.Doc(0), a.Text(1), a.Int(2)); }, true},
-    {"ChangeLink",
-     [](CSkerrow& c, Args& a) { c.ChangeLink(a.Doc(0), a.Int(1), a.Text(2), a.Int(3)); }, true},
-    {"RemoveLink", [](CSkerrow& c, Args& a) { c.RemoveLink(a.Doc(0), a.Int(1), a.Int(2)); }, true},
-    {"Open", [](CSkerrow& c, Args& a) { c.Open(a.Int(0), a.Int(1)); }, true},
-    {"ChangeLinkPage",
-     [](CSkerrow& c, Args& a) { c.ChangeLinkPage(a.Doc(0), a.Int(1), a.Int(2)); }},
-    {"ChangeDate",
-     [](CSkerrow& c, Args& a) { c.ChangeDate(a.Doc(0), a.Int(1), a.Int(2), a.Int(3)); }},
-    {"ChangeSchedule",
-     [](CSkerrow& c, Args& a) {
-       c.ChangeSchedule(a.Doc(0), a.Text(1), a.Int(2), a.Int(3), a.Int(4));
-     }},
-    {"AddMemo", [](CSkerrow& c, Args& a) { c.AddMemo(a.Doc(0), a.Text(1), a.Text(2)); }},
-    {"RenewMemo",
-     [](CSkerrow& c, Args& a) { c.RenewMemo(a.Doc(0), a.Text(1), a.Text(2), a.Int(3)); }},
-    // The page asks before it removes a memo or a wallpaper, and its question
-    // can outlast the activation; these two stay open to every call.
-    {"RemoveMemo", [](CSkerrow& c, Args& a) { c.RemoveMemo(a.Doc(0), a.Int(1)); }},
-    {"EditMemo", [](CSkerrow& c, Args& a) { c.EditMemo(a.Doc(0), a.Int(1)); }},
-    {"MakeLinkMenu", [](CSkerrow& c, Args& a) { c.MakeLinkMenu(a.Doc(0), a.Text(1), a.Int(2)); }},
-    {"ChangeLinkMenu", [](CSkerrow& c, Args& a) { c.ChangeLinkMenu(a.Doc(0), a.Int(1)); }},
-    {"RemoveLinkMenu", [](CSkerrow& c, Args& a) { c.RemoveLinkMenu(a.Doc(0), a.Int(1)); }, true},
-    {"PermuteLink",
-     [](CSkerrow& c, Args& a) { c.PermuteLink(a.Doc(0), a.Int(1), a.Int(2), a.Int(3)); }},
-    {"ChangeWindowOption",
-     [](CSkerrow& c, Args& a) {
-       const TextArg option = a.Text(2);
-       if (OpensFontPicker(option) && !a.FromUser()) return;
-       c.ChangeWindowOption(a.Doc(0), a.Text(1), option, a.Int(3));
-     }},
-    {"ChangeMemoPage", [](CSkerrow& c, Args& a) { c.ChangeMemoPage(a.Doc(0), a.Int(1)); }},
-};
+// A method with an option parameter opens the font picker for the font
+// options, which then need the user's action.
+bool AsksForFont(const Method& method, Args& args) {
+  for (std::size_t i = 0; i < method.params.size(); ++i) {
+    if (method.params[i].name == "OptionName" && OpensFontPicker(args.Text(i))) return true;
+  }
+  return false;
+}
 
-constexpr std::size_t kMethodCount = sizeof kMethods / sizeof kMethods[0];
-static_assert(kMethodCount == 27);
+void Invoke(const Method& method, CSkerrow& control, Args& args) {
+  args.Convert(method);
+  if ((UserOnly(method) || AsksForFont(method, args)) && !args.FromUser()) return;
+  Document* document = method.takes_document ? &args.Doc(0) : nullptr;
+  if (method.dispid != kOpenFile) {
+    method.invoke(control, document, args);
+    return;
+  }
+  // The control's one call for both pickers; the page marks the field when
+  // the file is to be a wallpaper.
+  auto& platform = static_cast<DesktopPlatform&>(control.platform());
+  platform.set_picture_pick(WantsPicture(args.Context(), args.At(0)));
+  method.invoke(control, document, args);
+  platform.set_picture_pick(false);
+}
 
 void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   auto* page = static_cast<PageControl*>(instance);
-  auto* method = static_cast<const Method*>(user_data);
+  const auto* method = static_cast<const Method*>(user_data);
   if (page == nullptr) return;
   // A page handler that runs while the control writes into the page (a
   // mutation listener, say) must not enter the control half-way through a
@@ -226,7 +223,7 @@ void CallMethod(gpointer instance, GPtrArray* args, gpointer user_data) {
   page->busy = true;
   {
     Args converted(context, args, page->guard, page->writer, page->written);
-    if (!method->user_only || converted.FromUser()) method->handler(page->control, converted);
+    Invoke(*method, page->control, converted);
   }
   page->busy = false;
   jsc_context_clear_exception(context);
@@ -244,8 +241,9 @@ JSCClass* SkerrowClass(JSCContext* context) {
   auto* klass = static_cast<JSCClass*>(g_object_get_data(G_OBJECT(context), kClassKey));
   if (klass != nullptr) return klass;
   klass = jsc_context_register_class(context, "Skerrow", nullptr, nullptr, DestroyPageControl);
-  for (const Method& method : kMethods) {
-    jsc_class_add_method_variadic(klass, method.name, G_CALLBACK(CallMethod),
+  for (const Method& method : Methods()) {
+    const std::string name(method.name);
+    jsc_class_add_method_variadic(klass, name.c_str(), G_CALLBACK(CallMethod),
                                   const_cast<Method*>(&method), nullptr, G_TYPE_NONE);
   }
   g_object_set_data(G_OBJECT(context), kClassKey, klass);
@@ -325,17 +323,25 @@ bool WantsPicture(JSCContext* context, JSCValue* document) {
 }
 
 bool NeedsUserAction(std::string_view method) {
-  for (const Method& m : kMethods) {
-    if (method == m.name) return m.user_only;
-  }
-  return false;
+  const Method* found = FindMethod(method);
+  return found != nullptr && UserOnly(*found);
 }
 
 const char* const* SkerrowMethodNames(std::size_t* count) {
-  static const char* names[kMethodCount];
-  for (std::size_t i = 0; i < kMethodCount; ++i) names[i] = kMethods[i].name;
-  *count = kMethodCount;
-  return names;
+  // The table's names are views into literals; the names are kept as
+  // strings of their own so that each ends with a zero.
+  static const std::vector<std::string> kept = [] {
+    std::vector<std::string> names;
+    for (const Method& method : Methods()) names.emplace_back(method.name);
+    return names;
+  }();
+  static const std::vector<const char*> names = [] {
+    std::vector<const char*> pointers;
+    for (const std::string& name : kept) pointers.push_back(name.c_str());
+    return pointers;
+  }();
+  *count = names.size();
+  return names.data();
 }
 
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
