@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <random>
 
 #include "page/text.h"
@@ -357,6 +358,28 @@ std::u16string DefaultPosixDataFolder() {
   while (root.size() > 1 && root.back() == '/') root.pop_back();
   if (root == "/") root.clear();
   return Utf8ToUtf16(root + "/Vellumine/");
+}
+
+std::optional<std::string> PrepareDataFolder(const std::string& folder, FolderSpelling spelling) {
+  namespace fs = std::filesystem;
+  if (folder.empty()) return std::nullopt;
+  std::error_code ec;
+  fs::path path = fs::absolute(folder, ec);
+  if (ec) return std::nullopt;
+  // "a/../b" is b even when a is a link or missing: the name the user wrote,
+  // not the folder a link leads to, decides what ".." leaves.
+  if (spelling == FolderSpelling::kCanonical) path = path.lexically_normal();
+  fs::create_directories(path, ec);
+  if (!fs::is_directory(path, ec)) return std::nullopt;
+  std::string out = path.string();
+  if (spelling == FolderSpelling::kCanonical) {
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) return std::nullopt;
+    out = resolved;
+    free(resolved);
+  }
+  if (out.empty() || out.back() != '/') out += '/';
+  return out;
 }
 
 std::string DescribeWriteFailure(std::u16string_view path, const WriteFailure& failure) {

@@ -74,4 +74,14 @@ std::string DescribeWriteFailure(std::u16string_view path, const WriteFailure& f
 // $XDG_DATA_HOME/Vellumine/ or ~/.local/share/Vellumine/, ending with "/".
 std::u16string DefaultPosixDataFolder();
 
+// How a host names the data folder it was given.
+enum class FolderSpelling {
+  kAbsolute,   // relative to the working folder, as spelled otherwise
+  kCanonical,  // every link and "." or ".." resolved: one name per folder
+};
+// The data folder a host was given (its --data, a UTF-8 path), made with
+// its parents if missing: its absolute path, ending with "/". nullopt when
+// folder is empty, or can't be made or is no folder.
+std::optional<std::string> PrepareDataFolder(const std::string& folder, FolderSpelling spelling);
+
 }  // namespace vellumine

@@ -350,6 +350,49 @@ TEST(PosixPlatformTest, CanonicalPathsAgreeWhateverTheSpelling) {
   EXPECT_EQ(p.CanonicalPath(u""), std::nullopt);
 }
 
+TEST(PosixPlatformTest, PreparedDataFoldersAreMadeAndNamedAsTheHostWants) {
+  TempDir dir;
+  const std::string root = fs::canonical(dir.path()).string();
+  fs::create_directories(dir.path() / "real" / "sub");
+  fs::create_directory_symlink(dir.path() / "real" / "sub", dir.path() / "link");
+
+  // Made with its parents; named as given, with a trailing "/".
+  EXPECT_EQ(PrepareDataFolder(root + "/a/b/c", FolderSpelling::kAbsolute), root + "/a/b/c/");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "a" / "b" / "c"));
+  EXPECT_EQ(PrepareDataFolder(root + "/a/", FolderSpelling::kAbsolute), root + "/a/");
+  // The absolute spelling keeps links and "..", the canonical one resolves
+  // them: ".." after a link leaves the link's folder, not the one it leads to.
+  EXPECT_EQ(PrepareDataFolder(root + "/link/../x", FolderSpelling::kAbsolute),
+            root + "/link/../x/");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "real" / "x"));
+  EXPECT_EQ(PrepareDataFolder(root + "/link/../y", FolderSpelling::kCanonical), root + "/y/");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "y"));
+  EXPECT_EQ(PrepareDataFolder(root + "/link", FolderSpelling::kCanonical), root + "/real/sub/");
+  EXPECT_EQ(PrepareDataFolder(root + "/./link/new/", FolderSpelling::kCanonical),
+            root + "/real/sub/new/");
+
+  // A relative folder is taken from the working folder.
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.path());
+  const std::optional<std::string> relative =
+      PrepareDataFolder("rel/data", FolderSpelling::kAbsolute);
+  const std::optional<std::string> canonical =
+      PrepareDataFolder("link/../rel/data", FolderSpelling::kCanonical);
+  fs::current_path(before);
+  EXPECT_EQ(relative, root + "/rel/data/");
+  EXPECT_EQ(canonical, root + "/rel/data/");
+
+  // Refused, and nothing made in place of what is there: no name, a file in
+  // the way, a file under a file.
+  std::ofstream(dir.path() / "file") << "keep";
+  for (FolderSpelling spelling : {FolderSpelling::kAbsolute, FolderSpelling::kCanonical}) {
+    EXPECT_EQ(PrepareDataFolder("", spelling), std::nullopt);
+    EXPECT_EQ(PrepareDataFolder(root + "/file", spelling), std::nullopt);
+    EXPECT_EQ(PrepareDataFolder(root + "/file/below", spelling), std::nullopt);
+  }
+  EXPECT_EQ(Slurp(dir.path() / "file"), "keep");
+}
+
 TEST(PosixPlatformTest, LocksExcludeEachOtherThroughEverySpelling) {
   TempDir dir;
   PosixPlatform p;

@@ -57,19 +57,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return !out.fail();
 }
 
-// Creates the folder with its parents; the path as the store wants it, with
-// a trailing separator.
-std::optional<std::u16string> PrepareDataFolder(const std::string& folder) {
-  std::error_code ec;
-  if (folder.empty()) return std::nullopt;
-  fs::create_directories(folder, ec);
-  if (!fs::is_directory(folder, ec)) return std::nullopt;
-  std::string absolute = fs::absolute(folder, ec).string();
-  if (ec) return std::nullopt;
-  if (absolute.back() != '/') absolute += '/';
-  return Utf8ToUtf16(absolute);
-}
-
 int Run(const std::vector<std::string>& arguments) {
   const ParsedArgs parsed = ParseCommandLine(arguments);
   if (!parsed.options) {
@@ -90,11 +77,13 @@ int Run(const std::vector<std::string>& arguments) {
   }
 
   const std::string folder = options.data ? *options.data : Utf16ToUtf8(DefaultPosixDataFolder());
-  const std::optional<std::u16string> data_folder = PrepareDataFolder(folder);
-  if (!data_folder) {
+  // Created with its parents; named as given, made absolute.
+  const std::optional<std::string> prepared = PrepareDataFolder(folder, FolderSpelling::kAbsolute);
+  if (!prepared) {
     Complain("cannot create the data folder " + folder);
     return kFailed;
   }
+  const std::u16string data_folder = Utf8ToUtf16(*prepared);
 
   std::ifstream script_file;
   std::istream* script = &std::cin;
@@ -113,12 +102,12 @@ int Run(const std::vector<std::string>& arguments) {
   }
 
   PosixPlatform files;
-  files.set_data_folder(*data_folder);
+  files.set_data_folder(data_folder);
   // The user is told that saving failed; the log says which step and why.
   files.set_write_log([](std::u16string_view path, const WriteFailure& failure) {
     Complain(DescribeWriteFailure(path, failure));
   });
-  ScriptedPlatform ui(files, *data_folder);
+  ScriptedPlatform ui(files, data_folder);
   ui.set_today(options.today ? *options.today : files.Today());
   // The control seeds its random source when it is made.
   ui.set_tick_count(options.seed ? *options.seed : files.TickCount());

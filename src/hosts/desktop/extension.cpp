@@ -119,13 +119,9 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
   // The folder as its canonical path: the folder watch and the control then
   // name every file one way, however the window's process spelled it. The
   // control's first call would make it; the watch needs it now.
-  g_mkdir_with_parents(data_folder, 0777);
-  std::u16string folder = vellumine::Utf8ToUtf16(data_folder);
-  vellumine::PosixPlatform files;
-  if (std::optional<std::u16string> canonical = files.CanonicalPath(folder)) {
-    folder = *canonical;
-    if (folder.back() != u'/') folder.push_back(u'/');
-  }
+  const std::optional<std::string> canonical =
+      vellumine::PrepareDataFolder(data_folder, vellumine::FolderSpelling::kCanonical);
+  const std::u16string folder = vellumine::Utf8ToUtf16(canonical ? *canonical : data_folder);
   g_state = new ExtensionState{
       page_uri,
       folder,

@@ -2,21 +2,14 @@
 
 #include <gio/gio.h>
 
-#include "hosts/desktop/page_view.h"
 #include "page/text.h"
 #include "platform/posix_platform.h"
 
 namespace vellumine::desktop {
 
 std::optional<std::string> CanonicalDataFolder(const std::string& data_dir) {
-  std::string folder = DataFolderUtf8(data_dir);
-  if (g_mkdir_with_parents(folder.c_str(), 0777) != 0) return std::nullopt;
-  PosixPlatform platform;
-  const std::optional<std::u16string> canonical = platform.CanonicalPath(Utf8ToUtf16(folder));
-  if (!canonical) return std::nullopt;
-  std::string out = Utf16ToUtf8(*canonical);
-  if (out.empty() || out.back() != '/') out += '/';
-  return out;
+  return PrepareDataFolder(data_dir.empty() ? Utf16ToUtf8(DefaultPosixDataFolder()) : data_dir,
+                           FolderSpelling::kCanonical);
 }
 
 std::unique_ptr<FileLock> TakeInstanceLock(const std::string& canonical_folder, bool* busy) {
