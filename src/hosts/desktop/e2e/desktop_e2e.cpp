@@ -14,12 +14,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/skerrow.h"
@@ -740,6 +742,44 @@ TEST_F(DesktopApp, AnOutsideChangeShowsByItselfAndSurvivesTheNextSave) {
   s.Eval("Skerrow.AddMemo(document,'そのあと','2'); 0");
   EXPECT_EQ(LoadSaved(data_).memos, (std::vector<std::string>{"ここで", "よそから", "そのあと"}));
   EXPECT_EQ(ReadAll(data_ / "memolist.sync-conflict-20260101-101010-ABCDEFG"), "stale");
+}
+
+// The command line takes the app's options and nothing else: a bad one
+// ends the run with status 2 and the usage before anything is made.
+TEST_F(DesktopApp, TheCommandLineTakesItsOptionsAndRefusesTheRest) {
+  const fs::path out = root_ / "out.txt";
+  const fs::path err = root_ / "err.txt";
+  auto run = [&](const std::string& arguments) {
+    const std::string command = "cd '" + root_.string() + "' && '" + VELLUMINE_APP + "' " +
+                                arguments + " >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  for (const char* help : {"--help", "-h", "--data made --help"}) {
+    EXPECT_EQ(run(help), 0) << help;
+    EXPECT_EQ(ReadAll(out).rfind("Usage: vellumine [--data DIR]", 0), 0u) << help;
+    EXPECT_EQ(ReadAll(err), "") << help;
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"--bogus", "unknown argument --bogus"},
+      {"--data made word", "unknown argument word"},
+      {"--data made -x", "unknown argument -x"},
+      {"--data made --", "unknown argument --"},
+      {"-- --data made", "unknown argument --"},
+      {"--data", "--data"},
+      {"--data made --monitor", "--monitor"},
+      {"--data ''", "Usage: vellumine"},
+      {"--data made --screenshot ''", "Usage: vellumine"},
+  };
+  for (const auto& [arguments, said] : refused) {
+    EXPECT_EQ(run(arguments), 2) << arguments;
+    EXPECT_NE(ReadAll(err).find(said), std::string::npos) << arguments << ": " << ReadAll(err);
+    EXPECT_NE(ReadAll(err).find("Usage: vellumine"), std::string::npos) << arguments;
+    EXPECT_EQ(ReadAll(out), "") << arguments;
+  }
+  // No run went as far as the data folder.
+  EXPECT_FALSE(fs::exists(root_ / "made"));
+  EXPECT_FALSE(fs::exists(data_));
 }
 
 }  // namespace
