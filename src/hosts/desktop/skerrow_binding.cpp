@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/methods.h"
@@ -46,8 +47,10 @@ struct PageControl {
   // go, so that the page, and with it this control, can be freed.
   void Retire() {
     watch.reset();
-    if (page_context != nullptr) g_object_unref(page_context);
-    page_context = nullptr;
+    // Let go of the context last, and through a copy: when this was its last
+    // hold, the context frees the script object and with it this control.
+    JSCContext* context = std::exchange(page_context, nullptr);
+    if (context != nullptr) g_object_unref(context);
   }
 
   // Loads and redraws the page if the folder changed from outside; a call
