@@ -433,6 +433,43 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   check("the top memo removed");
 }
 
+// A window under a pile is not laid out, yet a record made from it (its own
+// options) keeps the place it stands at, on both write paths.
+TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
+  for (const char* plain : {"0", "1"}) {
+    SCOPED_TRACE(std::string("plain writes ") + plain);
+    g_setenv("VELLUMINE_PLAIN_WRITES", plain, TRUE);
+    Session page((root_ / (std::string("pile-place-") + plain)).string());
+    ASSERT_TRUE(page.loaded());
+    const auto found = nlohmann::json::parse(page.EvalAsync(R"JS(
+      for (var i = 0; i < 60; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+      await new Promise(function (r) { setTimeout(r, 0); });
+      await new Promise(function (r) { setTimeout(r, 0); });
+      var u = document.querySelector("#memofield > div[aria-hidden='true']");
+      if (!u || !u.id) return JSON.stringify({ id: "" });
+      u.removeAttribute("aria-hidden");
+      var x = u.offsetLeft, y = u.offsetTop;
+      u.setAttribute("aria-hidden", "true");
+      await new Promise(function (r) { setTimeout(r, 0); });
+      return JSON.stringify({ id: u.id, x: x, y: y,
+                              under: u.getAttribute("aria-hidden") == "true" });)JS"));
+    const std::string id = found["id"].get<std::string>();
+    ASSERT_FALSE(id.empty()) << found.dump();
+    ASSERT_TRUE(found["under"].get<bool>());
+    ASSERT_NE(found["x"].get<int>(), 0);
+    // The record made by a window option is what a redraw places it by.
+    EXPECT_EQ(page.EvalAsync("Skerrow.ChangeWindowOption(document, '" + id +
+                             "', 'TextColor', 5);"
+                             "Skerrow.InitPage(document);"
+                             "var w = document.getElementById('" +
+                             id +
+                             "');"
+                             "return w.style.left + ',' + w.style.top;"),
+              std::to_string(found["x"].get<int>()) + "px," +
+                  std::to_string(found["y"].get<int>()) + "px");
+  }
+}
+
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
   Compare(1, 320);
   Compare(2, 320);
