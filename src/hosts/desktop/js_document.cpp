@@ -196,7 +196,23 @@ std::optional<std::int32_t> JsElement::PixelPosition(const char* style_property,
   // to SetWndPos; the laid-out offset when there is none in pixels.
   std::string inline_value = Utf16ToUtf8(TextProperty(context_, style.get(), style_property));
   if (std::optional<std::int32_t> px = ParsePixelLength(inline_value)) return px;
-  JscRef offset(jsc_value_object_get_property(value_, offset_property));
+  // A window the page keeps out of the drawing under a pile (aria-hidden)
+  // has no layout of its own: its place is read with it drawn for a moment.
+  static const char kLaidOut[] =
+      "(function (e, p) {"
+      "  if (e.getAttribute('aria-hidden') !== 'true') return e[p];"
+      "  e.removeAttribute('aria-hidden');"
+      "  var v = e[p];"
+      "  e.setAttribute('aria-hidden', 'true');"
+      "  return v;"
+      "})";
+  JscRef read(jsc_context_evaluate(context_, kLaidOut, -1));
+  jsc_context_clear_exception(context_);
+  JscRef property(jsc_value_new_string(context_, offset_property));
+  JSCValue* args[] = {value_, property.get()};
+  JscRef offset(read.get() != nullptr && jsc_value_is_function(read.get())
+                    ? jsc_value_function_callv(read.get(), 2, args)
+                    : jsc_value_object_get_property(value_, offset_property));
   jsc_context_clear_exception(context_);
   if (offset.get() != nullptr && jsc_value_is_number(offset.get())) {
     double number = jsc_value_to_double(offset.get());

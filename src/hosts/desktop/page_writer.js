@@ -515,6 +515,16 @@
     return attributes || content;
   }
 
+  // A window the page keeps out of the drawing under a pile (aria-hidden)
+  // has no layout of its own: its place is read with it drawn for a moment,
+  // so that a record made from it keeps the place the window stands at.
+  function laidOut(element, property) {
+    if (element.getAttribute("aria-hidden") !== "true") return element[property];
+    element.removeAttribute("aria-hidden");
+    const value = element[property];
+    element.setAttribute("aria-hidden", "true");
+    return value;
+  }
   function isElement(value) {
     return value !== null && typeof value === "object" && value.nodeType === 1;
   }
@@ -661,7 +671,7 @@
     layout: function (element, property) {
       begin();
       settleAll();
-      return isElement(element) ? element[property] : undefined;
+      return isElement(element) ? laidOut(element, property) : undefined;
     },
     // Every element inside element, in document order: their tag names, a
     // line each; item() and styles() address them by position.

@@ -335,6 +335,141 @@ TEST_F(WritePaths, KeepsTheNodesOfWhatDidNotChange) {
             page.Eval("document.getElementById('memofield').children[3].id") + "_main");
 }
 
+// New memo windows that do not fit in view pile up in the corner, where the
+// page does not draw a window that two windows above it cover: it is out of
+// the drawing (and of style and layout) as long as they do, and comes back
+// up when it would show: its content or font changed, or the top went.
+TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "pile").string());
+  ASSERT_TRUE(page.loaded());
+  ASSERT_EQ(page.EvalAsync(R"JS(
+    for (var i = 0; i < 60; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+    await new Promise(function (r) { setTimeout(r, 0); });
+    return "ok";)JS"),
+            "ok");
+  // The windows under the pile, where the top two stand, and whether each
+  // window under would be covered by two above it (all of a pile share its
+  // corner): all are brought up for a moment (the page puts them back
+  // under once it sees the change).
+  const std::string probe = R"JS(
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var all = Array.from(document.querySelectorAll("#memofield > div"));
+    var under = all.filter(function (w) { return w.getAttribute("aria-hidden") == "true"; });
+    var drawn = under.filter(function (w) { return getComputedStyle(w).display != "none"; });
+    var tops = all.slice(-2), vw = document.documentElement.clientWidth,
+        vh = document.documentElement.clientHeight;
+    var corner = tops.every(function (t) {
+      var r = t.getBoundingClientRect();
+      return t.getAttribute("aria-hidden") === null && Math.abs(r.right - vw) < 1 &&
+             Math.abs(r.bottom - vh) < 1;
+    });
+    var last = under.length ? all.indexOf(under[under.length - 1]) : -1;
+    under.forEach(function (w) { w.removeAttribute("aria-hidden"); });
+    var showing = under.filter(function (u) {
+      var n = 0;
+      for (var k = all.indexOf(u) + 1; k < all.length && n < 2; ++k) {
+        if (all[k].offsetWidth >= u.offsetWidth && all[k].offsetHeight >= u.offsetHeight) ++n;
+      }
+      return n < 2;
+    });
+    await new Promise(function (r) { setTimeout(r, 0); });
+    return JSON.stringify({ under: under.length, drawn: drawn.length, corner: corner,
+                            belowTops: last < all.length - 2,
+                            showing: showing.map(function (u) { return u.id; }),
+                            back: all.filter(function (u) {
+                              return u.getAttribute("aria-hidden") == "true"; }).length });)JS";
+  auto check = [&](const char* after) {
+    const auto pile = nlohmann::json::parse(page.EvalAsync(probe));
+    SCOPED_TRACE(std::string(after) + ": " + pile.dump());
+    EXPECT_GE(pile["under"].get<int>(), 10);
+    EXPECT_EQ(pile["drawn"], 0);
+    EXPECT_TRUE(pile["corner"]);
+    EXPECT_TRUE(pile["belowTops"]);
+    EXPECT_EQ(pile["showing"], nlohmann::json::array());
+    EXPECT_EQ(pile["back"], pile["under"]);
+    return pile;
+  };
+  // A smaller window on top leaves the pile under it as it was (the one
+  // under the top is no longer covered twice, the new one is not yet).
+  const int under = check("the memos added")["under"].get<int>();
+  page.Eval("Skerrow.AddMemo(document, 'small', 'x'); ''");
+  EXPECT_EQ(check("a small memo added")["under"].get<int>(), under);
+  // A window under the pile that grows taller than the top two shows.
+  const std::string lines = R"JS("long\n".repeat(40))JS";
+  EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
+                           "Skerrow.RenewMemo(document, 'grown', " +
+                           lines +
+                           ", Array.from(u.parentNode.children).indexOf(u));"
+                           "await new Promise(function (r) { setTimeout(r, 0); });"
+                           "return String(Array.from(document.querySelectorAll('#memofield > div'))"
+                           ".filter(function (w) { return w.textContent.indexOf('grown') >= 0 &&"
+                           " w.getAttribute('aria-hidden') === null; }).length);"),
+            "1");
+  check("a memo under the pile grown");
+  // A new text colour alone leaves the windows under where they are.
+  EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
+                           "u.querySelectorAll('*').forEach(function (e) {"
+                           " e.style.color = 'blue'; });"
+                           "await new Promise(function (r) { setTimeout(r, 0); });"
+                           "return String(u.getAttribute('aria-hidden'));"),
+            "true");
+  // Every window's font grows: the pile stays one.
+  page.Eval("Skerrow.ChangeOption(document, 'MenuFontSize', 3); ''");
+  check("the font changed");
+  // One window under the pile is restyled as the control restyles a
+  // window, every element of it, to a larger font: it shows.
+  EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
+                           "u.querySelectorAll('*').forEach(function (e) {"
+                           " e.style.fontSize = '30px'; e.style.color = 'red'; });"
+                           "await new Promise(function (r) { setTimeout(r, 0); });"
+                           "return String(u.getAttribute('aria-hidden'));"),
+            "null");
+  check("a memo under the pile restyled");
+  // The top window goes: the one under it comes up into the corner.
+  page.Eval(
+      "Skerrow.RemoveMemo(document, document.getElementById('memofield')"
+      ".children.length - 1); ''");
+  check("the top memo removed");
+}
+
+// A window under a pile is not laid out, yet a record made from it (its own
+// options) keeps the place it stands at, on both write paths.
+TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
+  for (const char* plain : {"0", "1"}) {
+    SCOPED_TRACE(std::string("plain writes ") + plain);
+    g_setenv("VELLUMINE_PLAIN_WRITES", plain, TRUE);
+    Session page((root_ / (std::string("pile-place-") + plain)).string());
+    ASSERT_TRUE(page.loaded());
+    const auto found = nlohmann::json::parse(page.EvalAsync(R"JS(
+      for (var i = 0; i < 60; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+      await new Promise(function (r) { setTimeout(r, 0); });
+      await new Promise(function (r) { setTimeout(r, 0); });
+      var u = document.querySelector("#memofield > div[aria-hidden='true']");
+      if (!u || !u.id) return JSON.stringify({ id: "" });
+      u.removeAttribute("aria-hidden");
+      var x = u.offsetLeft, y = u.offsetTop;
+      u.setAttribute("aria-hidden", "true");
+      await new Promise(function (r) { setTimeout(r, 0); });
+      return JSON.stringify({ id: u.id, x: x, y: y,
+                              under: u.getAttribute("aria-hidden") == "true" });)JS"));
+    const std::string id = found["id"].get<std::string>();
+    ASSERT_FALSE(id.empty()) << found.dump();
+    ASSERT_TRUE(found["under"].get<bool>());
+    ASSERT_NE(found["x"].get<int>(), 0);
+    // The record made by a window option is what a redraw places it by.
+    EXPECT_EQ(page.EvalAsync("Skerrow.ChangeWindowOption(document, '" + id +
+                             "', 'TextColor', 5);"
+                             "Skerrow.InitPage(document);"
+                             "var w = document.getElementById('" +
+                             id +
+                             "');"
+                             "return w.style.left + ',' + w.style.top;"),
+              std::to_string(found["x"].get<int>()) + "px," +
+                  std::to_string(found["y"].get<int>()) + "px");
+  }
+}
+
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
   Compare(1, 320);
   Compare(2, 320);
