@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "page/page_ids.h"
 #include "page/safe_markup.h"
 #include "page/wide_format.h"
@@ -20,8 +20,8 @@ void SetText(Document& document, std::u16string_view id, std::u16string_view tex
 
 }  // namespace
 
-void RefreshOptionTexts(CSkerrow& control, Document& document) {
-  const ControlState& state = control.state();
+void RefreshOptionTexts(Context& context, Document& document) {
+  const ControlState& state = context.state();
   const PageOptions& o = state.options;
   std::u16string text;
   auto set = [&](std::u16string_view id, std::u16string_view format,

@@ -5,11 +5,11 @@
 #include "page/document.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::options {
 
-void RefreshOptionTexts(CSkerrow& control, Document& document);
+void RefreshOptionTexts(Context& context, Document& document);
 
 }  // namespace vellumine::options

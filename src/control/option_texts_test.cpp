@@ -34,7 +34,7 @@ TEST(OptionTexts, DefaultsOfTheOptionPanel) {
   Fixture f;
   FakeDocument doc;
   AddOptionElements(doc);
-  options::RefreshOptionTexts(f.control(), doc);
+  options::RefreshOptionTexts(f.control().context(), doc);
   EXPECT_EQ(Text(doc, u"MenuTextColor"), "文字色:Black");
   EXPECT_EQ(Text(doc, u"WeekDayColor"), "平日色:平日既定色");
   EXPECT_EQ(Text(doc, u"SatDayColor"), "土曜色:土曜既定色");
@@ -70,7 +70,7 @@ TEST(OptionTexts, ChangedOptionsAndEveryWindowsOwnTexts) {
     doc.body.Add(u"SPAN", u"memoA" + std::u16string(suffix));
     doc.body.Add(u"SPAN", u"linkB" + std::u16string(suffix));
   }
-  options::RefreshOptionTexts(f.control(), doc);
+  options::RefreshOptionTexts(f.control().context(), doc);
   EXPECT_EQ(Text(doc, u"WeekDayColor"), "平日色:Aqua");
   EXPECT_EQ(Text(doc, u"ShadowColor"), "文字影色:");
   EXPECT_EQ(Text(doc, u"CalenderFont"), "Cal");
@@ -95,13 +95,13 @@ TEST(OptionTexts, MissingElementsAreSkipped) {
   doc.body.Add(u"DIV", u"unrelated");
   f.state().windows = {Window(f.state().options, u"w", 0, 0, 1)};
   doc.body.Add(u"SPAN", u"wFontSize");
-  options::RefreshOptionTexts(f.control(), doc);
+  options::RefreshOptionTexts(f.control().context(), doc);
   EXPECT_EQ(Text(doc, u"MenuFontSize"), "13");
   EXPECT_EQ(Text(doc, u"wFontSize"), "13");
   EXPECT_EQ(doc.TotalWrites(), 2);
 
   FakeDocument empty;
-  options::RefreshOptionTexts(f.control(), empty);
+  options::RefreshOptionTexts(f.control().context(), empty);
   EXPECT_EQ(empty.TotalWrites(), 0);
 }
 

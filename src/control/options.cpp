@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <optional>
 
+#include "control/context.h"
 #include "control/option_texts.h"
-#include "control/skerrow.h"
 #include "control/windows.h"
 #include "links/link_windows.h"
+#include "organiser/calendar.h"
 #include "organiser/memo_windows.h"
 #include "store/records.h"
 #include "store/settings.h"
@@ -47,24 +48,24 @@ bool Is(std::u16string_view name, std::u16string_view option) {
 }
 
 // Saves the settings and rewrites the option texts after an accepted change.
-void Commit(CSkerrow& control, Document& document) {
-  ControlState& state = control.state();
-  SaveConfig(control.store(), state);
+void Commit(Context& context, Document& document) {
+  ControlState& state = context.state();
+  SaveConfig(context.store(), state);
   if (WallPaperEntry* current = state.CurrentWallPaper()) {
-    SaveWallPaperSettings(control.store(), *current);
+    SaveWallPaperSettings(context.store(), *current);
   }
-  RefreshOptionTexts(control, document);
+  RefreshOptionTexts(context, document);
 }
 
-void RedrawCalendar(CSkerrow& control, Document& document) {
-  control.SetCalender(document, control.state().shown_year, control.state().shown_month);
+void RedrawCalendar(Context& context, Document& document) {
+  calendar::SetCalender(context, document, context.state().shown_year, context.state().shown_month);
 }
 
 // A window's record as the option commands find or make it: the global list
 // first, then the current wallpaper's. nullptr when no record can be had.
-WndRecord* WindowRecord(CSkerrow& control, Element& element, std::u16string_view name,
+WndRecord* WindowRecord(Context& context, Element& element, std::u16string_view name,
                         WndRecord** mirror) {
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   WallPaperEntry* current = state.CurrentWallPaper();
   const int global_index = windows::FindRecordIndex(state.windows, name);
   const int mirror_index = current ? windows::FindRecordIndex(current->windows, name) : -1;
@@ -103,8 +104,8 @@ WndRecord* WindowRecord(CSkerrow& control, Element& element, std::u16string_view
 
 }  // namespace
 
-std::int32_t FontPicker(CSkerrow& control, std::u16string& face, std::int32_t size) {
-  std::optional<FontChoice> choice = control.platform().PickFont(face, size);
+std::int32_t FontPicker(Context& context, std::u16string& face, std::int32_t size) {
+  std::optional<FontChoice> choice = context.platform().PickFont(face, size);
   if (!choice) return -1;
   std::u16string_view chosen = UpToZero(choice->face);
   if (chosen.size() > static_cast<std::size_t>(kMaxFaceUnits)) {
@@ -118,13 +119,13 @@ std::int32_t FontPicker(CSkerrow& control, std::u16string& face, std::int32_t si
   return std::clamp(choice->size, kMinFontSize, kMaxFontSize);
 }
 
-void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_name,
+void ChangeOption(Context& context, Document& document, const TextArg& option_name,
                   std::int32_t value) {
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   // A null name matches no option: like any other unknown name it only saves
   // and refreshes.
   if (!option_name) {
-    Commit(control, document);
+    Commit(context, document);
     return;
   }
   const std::u16string_view name = *option_name;
@@ -148,7 +149,7 @@ void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_n
 
   if (Is(name, u"MenuTextColor")) {
     set_int(&PageOptions::menu_text_color, Wrap(o.menu_text_color, value, kColorCount));
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (Is(name, u"WeekDayColor") || Is(name, u"SatDayColor") || Is(name, u"SunDayColor") ||
              Is(name, u"ShadowColor")) {
     std::int32_t PageOptions::*field = Is(name, u"WeekDayColor")  ? &PageOptions::week_day_color
@@ -156,42 +157,42 @@ void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_n
                                        : Is(name, u"SunDayColor") ? &PageOptions::sun_day_color
                                                                   : &PageOptions::shadow_color;
     set_int(field, Wrap(o.*field, value, kColorCount));
-    RedrawCalendar(control, document);
+    RedrawCalendar(context, document);
   } else if (Is(name, u"CalenderFont")) {
-    const std::int32_t size = FontPicker(control, o.calender_font, o.calender_font_size);
+    const std::int32_t size = FontPicker(context, o.calender_font, o.calender_font_size);
     if (size < 0) return;
     set_font(&PageOptions::calender_font, &PageOptions::calender_font_size, size);
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (Is(name, u"CalenderFontSize")) {
     const std::optional<std::int32_t> size = StepFontSize(o.calender_font_size, value);
     if (!size) return;
     set_int(&PageOptions::calender_font_size, *size);
-    RedrawCalendar(control, document);
+    RedrawCalendar(context, document);
   } else if (Is(name, u"LinkItemNum")) {
     const std::optional<std::int32_t> n = StepItemNum(o.link_item_num, value);
     if (!n) return;
     set_int(&PageOptions::link_item_num, *n);
-    links::RedrawLinkWindows(control, document);
+    links::RedrawLinkWindows(context, document);
   } else if (Is(name, u"MemoItemNum")) {
     const std::optional<std::int32_t> n = StepItemNum(o.memo_item_num, value);
     if (!n) return;
     set_int(&PageOptions::memo_item_num, *n);
-    memos::RedrawMemoList(control, document);
+    memos::RedrawMemoList(context, document);
   } else if (Is(name, u"MenuFont")) {
-    const std::int32_t size = FontPicker(control, o.menu_font, o.menu_font_size);
+    const std::int32_t size = FontPicker(context, o.menu_font, o.menu_font_size);
     if (size < 0) return;
     set_font(&PageOptions::menu_font, &PageOptions::menu_font_size, size);
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (Is(name, u"MenuFontSize")) {
     const std::optional<std::int32_t> size = StepFontSize(o.menu_font_size, value);
     if (!size) return;
     set_int(&PageOptions::menu_font_size, *size);
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   }
-  Commit(control, document);
+  Commit(context, document);
 }
 
-void ChangeWindowOption(CSkerrow& control, Document& document, const TextArg& menu_name,
+void ChangeWindowOption(Context& context, Document& document, const TextArg& menu_name,
                         const TextArg& option_name, std::int32_t value) {
   if (!menu_name) return;
   const std::u16string_view name = UpToZero(*menu_name);
@@ -199,47 +200,47 @@ void ChangeWindowOption(CSkerrow& control, Document& document, const TextArg& me
   std::unique_ptr<Element> element = document.FindElementById(name);
   if (!element) return;
   WndRecord* mirror = nullptr;
-  WndRecord* record = WindowRecord(control, *element, name, &mirror);
+  WndRecord* record = WindowRecord(context, *element, name, &mirror);
   element.reset();
   if (record == nullptr) return;
 
   // A null option name matches nothing, "Default" included; the record made
   // above is still saved.
   if (!option_name) {
-    Commit(control, document);
+    Commit(context, document);
     return;
   }
   const std::u16string_view option = *option_name;
   if (Is(option, u"TextColor")) {
     record->text_color = Wrap(record->text_color, value, kColorCount);
     if (mirror) mirror->text_color = record->text_color;
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (Is(option, u"ItemNum")) {
     const std::optional<std::int32_t> n = StepItemNum(record->item_num, value);
     if (!n) return;
     record->item_num = *n;
     if (mirror) mirror->item_num = *n;
   } else if (Is(option, u"Font")) {
-    const std::int32_t size = FontPicker(control, record->font, record->font_size);
+    const std::int32_t size = FontPicker(context, record->font, record->font_size);
     if (size < 0) return;
     record->font_size = size;
     if (mirror) {
       mirror->font = record->font;
       mirror->font_size = size;
     }
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (Is(option, u"FontSize")) {
     const std::optional<std::int32_t> size = StepFontSize(record->font_size, value);
     if (!size) return;
     record->font_size = *size;
     if (mirror) mirror->font_size = *size;
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   } else if (KeyPrefixEqual(option, u"Default") == 0) {
     record->individual = Wrap(record->individual, value, 2);
     if (mirror) mirror->individual = record->individual;
-    windows::RestyleWindows(control, document);
+    windows::RestyleWindows(context, document);
   }
-  Commit(control, document);
+  Commit(context, document);
 }
 
 }  // namespace vellumine::options

@@ -10,18 +10,18 @@
 #include "page/text.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::options {
 
-void ChangeOption(CSkerrow& control, Document& document, const TextArg& option_name,
+void ChangeOption(Context& context, Document& document, const TextArg& option_name,
                   std::int32_t value);
-void ChangeWindowOption(CSkerrow& control, Document& document, const TextArg& menu_name,
+void ChangeWindowOption(Context& context, Document& document, const TextArg& menu_name,
                         const TextArg& option_name, std::int32_t value);
 // The platform's font picker starting from face and size. On success
 // overwrites face (at most 31 units) and returns the size (8..30); -1 when
 // cancelled, leaving face untouched.
-std::int32_t FontPicker(CSkerrow& control, std::u16string& face, std::int32_t size);
+std::int32_t FontPicker(Context& context, std::u16string& face, std::int32_t size);
 
 }  // namespace vellumine::options

@@ -220,19 +220,19 @@ TEST(FontPicker, CutsTheFaceAndClampsTheSize) {
   Fixture f;
   std::u16string face = u"Start";
   f.ui().QueueFont(FontChoice{std::u16string(40, u'F'), 31});
-  EXPECT_EQ(options::FontPicker(f.control(), face, 12), 30);
+  EXPECT_EQ(options::FontPicker(f.control().context(), face, 12), 30);
   EXPECT_EQ(face, std::u16string(31, u'F'));
 
   // A surrogate pair across the limit is dropped whole.
   f.ui().QueueFont(FontChoice{std::u16string(30, u'G') + u"\U0001F600", 9});
-  EXPECT_EQ(options::FontPicker(f.control(), face, 12), 9);
+  EXPECT_EQ(options::FontPicker(f.control().context(), face, 12), 9);
   EXPECT_EQ(face, std::u16string(30, u'G'));
 
   face = u"Kept";
   f.ui().QueueFont(std::nullopt);
-  EXPECT_EQ(options::FontPicker(f.control(), face, 12), -1);
+  EXPECT_EQ(options::FontPicker(f.control().context(), face, 12), -1);
   f.ui().QueueFont(FontChoice{u"", 12});
-  EXPECT_EQ(options::FontPicker(f.control(), face, 12), -1);
+  EXPECT_EQ(options::FontPicker(f.control().context(), face, 12), -1);
   EXPECT_EQ(U8(face), "Kept");
 }
 

@@ -171,14 +171,14 @@ HResult CSkerrow::InitPage(Document& document) {
         LoadFolder();
         page_stale_ = false;
         const LocalDate today = platform_.Today();
-        SetCalender(document, today.year, today.month);
-        wallpaper::RenderWallPaperList(*this, document);
-        memos::RenderMemos(*this, document);
-        wallpaper::ApplyBackground(*this, document, state_.current_wallpaper);
-        links::RenderLinkWindows(*this, document);
-        windows::Refresh(*this, document);
-        options::RefreshOptionTexts(*this, document);
-        ChangeDate(document, today.year, today.month, today.day);
+        calendar::SetCalender(context_, document, today.year, today.month);
+        wallpaper::RenderWallPaperList(context_, document);
+        memos::RenderMemos(context_, document);
+        wallpaper::ApplyBackground(context_, document, state_.current_wallpaper);
+        links::RenderLinkWindows(context_, document);
+        windows::Refresh(context_, document);
+        options::RefreshOptionTexts(context_, document);
+        schedule::ChangeDate(context_, document, today.year, today.month, today.day);
         windows::PruneWndList(document, state_.windows);
         SaveConfig(store_, state_);
         if (WallPaperEntry* current = state_.CurrentWallPaper()) {
@@ -190,118 +190,119 @@ HResult CSkerrow::InitPage(Document& document) {
 }
 
 HResult CSkerrow::SetBG_Random(Document& document) {
-  return Call(&document, [&] { wallpaper::SetBG_Random(*this, document); });
+  return Call(&document, [&] { wallpaper::SetBG_Random(context_, document); });
 }
 
 HResult CSkerrow::SetCalender(Document& document, std::int32_t Year, std::int32_t Month) {
-  return Call(&document, [&] { calendar::SetCalender(*this, document, Year, Month); });
+  return Call(&document, [&] { calendar::SetCalender(context_, document, Year, Month); });
 }
 
 HResult CSkerrow::AddWallPaper(Document& document, const TextArg& FileName) {
-  return Call(&document, [&] { wallpaper::AddWallPaper(*this, document, FileName); });
+  return Call(&document, [&] { wallpaper::AddWallPaper(context_, document, FileName); });
 }
 
 HResult CSkerrow::RemoveWallPaper(Document& document, std::int32_t No) {
-  return Call(&document, [&] { wallpaper::RemoveWallPaper(*this, document, No); });
+  return Call(&document, [&] { wallpaper::RemoveWallPaper(context_, document, No); });
 }
 
 HResult CSkerrow::SetBG(Document& document, std::int32_t No) {
-  return Call(&document, [&] { wallpaper::SetBG(*this, document, No); });
+  return Call(&document, [&] { wallpaper::SetBG(context_, document, No); });
 }
 
 HResult CSkerrow::SetWndPos(const TextArg& WndName, std::int32_t x, std::int32_t y,
                             std::int32_t Visiblity) {
-  return Call(nullptr, [&] { windows::SetWndPos(*this, WndName, x, y, Visiblity); });
+  return Call(nullptr, [&] { windows::SetWndPos(context_, WndName, x, y, Visiblity); });
 }
 
 HResult CSkerrow::ChangeOption(Document& document, const TextArg& OptionName, std::int32_t Value) {
-  return Call(&document, [&] { options::ChangeOption(*this, document, OptionName, Value); });
+  return Call(&document, [&] { options::ChangeOption(context_, document, OptionName, Value); });
 }
 
 HResult CSkerrow::OpenFile(Document& document) {
-  return Call(&document, [&] { links::OpenFile(*this, document); });
+  return Call(&document, [&] { links::OpenFile(context_, document); });
 }
 
 HResult CSkerrow::OpenFolder(Document& document) {
-  return Call(&document, [&] { links::OpenFolder(*this, document); });
+  return Call(&document, [&] { links::OpenFolder(context_, document); });
 }
 
 HResult CSkerrow::AddLink(Document& document, const TextArg& Path, std::int32_t LinkMenuNo) {
-  return Call(&document, [&] { links::AddLink(*this, document, Path, LinkMenuNo); });
+  return Call(&document, [&] { links::AddLink(context_, document, Path, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeLink(Document& document, std::int32_t LinkNo, const TextArg& Path,
                              std::int32_t LinkMenuNo) {
-  return Call(&document, [&] { links::ChangeLink(*this, document, LinkNo, Path, LinkMenuNo); });
+  return Call(&document, [&] { links::ChangeLink(context_, document, LinkNo, Path, LinkMenuNo); });
 }
 
 HResult CSkerrow::RemoveLink(Document& document, std::int32_t LinkNo, std::int32_t LinkMenuNo) {
-  return Call(&document, [&] { links::RemoveLink(*this, document, LinkNo, LinkMenuNo); });
+  return Call(&document, [&] { links::RemoveLink(context_, document, LinkNo, LinkMenuNo); });
 }
 
 HResult CSkerrow::Open(std::int32_t LinkMenuNo, std::int32_t LinkNo) {
-  return Call(nullptr, [&] { links::Open(*this, LinkMenuNo, LinkNo); });
+  return Call(nullptr, [&] { links::Open(context_, LinkMenuNo, LinkNo); });
 }
 
 HResult CSkerrow::ChangeLinkPage(Document& document, std::int32_t LinkMenuNo, std::int32_t PageNo) {
-  return Call(&document, [&] { links::ChangeLinkPage(*this, document, LinkMenuNo, PageNo); });
+  return Call(&document, [&] { links::ChangeLinkPage(context_, document, LinkMenuNo, PageNo); });
 }
 
 HResult CSkerrow::ChangeDate(Document& document, std::int32_t Year, std::int32_t Month,
                              std::int32_t Day) {
-  return Call(&document, [&] { schedule::ChangeDate(*this, document, Year, Month, Day); });
+  return Call(&document, [&] { schedule::ChangeDate(context_, document, Year, Month, Day); });
 }
 
 HResult CSkerrow::ChangeSchedule(Document& document, const TextArg& Schedule, std::int32_t Year,
                                  std::int32_t Month, std::int32_t Day) {
   return Call(&document,
-              [&] { schedule::ChangeSchedule(*this, document, Schedule, Year, Month, Day); });
+              [&] { schedule::ChangeSchedule(context_, document, Schedule, Year, Month, Day); });
 }
 
 HResult CSkerrow::AddMemo(Document& document, const TextArg& Subject, const TextArg& Message) {
-  return Call(&document, [&] { memos::AddMemo(*this, document, Subject, Message); });
+  return Call(&document, [&] { memos::AddMemo(context_, document, Subject, Message); });
 }
 
 HResult CSkerrow::RenewMemo(Document& document, const TextArg& Subject, const TextArg& Message,
                             std::int32_t Num) {
-  return Call(&document, [&] { memos::RenewMemo(*this, document, Subject, Message, Num); });
+  return Call(&document, [&] { memos::RenewMemo(context_, document, Subject, Message, Num); });
 }
 
 HResult CSkerrow::RemoveMemo(Document& document, std::int32_t Num) {
-  return Call(&document, [&] { memos::RemoveMemo(*this, document, Num); });
+  return Call(&document, [&] { memos::RemoveMemo(context_, document, Num); });
 }
 
 HResult CSkerrow::EditMemo(Document& document, std::int32_t Num) {
-  return Call(&document, [&] { memos::EditMemo(*this, document, Num); });
+  return Call(&document, [&] { memos::EditMemo(context_, document, Num); });
 }
 
 HResult CSkerrow::MakeLinkMenu(Document& document, const TextArg& MenuName,
                                std::int32_t LinkMenuNo) {
-  return Call(&document, [&] { links::MakeLinkMenu(*this, document, MenuName, LinkMenuNo); });
+  return Call(&document, [&] { links::MakeLinkMenu(context_, document, MenuName, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeLinkMenu(Document& document, std::int32_t MenuNo) {
-  return Call(&document, [&] { links::ChangeLinkMenu(*this, document, MenuNo); });
+  return Call(&document, [&] { links::ChangeLinkMenu(context_, document, MenuNo); });
 }
 
 HResult CSkerrow::RemoveLinkMenu(Document& document, std::int32_t MenuNo) {
-  return Call(&document, [&] { links::RemoveLinkMenu(*this, document, MenuNo); });
+  return Call(&document, [&] { links::RemoveLinkMenu(context_, document, MenuNo); });
 }
 
 HResult CSkerrow::PermuteLink(Document& document, std::int32_t LinkNo1, std::int32_t LinkNo2,
                               std::int32_t LinkMenuNo) {
   return Call(&document,
-              [&] { links::PermuteLink(*this, document, LinkNo1, LinkNo2, LinkMenuNo); });
+              [&] { links::PermuteLink(context_, document, LinkNo1, LinkNo2, LinkMenuNo); });
 }
 
 HResult CSkerrow::ChangeWindowOption(Document& document, const TextArg& MenuName,
                                      const TextArg& OptionName, std::int32_t Value) {
-  return Call(&document,
-              [&] { options::ChangeWindowOption(*this, document, MenuName, OptionName, Value); });
+  return Call(&document, [&] {
+    options::ChangeWindowOption(context_, document, MenuName, OptionName, Value);
+  });
 }
 
 HResult CSkerrow::ChangeMemoPage(Document& document, std::int32_t PageNo) {
-  return Call(&document, [&] { memos::ChangeMemoPage(*this, document, PageNo); });
+  return Call(&document, [&] { memos::ChangeMemoPage(context_, document, PageNo); });
 }
 
 }  // namespace vellumine

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "control/context.h"
 #include "model/state.h"
 #include "page/document.h"
 #include "page/text.h"
@@ -37,7 +38,7 @@ enum class ReloadStyle {
   kRedrawPage,  // InitPage on the call's document: load, then redraw the page
 };
 
-class CSkerrow {
+class CSkerrow : public MessagePath {
  public:
   // Takes the data folder from the platform, sets the option defaults and
   // seeds its random engine with the platform's tick count.
@@ -93,17 +94,21 @@ class CSkerrow {
   // True once the folder has been loaded and no save has failed since.
   bool loaded() const { return loaded_; }
 
-  // Services for the subsystems.
+  // What the features work with: this control's state, store, platform,
+  // engine and message path. A caller holding the control may pass it
+  // wherever a Context is taken.
+  Context& context() { return context_; }
+  operator Context&() { return context_; }
+
   ControlState& state() { return state_; }
   const ControlState& state() const { return state_; }
   Platform& platform() { return platform_; }
   Store& store() { return store_; }
   std::mt19937& random() { return random_; }
-  // A modal message; caption nullopt is the system's default caption.
+  // The message path: through the platform, at once.
   Answer ShowMessage(std::u16string_view text, const std::optional<std::u16string>& caption,
-                     Buttons buttons);
-  // The OK-only refusal with an empty caption used by most commands.
-  void Refuse(std::u16string_view text);
+                     Buttons buttons) override;
+  void Refuse(std::u16string_view text) override;
 
  private:
   // Marks one interface call. The outermost one takes the folder's lock and
@@ -150,6 +155,7 @@ class CSkerrow {
   // engine, seeded with the tick count when the control is made.
   std::mt19937 random_;
   Store store_;
+  Context context_{state_, store_, platform_, random_, *this};
   int call_depth_ = 0;
   ReloadStyle reload_style_ = ReloadStyle::kStateOnly;
   std::unique_ptr<FileLock> lock_;

@@ -6,7 +6,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "control/skerrow.h"
+#include "control/context.h"
+#include "organiser/calendar.h"
 #include "page/page_ids.h"
 #include "page/safe_markup.h"
 #include "page/wide_format.h"
@@ -74,12 +75,20 @@ bool RemoveRecord(WndList& list, std::u16string_view name) {
   return true;
 }
 
-void SetWndPos(CSkerrow& control, const TextArg& name_arg, std::int32_t x, std::int32_t y,
+void ForgetWindow(Context& context, std::u16string_view name) {
+  ControlState& state = context.state();
+  if (RemoveRecord(state.windows, name)) SaveConfig(context.store(), state);
+  for (WallPaperEntry& wallpaper : state.wallpapers) {
+    if (RemoveRecord(wallpaper.windows, name)) SaveWallPaperSettings(context.store(), wallpaper);
+  }
+}
+
+void SetWndPos(Context& context, const TextArg& name_arg, std::int32_t x, std::int32_t y,
                std::int32_t visibility) {
   const std::u16string_view name = WindowName(name_arg);
   // A nameless window can never be found on the page again.
   if (name.empty()) return;
-  ControlState& state = control.state();
+  ControlState& state = context.state();
 
   if (WndRecord* record = FindRecord(state.windows, name)) {
     record->x = x;
@@ -89,7 +98,7 @@ void SetWndPos(CSkerrow& control, const TextArg& name_arg, std::int32_t x, std::
     if (state.windows.size() >= static_cast<std::size_t>(kMaxWindows)) return;
     state.windows.push_back(NewRecord(state.options, name, x, y, visibility));
   }
-  SaveConfig(control.store(), state);
+  SaveConfig(context.store(), state);
 
   WallPaperEntry* current = state.CurrentWallPaper();
   if (current == nullptr) return;
@@ -104,11 +113,11 @@ void SetWndPos(CSkerrow& control, const TextArg& name_arg, std::int32_t x, std::
   } else if (current->windows.size() < static_cast<std::size_t>(kMaxWindows)) {
     current->windows.push_back(NewRecord(state.options, name, x, y, visibility));
   }
-  SaveWallPaperSettings(control.store(), *current);
+  SaveWallPaperSettings(context.store(), *current);
 }
 
-void ApplyWndLayout(CSkerrow& control, Document& document) {
-  for (const WndRecord& record : control.state().windows) {
+void ApplyWndLayout(Context& context, Document& document) {
+  for (const WndRecord& record : context.state().windows) {
     std::unique_ptr<Element> element = document.FindElementById(record.name);
     if (!element) continue;
     element->SetStyleLeft(record.x);
@@ -122,8 +131,8 @@ void ApplyWndLayout(CSkerrow& control, Document& document) {
   }
 }
 
-void RestyleWindows(CSkerrow& control, Document& document) {
-  ControlState& state = control.state();
+void RestyleWindows(Context& context, Document& document) {
+  ControlState& state = context.state();
   if (std::unique_ptr<Element> body = document.Body()) {
     StyleWindow(*body, state.options.menu_text_color, state.options.menu_font_size,
                 state.options.menu_font);
@@ -136,12 +145,12 @@ void RestyleWindows(CSkerrow& control, Document& document) {
   }
   state.page_styled = true;
   // The body styling reached the calendar too; it takes its own colours back.
-  control.SetCalender(document, state.shown_year, state.shown_month);
+  calendar::SetCalender(context, document, state.shown_year, state.shown_month);
 }
 
-void RestyleRedrawn(CSkerrow& control, Document& document,
+void RestyleRedrawn(Context& context, Document& document,
                     const std::vector<std::u16string>& names) {
-  const ControlState& state = control.state();
+  const ControlState& state = context.state();
   // The records with options of their own, by name; the first of a name
   // counts, as for FindRecord.
   std::unordered_map<std::u16string_view, const WndRecord*> own;
@@ -165,9 +174,9 @@ void RestyleRedrawn(CSkerrow& control, Document& document,
   }
 }
 
-void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view name,
+void KeepOffOthers(Context& context, Document& document, std::u16string_view name,
                    std::int32_t step) {
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   if (name.empty() || FindRecordIndex(state.windows, name) >= 0) return;
   std::unique_ptr<Element> element = document.FindElementById(name);
   if (!element) return;
@@ -206,15 +215,15 @@ void KeepOffOthers(CSkerrow& control, Document& document, std::u16string_view na
     y += d;
   }
   if (steps == 0 || x > INT32_MAX || y > INT32_MAX) return;
-  SetWndPos(control, std::u16string(name), static_cast<std::int32_t>(x),
+  SetWndPos(context, std::u16string(name), static_cast<std::int32_t>(x),
             static_cast<std::int32_t>(y), 1);
   element->SetStyleLeft(static_cast<std::int32_t>(x));
   element->SetStyleTop(static_cast<std::int32_t>(y));
 }
 
-void Refresh(CSkerrow& control, Document& document) {
-  ApplyWndLayout(control, document);
-  RestyleWindows(control, document);
+void Refresh(Context& context, Document& document) {
+  ApplyWndLayout(context, document);
+  RestyleWindows(context, document);
 }
 
 int PruneWndList(Document& document, WndList& list) {

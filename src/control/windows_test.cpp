@@ -174,7 +174,7 @@ TEST(WindowLayout, AppliesPositionAndVisibility) {
   const PageOptions& o = f.state().options;
   f.state().windows = {Window(o, u"missing", 9, 9, 1), Window(o, u"shown", 10, 20, 1),
                        Window(o, u"hidden", -3, 4, 0), Window(o, u"odd", 5, 6, 2)};
-  windows::ApplyWndLayout(f.control(), doc);
+  windows::ApplyWndLayout(f.control().context(), doc);
   EXPECT_EQ(shown.left, 10);
   EXPECT_EQ(shown.top, 20);
   EXPECT_EQ(shown.visibility, u"visible");
@@ -211,7 +211,7 @@ TEST(WindowLayout, RestylesBodyThenIndividualWindows) {
   follows_rec.individual = 0;
   f.state().windows = {own_rec, follows_rec};
 
-  windows::RestyleWindows(f.control(), doc);
+  windows::RestyleWindows(f.control().context(), doc);
   EXPECT_EQ(outer_div.color, u"Red");
   EXPECT_EQ(outer_div.font_family, std::nullopt);  // a DIV takes the colour only
   EXPECT_EQ(outer_pre.color, u"Red");
@@ -235,7 +235,7 @@ TEST(WindowLayout, ColourOutsideTheTableDisablesStyling) {
   own.individual = 1;
   own.text_color = -1;
   f.state().windows = {own};
-  windows::RestyleWindows(f.control(), doc);
+  windows::RestyleWindows(f.control().context(), doc);
   EXPECT_EQ(doc.TotalWrites(), 0);
   EXPECT_EQ(pre.writes, 0);
 }

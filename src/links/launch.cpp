@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "page/page_ids.h"
 
 namespace vellumine::links {
@@ -22,22 +22,22 @@ void PickInto(Document& document, Pick pick) {
 
 }  // namespace
 
-void OpenFile(CSkerrow& control, Document& document) {
-  PickInto(document, [&control] { return control.platform().PickFile(); });
+void OpenFile(Context& context, Document& document) {
+  PickInto(document, [&context] { return context.platform().PickFile(); });
 }
 
-void OpenFolder(CSkerrow& control, Document& document) {
-  PickInto(document, [&control] { return control.platform().PickFolder(); });
+void OpenFolder(Context& context, Document& document) {
+  PickInto(document, [&context] { return context.platform().PickFolder(); });
 }
 
-void Open(CSkerrow& control, std::int32_t menu_no, std::int32_t link_no) {
-  const ControlState& state = control.state();
+void Open(Context& context, std::int32_t menu_no, std::int32_t link_no) {
+  const ControlState& state = context.state();
   if (link_no < 0 || menu_no < 0 || menu_no >= static_cast<std::int32_t>(state.menus.size())) {
     return;
   }
   const LinkMenu& menu = state.menus[static_cast<std::size_t>(menu_no)];
   if (link_no >= static_cast<std::int32_t>(menu.links.size())) return;
-  control.platform().Launch(menu.links[static_cast<std::size_t>(link_no)].path);
+  context.platform().Launch(menu.links[static_cast<std::size_t>(link_no)].path);
 }
 
 }  // namespace vellumine::links

@@ -6,16 +6,16 @@
 #include "page/document.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::links {
 
 // The file or folder picker's result into "linkfilename"'s value; no picker
 // when that element is missing; a cancel leaves the field.
-void OpenFile(CSkerrow& control, Document& document);
-void OpenFolder(CSkerrow& control, Document& document);
+void OpenFile(Context& context, Document& document);
+void OpenFolder(Context& context, Document& document);
 // Opens link link_no of menu menu_no; out-of-range positions do nothing.
-void Open(CSkerrow& control, std::int32_t menu_no, std::int32_t link_no);
+void Open(Context& context, std::int32_t menu_no, std::int32_t link_no);
 
 }  // namespace vellumine::links

@@ -4,12 +4,11 @@
 #include <string>
 #include <utility>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "control/windows.h"
 #include "links/link_store.h"
 #include "links/link_windows.h"
 #include "model/messages.h"
-#include "organiser/memo_windows.h"
 #include "page/escape.h"
 #include "page/page_ids.h"
 #include "page/wide_format.h"
@@ -35,14 +34,14 @@ bool IsLinkPosition(const LinkMenu& menu, std::int32_t no) {
 // nothing is there. Wildcards are refused outright: a probe would answer for
 // whatever first matches. One trailing separator is cut, except from the
 // root itself.
-std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) {
+std::optional<std::u16string> CheckPath(Context& context, std::u16string path) {
   // A zero unit would end the path early at the file system and in every
   // record; no file name holds one.
   if (path.find_first_of(std::u16string_view(u"*?\0", 3)) != std::u16string::npos) {
-    control.Refuse(msg::kNoFileOrFolder);
+    context.Refuse(msg::kNoFileOrFolder);
     return std::nullopt;
   }
-  const char16_t separator = control.platform().Separator();
+  const char16_t separator = context.platform().Separator();
   if (path.size() > 1 && path.back() == separator) {
     path.pop_back();
   } else if (path.size() == 3 && path.back() == u'\\' && IsDriveRoot(path.substr(0, 2))) {
@@ -52,9 +51,9 @@ std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) 
   }
   // A drive ("E:") is accepted as it is, without asking the file system.
   if (IsDriveRoot(path)) return path;
-  const int kind = path.empty() ? 0 : control.platform().PathKind(path);
+  const int kind = path.empty() ? 0 : context.platform().PathKind(path);
   if (kind != 1 && kind != 2) {
-    control.Refuse(msg::kNoFileOrFolder);
+    context.Refuse(msg::kNoFileOrFolder);
     return std::nullopt;
   }
   return path;
@@ -62,13 +61,13 @@ std::optional<std::u16string> CheckPath(CSkerrow& control, std::u16string path) 
 
 // True (after telling the user) when another link of the menu has this exact
 // path; skip is the position of the link being changed, or -1.
-bool IsDuplicate(CSkerrow& control, const LinkMenu& menu, std::u16string_view path,
+bool IsDuplicate(Context& context, const LinkMenu& menu, std::u16string_view path,
                  std::uint32_t hash, std::int32_t skip) {
   for (std::size_t i = 0; i < menu.links.size(); ++i) {
     if (static_cast<std::int32_t>(i) == skip) continue;
     const LinkEntry& link = menu.links[i];
     if (link.path_hash == hash && link.path == path) {
-      control.Refuse(msg::kSameItem);
+      context.Refuse(msg::kSameItem);
       return true;
     }
   }
@@ -77,32 +76,32 @@ bool IsDuplicate(CSkerrow& control, const LinkMenu& menu, std::u16string_view pa
 
 // Writes the menu's file; when that fails, the menu's links go back to
 // before (what the file still holds) and false is answered.
-bool SaveLinks(CSkerrow& control, LinkMenu& menu, std::vector<LinkEntry>& before) {
-  if (SaveMenuLinks(control.store(), menu)) return true;
+bool SaveLinks(Context& context, LinkMenu& menu, std::vector<LinkEntry>& before) {
+  if (SaveMenuLinks(context.store(), menu)) return true;
   menu.links = std::move(before);
   return false;
 }
 
 // Writes the menu's file and shows the change, then refreshes the edit
-// form's list through the interface. Nothing is shown when the file could
+// form's list as ChangeLinkMenu does. Nothing is shown when the file could
 // not be written.
-void SaveAndShow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t menu_no,
+void SaveAndShow(Context& context, Document& document, LinkMenu& menu, std::int32_t menu_no,
                  std::vector<LinkEntry>& before) {
-  if (!SaveLinks(control, menu, before)) return;
-  RedrawLinkWindows(control, document);
-  control.ChangeLinkMenu(document, menu_no);
+  if (!SaveLinks(context, menu, before)) return;
+  RedrawLinkWindows(context, document);
+  ChangeLinkMenu(context, document, menu_no);
 }
 
 }  // namespace
 
-void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_name,
+void MakeLinkMenu(Context& context, Document& document, const TextArg& menu_name,
                   std::int32_t menu_no) {
   if (!menu_name) {
-    control.Refuse(msg::kNoMenuName);
+    context.Refuse(msg::kNoMenuName);
     return;
   }
-  ControlState& state = control.state();
-  Store& store = control.store();
+  ControlState& state = context.state();
+  Store& store = context.store();
   LinkMenu* menu = MenuAt(state, menu_no);
   const bool is_new = menu == nullptr;
   if (menu != nullptr) {
@@ -115,7 +114,7 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
     }
   } else {
     if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) {
-      control.Refuse(msg::kTableFull);
+      context.Refuse(msg::kTableFull);
       return;
     }
     LinkMenu fresh;
@@ -139,16 +138,16 @@ void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_nam
       field->SetAttribute(u"value", position, 0);
     }
   }
-  RedrawLinkWindows(control, document);
+  RedrawLinkWindows(context, document);
   if (is_new)
-    windows::KeepOffOthers(control, document, u"link" + KeyHex(menu->key), kNewWindowStep);
+    windows::KeepOffOthers(context, document, u"link" + KeyHex(menu->key), kNewWindowStep);
 }
 
-void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {
-  ControlState& state = control.state();
+void RemoveLinkMenu(Context& context, Document& document, std::int32_t menu_no) {
+  ControlState& state = context.state();
   LinkMenu* menu = MenuAt(state, menu_no);
   if (menu == nullptr) return;
-  if (control.ShowMessage(msg::kConfirmRemoveMenu, std::nullopt, Buttons::kYesNo) != Answer::kYes) {
+  if (context.ShowMessage(msg::kConfirmRemoveMenu, std::nullopt, Buttons::kYesNo) != Answer::kYes) {
     return;
   }
   const std::u16string key = KeyHex(menu->key);
@@ -156,66 +155,66 @@ void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no)
   // saved without it, so that a failure loses nothing.
   LinkMenu removed = std::move(*menu);
   state.menus.erase(state.menus.begin() + menu_no);
-  if (!SaveLinkIndex(control.store(), state)) {
+  if (!SaveLinkIndex(context.store(), state)) {
     state.menus.insert(state.menus.begin() + menu_no, std::move(removed));
     return;
   }
-  memos::ForgetWindow(control, u"link" + key);
-  memos::ForgetWindow(control, u"menuname" + key);
-  control.store().Remove(u"linkmenu/" + key);
-  RedrawLinkWindows(control, document);
-  windows::ApplyWndLayout(control, document);
+  windows::ForgetWindow(context, u"link" + key);
+  windows::ForgetWindow(context, u"menuname" + key);
+  context.store().Remove(u"linkmenu/" + key);
+  RedrawLinkWindows(context, document);
+  windows::ApplyWndLayout(context, document);
 }
 
-void AddLink(CSkerrow& control, Document& document, const TextArg& path, std::int32_t menu_no) {
-  LinkMenu* menu = MenuAt(control.state(), menu_no);
+void AddLink(Context& context, Document& document, const TextArg& path, std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(context.state(), menu_no);
   if (!path || menu == nullptr) return;
   if (static_cast<int>(menu->links.size()) >= kMaxLinks) {
-    control.Refuse(msg::kTableFull);
+    context.Refuse(msg::kTableFull);
     return;
   }
-  std::optional<std::u16string> checked = CheckPath(control, *path);
+  std::optional<std::u16string> checked = CheckPath(context, *path);
   if (!checked) return;
   const std::uint32_t hash = StringHash(*checked);
-  if (IsDuplicate(control, *menu, *checked, hash, -1)) return;
+  if (IsDuplicate(context, *menu, *checked, hash, -1)) return;
   std::vector<LinkEntry> before = menu->links;
   menu->links.push_back(LinkEntry{std::move(*checked), hash});
-  SaveAndShow(control, document, *menu, menu_no, before);
+  SaveAndShow(context, document, *menu, menu_no, before);
 }
 
-void ChangeLink(CSkerrow& control, Document& document, std::int32_t link_no, const TextArg& path,
+void ChangeLink(Context& context, Document& document, std::int32_t link_no, const TextArg& path,
                 std::int32_t menu_no) {
-  LinkMenu* menu = MenuAt(control.state(), menu_no);
+  LinkMenu* menu = MenuAt(context.state(), menu_no);
   if (menu == nullptr || !IsLinkPosition(*menu, link_no) || !path) return;
-  std::optional<std::u16string> checked = CheckPath(control, *path);
+  std::optional<std::u16string> checked = CheckPath(context, *path);
   if (!checked) return;
   const std::uint32_t hash = StringHash(*checked);
-  if (IsDuplicate(control, *menu, *checked, hash, link_no)) return;
+  if (IsDuplicate(context, *menu, *checked, hash, link_no)) return;
   std::vector<LinkEntry> before = menu->links;
   menu->links[static_cast<std::size_t>(link_no)] = LinkEntry{std::move(*checked), hash};
-  SaveAndShow(control, document, *menu, menu_no, before);
+  SaveAndShow(context, document, *menu, menu_no, before);
 }
 
-void RemoveLink(CSkerrow& control, Document& document, std::int32_t link_no, std::int32_t menu_no) {
-  LinkMenu* menu = MenuAt(control.state(), menu_no);
+void RemoveLink(Context& context, Document& document, std::int32_t link_no, std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(context.state(), menu_no);
   if (menu == nullptr || !IsLinkPosition(*menu, link_no)) return;
   std::vector<LinkEntry> before = menu->links;
   menu->links.erase(menu->links.begin() + link_no);
-  SaveAndShow(control, document, *menu, menu_no, before);
+  SaveAndShow(context, document, *menu, menu_no, before);
 }
 
-void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
-                 std::int32_t link_no2, std::int32_t menu_no) {
-  LinkMenu* menu = MenuAt(control.state(), menu_no);
+void PermuteLink(Context& context, Document& document, std::int32_t link_no1, std::int32_t link_no2,
+                 std::int32_t menu_no) {
+  LinkMenu* menu = MenuAt(context.state(), menu_no);
   if (menu == nullptr || !IsLinkPosition(*menu, link_no1) || !IsLinkPosition(*menu, link_no2)) {
     return;
   }
   std::vector<LinkEntry> before = menu->links;
   std::swap(menu->links[static_cast<std::size_t>(link_no1)],
             menu->links[static_cast<std::size_t>(link_no2)]);
-  if (!SaveLinks(control, *menu, before)) return;
-  control.ChangeLinkMenu(document, menu_no);
-  RedrawLinkWindows(control, document);
+  if (!SaveLinks(context, *menu, before)) return;
+  ChangeLinkMenu(context, document, menu_no);
+  RedrawLinkWindows(context, document);
 }
 
 }  // namespace vellumine::links

@@ -8,19 +8,19 @@
 #include "page/text.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::links {
 
-void MakeLinkMenu(CSkerrow& control, Document& document, const TextArg& menu_name,
+void MakeLinkMenu(Context& context, Document& document, const TextArg& menu_name,
                   std::int32_t menu_no);
-void RemoveLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no);
-void AddLink(CSkerrow& control, Document& document, const TextArg& path, std::int32_t menu_no);
-void ChangeLink(CSkerrow& control, Document& document, std::int32_t link_no, const TextArg& path,
+void RemoveLinkMenu(Context& context, Document& document, std::int32_t menu_no);
+void AddLink(Context& context, Document& document, const TextArg& path, std::int32_t menu_no);
+void ChangeLink(Context& context, Document& document, std::int32_t link_no, const TextArg& path,
                 std::int32_t menu_no);
-void RemoveLink(CSkerrow& control, Document& document, std::int32_t link_no, std::int32_t menu_no);
-void PermuteLink(CSkerrow& control, Document& document, std::int32_t link_no1,
-                 std::int32_t link_no2, std::int32_t menu_no);
+void RemoveLink(Context& context, Document& document, std::int32_t link_no, std::int32_t menu_no);
+void PermuteLink(Context& context, Document& document, std::int32_t link_no1, std::int32_t link_no2,
+                 std::int32_t menu_no);
 
 }  // namespace vellumine::links

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "control/windows.h"
 #include "page/page_ids.h"
 #include "page/safe_markup.h"
@@ -106,17 +106,17 @@ std::u16string ComposeLinkList(const LinkMenu* menu) {
   return out;
 }
 
-void RenderLinkMenuWindow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t no) {
+void RenderLinkMenuWindow(Context& context, Document& document, LinkMenu& menu, std::int32_t no) {
   const std::u16string id = WindowId(menu);
   std::unique_ptr<Element> window = document.FindElementById(id);
   if (!window) return;
   const std::u16string body =
-      ComposeLinkMenuBody(control.state(), menu, no, control.platform().Separator());
-  window->SetInnerHtml(windows::WindowFrame(control.state(), id, body, false));
+      ComposeLinkMenuBody(context.state(), menu, no, context.platform().Separator());
+  window->SetInnerHtml(windows::WindowFrame(context.state(), id, body, false));
 }
 
-void RenderLinkWindows(CSkerrow& control, Document& document) {
-  ControlState& state = control.state();
+void RenderLinkWindows(Context& context, Document& document) {
+  ControlState& state = context.state();
   if (std::unique_ptr<Element> list = document.FindElementById(ids::kLink)) {
     std::u16string html = u"<pre onmouseup=movewnd(\"link\")>移動</pre>";
     for (const LinkMenu& menu : state.menus) {
@@ -139,37 +139,37 @@ void RenderLinkWindows(CSkerrow& control, Document& document) {
     field->SetInnerHtml(html);
     field.reset();  // the write above may invalidate handles
     for (std::size_t i = 0; i < state.menus.size(); ++i) {
-      RenderLinkMenuWindow(control, document, state.menus[i], static_cast<std::int32_t>(i));
+      RenderLinkMenuWindow(context, document, state.menus[i], static_cast<std::int32_t>(i));
     }
   }
   // Fresh containers stand at the default place until their records apply.
-  windows::ApplyWndLayout(control, document);
+  windows::ApplyWndLayout(context, document);
 }
 
-void RedrawLinkWindows(CSkerrow& control, Document& document) {
-  RenderLinkWindows(control, document);
+void RedrawLinkWindows(Context& context, Document& document) {
+  RenderLinkWindows(context, document);
   std::vector<std::u16string> drawn = {std::u16string(ids::kLink)};
-  drawn.reserve(control.state().menus.size() + 1);
-  for (const LinkMenu& menu : control.state().menus) drawn.push_back(WindowId(menu));
-  windows::RestyleRedrawn(control, document, drawn);
+  drawn.reserve(context.state().menus.size() + 1);
+  for (const LinkMenu& menu : context.state().menus) drawn.push_back(WindowId(menu));
+  windows::RestyleRedrawn(context, document, drawn);
 }
 
-void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
+void ChangeLinkPage(Context& context, Document& document, std::int32_t menu_no,
                     std::int32_t page_no) {
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   if (page_no < 0 || menu_no < 0 || menu_no >= static_cast<std::int32_t>(state.menus.size())) {
     return;
   }
   LinkMenu& menu = state.menus[static_cast<std::size_t>(menu_no)];
   if (page_no > LastPage(state, menu)) return;
   menu.page_num = page_no;
-  RedrawLinkWindows(control, document);
+  RedrawLinkWindows(context, document);
 }
 
-void ChangeLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no) {
+void ChangeLinkMenu(Context& context, Document& document, std::int32_t menu_no) {
   std::unique_ptr<Element> list = document.FindElementById(ids::kLinkList);
   if (!list) return;
-  const ControlState& state = control.state();
+  const ControlState& state = context.state();
   const LinkMenu* menu = nullptr;
   if (menu_no >= 0 && menu_no < static_cast<std::int32_t>(state.menus.size())) {
     menu = &state.menus[static_cast<std::size_t>(menu_no)];

@@ -10,16 +10,16 @@
 #include "page/document.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::links {
 
-void RenderLinkWindows(CSkerrow& control, Document& document);
+void RenderLinkWindows(Context& context, Document& document);
 // RenderLinkWindows for a command: the windows drawn afresh then take their
 // styles again.
-void RedrawLinkWindows(CSkerrow& control, Document& document);
-void RenderLinkMenuWindow(CSkerrow& control, Document& document, LinkMenu& menu, std::int32_t no);
+void RedrawLinkWindows(Context& context, Document& document);
+void RenderLinkMenuWindow(Context& context, Document& document, LinkMenu& menu, std::int32_t no);
 // The inner markup of one menu window before framing; clamps the page.
 std::u16string ComposeLinkMenuBody(const ControlState& state, LinkMenu& menu, std::int32_t no);
 // As above, naming links after the given path separator (the other form takes
@@ -35,8 +35,8 @@ std::u16string_view LinkDisplayName(std::u16string_view path, char16_t separator
 // Links per page: LinkItemNum, or 10 when it is below 1.
 std::int32_t LinksPerPage(const ControlState& state);
 
-void ChangeLinkPage(CSkerrow& control, Document& document, std::int32_t menu_no,
+void ChangeLinkPage(Context& context, Document& document, std::int32_t menu_no,
                     std::int32_t page_no);
-void ChangeLinkMenu(CSkerrow& control, Document& document, std::int32_t menu_no);
+void ChangeLinkMenu(Context& context, Document& document, std::int32_t menu_no);
 
 }  // namespace vellumine::links

@@ -176,7 +176,7 @@ class LinkWindowsPage : public ::testing::Test {
 };
 
 TEST_F(LinkWindowsPage, NoMenusLeavesMoveAndAddLinesAndAnEmptyField) {
-  RenderLinkWindows(f.control(), f.doc());
+  RenderLinkWindows(f.control().context(), f.doc());
   EXPECT_EQ(f.Html(u"link"),
             ParsedOuter(u"<div id=\"link\" class=\"wnd\" style=\"left:480px;top:320px\">" +
                             std::u16string(kMoveLine) + std::u16string(kAddLine) + u"</div>",
@@ -186,7 +186,7 @@ TEST_F(LinkWindowsPage, NoMenusLeavesMoveAndAddLinesAndAnEmptyField) {
 
 TEST_F(LinkWindowsPage, EveryMenuGetsAListLineAndAFramedWindow) {
   f.state().menus = {MenuOf(u"Docs", {0x11, 0x22}, 3), MenuOf(u"A&amp;B", {0x33, 0x44}, 12, 1)};
-  RenderLinkWindows(f.control(), f.doc());
+  RenderLinkWindows(f.control().context(), f.doc());
   const auto& menus = f.state().menus;
   EXPECT_EQ(f.Html(u"link"),
             ParsedOuter(u"<div id=\"link\" class=\"wnd\" style=\"left:480px;top:320px\">" +
@@ -203,7 +203,7 @@ TEST_F(LinkWindowsPage, EveryMenuGetsAListLineAndAFramedWindow) {
 
 TEST_F(LinkWindowsPage, ChangeLinkPageTurnsOnlyToExistingPages) {
   f.state().menus = {MenuOf(u"Docs", {0x11, 0x22}, 25)};
-  RenderLinkWindows(f.control(), f.doc());
+  RenderLinkWindows(f.control().context(), f.doc());
   const std::string page0 = Window(f.state().menus[0]);
 
   f.control().ChangeLinkPage(f.doc(), 0, 3);
@@ -240,7 +240,7 @@ TEST_F(LinkWindowsPage, ChangeLinkMenuWritesTheMenusListOrAnEmptyOne) {
 TEST(LinkWindowsMissing, MissingElementsSkipOnlyTheirOwnSteps) {
   Fixture f("<!DOCTYPE html><html><head></head><body><div id=\"linkfield\"></div></body></html>");
   f.state().menus = {MenuOf(u"Docs", {0x11, 0x22}, 1)};
-  RenderLinkWindows(f.control(), f.doc());
+  RenderLinkWindows(f.control().context(), f.doc());
   f.control().ChangeLinkMenu(f.doc(), 0);
   EXPECT_EQ(f.Html(u"link"), "");
   EXPECT_EQ(f.Html(u"linklist"), "");

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "page/page_ids.h"
 #include "page/safe_markup.h"
 #include "page/wide_format.h"
@@ -184,11 +184,11 @@ std::u16string ComposeCalendar(const PageOptions& options, std::int32_t year, st
   return out;
 }
 
-void SetCalender(CSkerrow& control, Document& document, std::int32_t year, std::int32_t month) {
+void SetCalender(Context& context, Document& document, std::int32_t year, std::int32_t month) {
   std::unique_ptr<Element> element = document.FindElementById(ids::kCalender);
   if (!element) return;
   if (year < kFirstYear || month < 1 || month > 12) return;
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   state.shown_year = year;
   state.shown_month = month;
   element->SetStyleFontFamily(FontFamilyValue(state.options.calender_font));

@@ -9,7 +9,7 @@
 #include "page/document.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::calendar {
@@ -17,7 +17,7 @@ namespace vellumine::calendar {
 // Draws Year/Month and remembers it. Nothing changes (page or remembered
 // month) when "calender" is missing, Year is below 1980 or Month is outside
 // 1..12.
-void SetCalender(CSkerrow& control, Document& document, std::int32_t year, std::int32_t month);
+void SetCalender(Context& context, Document& document, std::int32_t year, std::int32_t month);
 // The calendar's inner markup for a month (1980 or later, month 1..12).
 std::u16string ComposeCalendar(const PageOptions& options, std::int32_t year, std::int32_t month);
 bool IsLeapYear(std::int32_t year);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "control/windows.h"
 #include "model/messages.h"
 #include "organiser/memo_store.h"
@@ -13,7 +13,6 @@
 #include "page/safe_markup.h"
 #include "page/wide_format.h"
 #include "store/records.h"
-#include "store/settings.h"
 
 namespace vellumine::memos {
 namespace {
@@ -38,20 +37,20 @@ bool FitsRecord(const std::u16string& text) {
 
 // Escapes and checks the typed texts; refuses (subject first) and returns
 // false when they can't be stored.
-bool PrepareTexts(CSkerrow& control, const TextArg& subject, const TextArg& message,
+bool PrepareTexts(Context& context, const TextArg& subject, const TextArg& message,
                   std::u16string& escaped_subject, std::u16string& escaped_message) {
   if (!subject) {
-    control.Refuse(msg::kNoSubject);
+    context.Refuse(msg::kNoSubject);
     return false;
   }
   if (!message) {
-    control.Refuse(msg::kNoMessage);
+    context.Refuse(msg::kNoMessage);
     return false;
   }
   escaped_subject = EscapeMarkup(std::u16string_view(*subject));
   escaped_message = EscapeMarkup(std::u16string_view(*message));
   if (!FitsRecord(escaped_subject) || !FitsRecord(escaped_message)) {
-    control.Refuse(msg::kSaveFailed);
+    context.Refuse(msg::kSaveFailed);
     return false;
   }
   return true;
@@ -60,27 +59,27 @@ bool PrepareTexts(CSkerrow& control, const TextArg& subject, const TextArg& mess
 // New memo windows fan out from the default place.
 constexpr std::int32_t kNewWindowStep = 28;
 
-void RedrawAll(CSkerrow& control, Document& document) {
-  RenderMemos(control, document);
-  windows::ApplyWndLayout(control, document);
+void RedrawAll(Context& context, Document& document) {
+  RenderMemos(context, document);
+  windows::ApplyWndLayout(context, document);
   // The windows drawn afresh take their styles again.
   std::vector<std::u16string> drawn = {std::u16string(ids::kMemo)};
-  drawn.reserve(control.state().memos.size() + 1);
-  for (const MemoEntry& memo : control.state().memos) drawn.push_back(WindowName(memo.key));
-  windows::RestyleRedrawn(control, document, drawn);
+  drawn.reserve(context.state().memos.size() + 1);
+  for (const MemoEntry& memo : context.state().memos) drawn.push_back(WindowName(memo.key));
+  windows::RestyleRedrawn(context, document, drawn);
 }
 
 }  // namespace
 
-void RenderMemos(CSkerrow& control, Document& document) {
-  RenderMemoList(control, document);
-  RenderMemoWindows(control, document);
+void RenderMemos(Context& context, Document& document) {
+  RenderMemoList(context, document);
+  RenderMemoWindows(context, document);
 }
 
-void RenderMemoList(CSkerrow& control, Document& document) {
+void RenderMemoList(Context& context, Document& document) {
   std::unique_ptr<Element> list = document.FindElementById(ids::kMemo);
   if (!list) return;
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   const std::int64_t per_page = MemosPerPage(state);
   const std::int64_t count = static_cast<std::int64_t>(state.memos.size());
   const std::int64_t last = count == 0 ? 0 : (count - 1) / per_page;
@@ -111,10 +110,10 @@ void RenderMemoList(CSkerrow& control, Document& document) {
   list->SetInnerHtml(html);
 }
 
-void RenderMemoWindows(CSkerrow& control, Document& document) {
+void RenderMemoWindows(Context& context, Document& document) {
   std::unique_ptr<Element> field = document.FindElementById(ids::kMemoField);
   if (!field) return;
-  const ControlState& state = control.state();
+  const ControlState& state = context.state();
   std::u16string containers;
   for (const MemoEntry& memo : state.memos) {
     WideFormat(containers,
@@ -148,14 +147,13 @@ void RenderMemoWindows(CSkerrow& control, Document& document) {
   }
 }
 
-void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
-             const TextArg& message) {
+void AddMemo(Context& context, Document& document, const TextArg& subject, const TextArg& message) {
   std::u16string escaped_subject;
   std::u16string escaped_message;
-  if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
-  ControlState& state = control.state();
+  if (!PrepareTexts(context, subject, message, escaped_subject, escaped_message)) return;
+  ControlState& state = context.state();
   if (static_cast<int>(state.memos.size()) >= kMaxMemos) {
-    control.Refuse(msg::kTableFull);
+    context.Refuse(msg::kTableFull);
     return;
   }
   MemoEntry entry;
@@ -164,72 +162,62 @@ void AddMemo(CSkerrow& control, Document& document, const TextArg& subject,
   entry.message = std::move(escaped_message);
   // The memo's file first: the list never names a memo whose file isn't
   // saved. Either failing leaves memory, disk and page as they were.
-  if (!SaveMemoFile(control.store(), entry)) return;
+  if (!SaveMemoFile(context.store(), entry)) return;
   state.memos.push_back(std::move(entry));
-  if (!SaveMemoList(control.store(), state)) {
-    DeleteMemoFile(control.store(), state.memos.back());
+  if (!SaveMemoList(context.store(), state)) {
+    DeleteMemoFile(context.store(), state.memos.back());
     state.memos.pop_back();
     return;
   }
-  RedrawAll(control, document);
-  windows::KeepOffOthers(control, document, WindowName(state.memos.back().key), kNewWindowStep);
+  RedrawAll(context, document);
+  windows::KeepOffOthers(context, document, WindowName(state.memos.back().key), kNewWindowStep);
 }
 
-void RenewMemo(CSkerrow& control, Document& document, const TextArg& subject,
-               const TextArg& message, std::int32_t num) {
-  ControlState& state = control.state();
+void RenewMemo(Context& context, Document& document, const TextArg& subject, const TextArg& message,
+               std::int32_t num) {
+  ControlState& state = context.state();
   if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
   std::u16string escaped_subject;
   std::u16string escaped_message;
-  if (!PrepareTexts(control, subject, message, escaped_subject, escaped_message)) return;
+  if (!PrepareTexts(context, subject, message, escaped_subject, escaped_message)) return;
   MemoEntry& memo = state.memos[static_cast<std::size_t>(num)];
   MemoEntry before = memo;
   memo.subject = std::move(escaped_subject);
   memo.message = std::move(escaped_message);
-  if (!SaveMemoFile(control.store(), memo)) {
+  if (!SaveMemoFile(context.store(), memo)) {
     memo = std::move(before);
     return;
   }
-  SaveMemoList(control.store(), state);
-  RedrawAll(control, document);
+  SaveMemoList(context.store(), state);
+  RedrawAll(context, document);
 }
 
-void RemoveMemo(CSkerrow& control, Document& document, std::int32_t num) {
-  ControlState& state = control.state();
+void RemoveMemo(Context& context, Document& document, std::int32_t num) {
+  ControlState& state = context.state();
   if (num < 0 || num >= static_cast<std::int32_t>(state.memos.size())) return;
   // Out of the list first; the file goes only once the list is saved
   // without it, so that a failure loses nothing.
   MemoEntry removed = std::move(state.memos[static_cast<std::size_t>(num)]);
   state.memos.erase(state.memos.begin() + num);
-  if (!SaveMemoList(control.store(), state)) {
+  if (!SaveMemoList(context.store(), state)) {
     state.memos.insert(state.memos.begin() + num, std::move(removed));
     return;
   }
-  ForgetWindow(control, WindowName(removed.key));
-  DeleteMemoFile(control.store(), removed);
-  RedrawAll(control, document);
+  windows::ForgetWindow(context, WindowName(removed.key));
+  DeleteMemoFile(context.store(), removed);
+  RedrawAll(context, document);
 }
 
-void EditMemo(CSkerrow&, Document&, std::int32_t) {}
+void EditMemo(Context&, Document&, std::int32_t) {}
 
-void ChangeMemoPage(CSkerrow& control, Document& document, std::int32_t page) {
-  control.state().memo_page = page;
-  RedrawMemoList(control, document);
+void ChangeMemoPage(Context& context, Document& document, std::int32_t page) {
+  context.state().memo_page = page;
+  RedrawMemoList(context, document);
 }
 
-void RedrawMemoList(CSkerrow& control, Document& document) {
-  RenderMemoList(control, document);
-  windows::RestyleRedrawn(control, document, {std::u16string(ids::kMemo)});
-}
-
-void ForgetWindow(CSkerrow& control, std::u16string_view name) {
-  ControlState& state = control.state();
-  if (windows::RemoveRecord(state.windows, name)) SaveConfig(control.store(), state);
-  for (WallPaperEntry& wallpaper : state.wallpapers) {
-    if (windows::RemoveRecord(wallpaper.windows, name)) {
-      SaveWallPaperSettings(control.store(), wallpaper);
-    }
-  }
+void RedrawMemoList(Context& context, Document& document) {
+  RenderMemoList(context, document);
+  windows::RestyleRedrawn(context, document, {std::u16string(ids::kMemo)});
 }
 
 }  // namespace vellumine::memos

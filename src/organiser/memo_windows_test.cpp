@@ -98,7 +98,7 @@ void ExpectAllWindows(const MemoRecordingPage& doc, const ControlState& state) {
 TEST(MemoWindowsTest, NoMemosShowOnlyTheFixedLines) {
   Fixture f;
   MemoRecordingPage doc;
-  RenderMemos(f.control(), doc);
+  RenderMemos(f.control().context(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 0, std::nullopt, std::nullopt));
   EXPECT_EQ(doc.Inner(u"memofield"), u"");
   EXPECT_EQ(doc.node(u"memofield").writes, 1);
@@ -109,7 +109,7 @@ TEST(MemoWindowsTest, TwentyFiveMemosPageThroughChangeMemoPage) {
   MemoRecordingPage doc;
   Fill(f.state(), 25);
   const ControlState& s = f.state();
-  RenderMemoList(f.control(), doc);
+  RenderMemoList(f.control().context(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(s, 0, 10, std::nullopt, 1));
 
   f.control().ChangeMemoPage(doc, 1);
@@ -133,12 +133,12 @@ TEST(MemoWindowsTest, FullPagesGetNoPagingLinks) {
   Fixture f;
   MemoRecordingPage doc;
   Fill(f.state(), 10);
-  RenderMemoList(f.control(), doc);
+  RenderMemoList(f.control().context(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 10, std::nullopt, std::nullopt));
 
   Fill(f.state(), 1);
   f.state().memos.back().key.first = 99;
-  RenderMemoList(f.control(), doc);
+  RenderMemoList(f.control().context(), doc);
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 10, std::nullopt, 1));
 }
 
@@ -149,7 +149,7 @@ TEST(MemoWindowsTest, PageSizeFromSettingsBelowOneFallsBackToTen) {
     Fill(f.state(), 25);
     f.state().options.memo_item_num = bad;
     f.state().memo_page = 1;
-    RenderMemoList(f.control(), doc);
+    RenderMemoList(f.control().context(), doc);
     EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 10, 20, 0, 2)) << bad;
   }
   // Small positive values from a file are used as they are.
@@ -169,7 +169,7 @@ TEST(MemoWindowsTest, MemoWithoutTextsKeepsItsPlaceAndIsDrawnEmpty) {
   f.state().memos[5].message.reset();
   f.state().memos[0].subject.reset();  // the first one too
   f.state().memos[0].message.reset();
-  RenderMemos(f.control(), doc);
+  RenderMemos(f.control().context(), doc);
   // Ten places on page 0, two of them without a line.
   EXPECT_EQ(doc.Inner(u"memo"), ExpectedList(f.state(), 0, 10, std::nullopt, 1));
   ExpectAllWindows(doc, f.state());
@@ -179,13 +179,13 @@ TEST(MemoWindowsTest, WindowsAreDrawnWithOneLookupEach) {
   Fixture f;
   MemoRecordingPage doc;
   Fill(f.state(), 40);
-  RenderMemoWindows(f.control(), doc);
+  RenderMemoWindows(f.control().context(), doc);
   EXPECT_EQ(doc.lookups(), 41);
   ExpectAllWindows(doc, f.state());
   // A second render replaces every window.
   f.state().memos.erase(f.state().memos.begin());
   doc.reset_lookups();
-  RenderMemoWindows(f.control(), doc);
+  RenderMemoWindows(f.control().context(), doc);
   EXPECT_EQ(doc.lookups(), 40);
   ExpectAllWindows(doc, f.state());
 }
@@ -195,12 +195,12 @@ TEST(MemoWindowsTest, MissingElementsSilenceOnlyTheirOwnWindows) {
   Fill(f.state(), 25);
   MemoRecordingPage no_list({u"memofield"});
   f.state().memo_page = 9;
-  RenderMemos(f.control(), no_list);
+  RenderMemos(f.control().context(), no_list);
   EXPECT_EQ(f.state().memo_page, 9);  // not clamped without a list to draw
   ExpectAllWindows(no_list, f.state());
 
   MemoRecordingPage no_field({u"memo"});
-  RenderMemos(f.control(), no_field);
+  RenderMemos(f.control().context(), no_field);
   EXPECT_EQ(f.state().memo_page, 2);
   EXPECT_FALSE(no_field.Has(Name(f.state().memos[0])));
 }
@@ -431,7 +431,7 @@ TEST(MemoWindowsTest, RemovingMemoThreeOfFiveForgetsItEverywhere) {
 TEST(MemoWindowsTest, ListAndWindowsOnTheRealPage) {
   Fixture f;
   Fill(f.state(), 2);
-  RenderMemos(f.control(), f.doc());
+  RenderMemos(f.control().context(), f.doc());
   // The expectation goes through the same parser as the page.
   auto reference = HtmlDocument::Parse(
       "<body><div id=\"memo\" class=\"wnd\" style=\"left:480px;top:40px\"></div>"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "control/skerrow.h"
+#include "control/context.h"
 #include "control/windows.h"
 #include "page/escape.h"
 #include "page/page_ids.h"
@@ -32,10 +32,10 @@ std::optional<std::u16string> ReadSchedule(Store& store, const std::u16string& p
 
 }  // namespace
 
-void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::int32_t month,
+void ChangeDate(Context& context, Document& document, std::int32_t year, std::int32_t month,
                 std::int32_t day) {
   const std::optional<std::u16string> stored =
-      ReadSchedule(control.store(), SchedulePath(year, month, day));
+      ReadSchedule(context.store(), SchedulePath(year, month, day));
 
   if (std::unique_ptr<Element> display = document.FindElementById(ids::kSchedule)) {
     std::u16string html;
@@ -45,7 +45,7 @@ void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::i
     html.append(u"<pre onmouseup=change(\"schdlinput\")>変更</pre>");
     display->SetInnerHtml(html);
     display.reset();
-    windows::RestyleRedrawn(control, document, {std::u16string(ids::kSchedule)});
+    windows::RestyleRedrawn(context, document, {std::u16string(ids::kSchedule)});
   }
 
   if (std::unique_ptr<Element> field = document.FindElementById(ids::kSchdlLst)) {
@@ -63,18 +63,18 @@ void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::i
   }
 }
 
-void ChangeSchedule(CSkerrow& control, Document& document, const TextArg& schedule,
+void ChangeSchedule(Context& context, Document& document, const TextArg& schedule,
                     std::int32_t year, std::int32_t month, std::int32_t day) {
   const std::u16string path = SchedulePath(year, month, day);
   const TextArg escaped = EscapeMarkup(schedule);
   if (!escaped) {
-    control.store().Remove(path);
+    context.store().Remove(path);
   } else {
     std::string bytes;
     AppendRecord(bytes, *escaped);
-    control.store().Write(path, bytes);
+    context.store().Write(path, bytes);
   }
-  control.ChangeDate(document, year, month, day);
+  ChangeDate(context, document, year, month, day);
 }
 
 }  // namespace vellumine::schedule

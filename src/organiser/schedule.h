@@ -7,16 +7,15 @@
 #include "page/text.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::schedule {
 
-void ChangeDate(CSkerrow& control, Document& document, std::int32_t year, std::int32_t month,
+void ChangeDate(Context& context, Document& document, std::int32_t year, std::int32_t month,
                 std::int32_t day);
-// Stores (null deletes) and then shows the date through the control's
-// ChangeDate.
-void ChangeSchedule(CSkerrow& control, Document& document, const TextArg& schedule,
+// Stores (null deletes) and then shows the date as ChangeDate does.
+void ChangeSchedule(Context& context, Document& document, const TextArg& schedule,
                     std::int32_t year, std::int32_t month, std::int32_t day);
 
 }  // namespace vellumine::schedule

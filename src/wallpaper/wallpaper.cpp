@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <string>
 
+#include "control/context.h"
 #include "control/option_texts.h"
-#include "control/skerrow.h"
 #include "control/windows.h"
 #include "model/messages.h"
+#include "organiser/calendar.h"
 #include "page/page_ids.h"
 #include "page/safe_markup.h"
 #include "page/wide_format.h"
@@ -35,23 +36,23 @@ void Prune(Document& document, WndList& list) {
 
 }  // namespace
 
-void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_name) {
+void AddWallPaper(Context& context, Document& document, const TextArg& file_name) {
   if (!file_name) return;
   const std::u16string& path = *file_name;
-  if (!IsPlainPath(path) || control.platform().PathKind(path) != 1) {
-    control.Refuse(msg::kNoFile);
+  if (!IsPlainPath(path) || context.platform().PathKind(path) != 1) {
+    context.Refuse(msg::kNoFile);
     return;
   }
-  ControlState& state = control.state();
+  ControlState& state = context.state();
   const std::uint32_t hash = StringHash(path);
   for (const WallPaperEntry& e : state.wallpapers) {
     if (e.key.first == hash && TextCompare(e.path, path) == 0) {
-      control.Refuse(msg::kSameWallPaper);
+      context.Refuse(msg::kSameWallPaper);
       return;
     }
   }
   if (Count(state) >= kMaxWallPapers) {
-    control.Refuse(msg::kTableFull);
+    context.Refuse(msg::kTableFull);
     return;
   }
 
@@ -59,7 +60,7 @@ void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_nam
   entry.path = path;
   entry.key = ItemKey{hash, 0};
   // Takes over the settings file of an earlier registration of this path.
-  if (LoadWallPaperSettings(control.store(), state, entry) == 0) {
+  if (LoadWallPaperSettings(context.store(), state, entry) == 0) {
     entry.options.week_day_color = state.options.week_day_color;
     entry.options.sat_day_color = state.options.sat_day_color;
     entry.options.sun_day_color = state.options.sun_day_color;
@@ -68,27 +69,27 @@ void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_nam
     entry.windows.clear();
     // Its settings file first: the list never names a wallpaper whose file
     // isn't saved.
-    if (!SaveWallPaperSettings(control.store(), entry)) return;
+    if (!SaveWallPaperSettings(context.store(), entry)) return;
   }
   state.wallpapers.push_back(std::move(entry));
-  if (!SaveWallPaperList(control.store(), state)) {
+  if (!SaveWallPaperList(context.store(), state)) {
     // A settings file outlives its wallpaper anyway; only the list entry goes.
     state.wallpapers.pop_back();
     return;
   }
-  RenderWallPaperList(control, document);
+  RenderWallPaperList(context, document);
 }
 
-void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
-  ControlState& state = control.state();
+void RemoveWallPaper(Context& context, Document& document, std::int32_t no) {
+  ControlState& state = context.state();
   if (!InTable(state, no)) return;
   WallPaperEntry removed = std::move(state.wallpapers[no]);
   state.wallpapers.erase(state.wallpapers.begin() + no);
-  if (!SaveWallPaperList(control.store(), state)) {
+  if (!SaveWallPaperList(context.store(), state)) {
     state.wallpapers.insert(state.wallpapers.begin() + no, std::move(removed));
     return;
   }
-  RenderWallPaperList(control, document);
+  RenderWallPaperList(context, document);
 
   // A removed current wallpaper gives way to a random one. Otherwise the index
   // is kept on the wallpaper the page shows, so later layout and option
@@ -97,59 +98,59 @@ void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no) {
   const std::int32_t current = state.current_wallpaper;
   if (current == no) {
     state.current_wallpaper = -1;
-    SaveConfig(control.store(), state);
-    control.SetBG_Random(document);
+    SaveConfig(context.store(), state);
+    SetBG_Random(context, document);
   } else if (current > no && current <= Count(state)) {
     state.current_wallpaper = current - 1;
     if (current == Count(state)) {
-      control.SetBG_Random(document);
+      SetBG_Random(context, document);
     } else {
-      SaveConfig(control.store(), state);
+      SaveConfig(context.store(), state);
     }
   } else if (current >= Count(state)) {
-    control.SetBG_Random(document);
+    SetBG_Random(context, document);
   }
 }
 
-void SetBG_Random(CSkerrow& control, Document& document) {
-  const int count = Count(control.state());
+void SetBG_Random(Context& context, Document& document) {
+  const int count = Count(context.state());
   if (count == 0) return;
   // The next 32-bit output scaled into [0, 1), then onto the table.
-  const double fraction = static_cast<double>(control.random()()) * (1.0 / 4294967296.0);
+  const double fraction = static_cast<double>(context.random()()) * (1.0 / 4294967296.0);
   const double drawn = fraction * count;
   const std::int32_t no = std::clamp(static_cast<std::int32_t>(drawn), 0, count - 1);
-  control.SetBG(document, no);
+  SetBG(context, document, no);
 }
 
-void SetBG(CSkerrow& control, Document& document, std::int32_t no) {
-  ApplyBackground(control, document, no);
-  ControlState& state = control.state();
+void SetBG(Context& context, Document& document, std::int32_t no) {
+  ApplyBackground(context, document, no);
+  ControlState& state = context.state();
   Prune(document, state.windows);
-  SaveConfig(control.store(), state);
+  SaveConfig(context.store(), state);
   if (WallPaperEntry* current = state.CurrentWallPaper()) {
     Prune(document, current->windows);
-    SaveWallPaperSettings(control.store(), *current);
+    SaveWallPaperSettings(context.store(), *current);
   }
-  options::RefreshOptionTexts(control, document);
+  options::RefreshOptionTexts(context, document);
 }
 
-void ApplyBackground(CSkerrow& control, Document& document, std::int32_t no) {
-  ControlState& state = control.state();
+void ApplyBackground(Context& context, Document& document, std::int32_t no) {
+  ControlState& state = context.state();
   if (!InTable(state, no)) return;
   std::unique_ptr<Element> image = document.FindElementById(ids::kBgImg);
   if (!image) return;
   state.current_wallpaper = no;
   image->SetAttribute(u"src", state.wallpapers[no].path, 0);
   image.reset();
-  SaveConfig(control.store(), state);
-  ApplyWallPaperOptions(control, no);
-  windows::ApplyWndLayout(control, document);
-  windows::RestyleWindows(control, document);
-  control.SetCalender(document, state.shown_year, state.shown_month);
+  SaveConfig(context.store(), state);
+  ApplyWallPaperOptions(context, no);
+  windows::ApplyWndLayout(context, document);
+  windows::RestyleWindows(context, document);
+  calendar::SetCalender(context, document, state.shown_year, state.shown_month);
 }
 
-void ApplyWallPaperOptions(CSkerrow& control, std::int32_t no) {
-  ControlState& state = control.state();
+void ApplyWallPaperOptions(Context& context, std::int32_t no) {
+  ControlState& state = context.state();
   if (!InTable(state, no)) return;
   WallPaperEntry& wp = state.wallpapers[no];
   // A wallpaper without a layout of its own (never chosen, or chosen while
@@ -179,13 +180,13 @@ void ApplyWallPaperOptions(CSkerrow& control, std::int32_t no) {
   if (!own.calender_font.empty()) g.calender_font = own.calender_font;
 }
 
-void RenderWallPaperList(CSkerrow& control, Document& document) {
+void RenderWallPaperList(Context& context, Document& document) {
   std::unique_ptr<Element> list = document.FindElementById(ids::kWpList);
   if (!list) return;
-  const char16_t separator = control.platform().Separator();
+  const char16_t separator = context.platform().Separator();
   std::u16string html = u"<select id=\"wplist\" size=\"8\">";
   std::int32_t i = 0;
-  for (const WallPaperEntry& wp : control.state().wallpapers) {
+  for (const WallPaperEntry& wp : context.state().wallpapers) {
     const std::size_t cut = wp.path.rfind(separator);
     const std::u16string_view name = cut == std::u16string::npos
                                          ? std::u16string_view(wp.path)

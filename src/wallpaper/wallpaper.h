@@ -9,17 +9,17 @@
 #include "page/text.h"
 
 namespace vellumine {
-class CSkerrow;
+class Context;
 }
 
 namespace vellumine::wallpaper {
 
-void AddWallPaper(CSkerrow& control, Document& document, const TextArg& file_name);
-void RemoveWallPaper(CSkerrow& control, Document& document, std::int32_t no);
-void SetBG(CSkerrow& control, Document& document, std::int32_t no);
-void SetBG_Random(CSkerrow& control, Document& document);
-void RenderWallPaperList(CSkerrow& control, Document& document);
-void ApplyBackground(CSkerrow& control, Document& document, std::int32_t no);
-void ApplyWallPaperOptions(CSkerrow& control, std::int32_t no);
+void AddWallPaper(Context& context, Document& document, const TextArg& file_name);
+void RemoveWallPaper(Context& context, Document& document, std::int32_t no);
+void SetBG(Context& context, Document& document, std::int32_t no);
+void SetBG_Random(Context& context, Document& document);
+void RenderWallPaperList(Context& context, Document& document);
+void ApplyBackground(Context& context, Document& document, std::int32_t no);
+void ApplyWallPaperOptions(Context& context, std::int32_t no);
 
 }  // namespace vellumine::wallpaper

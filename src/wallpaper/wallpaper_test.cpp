@@ -181,12 +181,12 @@ TEST_F(WallPaperTest, ListShowsNamesAfterTheLastSeparator) {
     e.path = p;
     f.state().wallpapers.push_back(e);
   }
-  wallpaper::RenderWallPaperList(f.control(), page);
+  wallpaper::RenderWallPaperList(f.control().context(), page);
   EXPECT_EQ(U8(page[u"wplist"].outer_html.value_or(u"")), U8(List({u"plain.png", u"c.png", u""})));
 
   // No "wplist" element: nothing is written.
   RecordingDocument bare({u"bgimg"});
-  wallpaper::RenderWallPaperList(f.control(), bare);
+  wallpaper::RenderWallPaperList(f.control().context(), bare);
   EXPECT_EQ(bare.TotalWrites(), 0);
 }
 
