@@ -95,10 +95,8 @@ class CSkerrow : public MessagePath {
   bool loaded() const { return loaded_; }
 
   // What the features work with: this control's state, store, platform,
-  // engine and message path. A caller holding the control may pass it
-  // wherever a Context is taken.
+  // engine and message path.
   Context& context() { return context_; }
-  operator Context&() { return context_; }
 
   ControlState& state() { return state_; }
   const ControlState& state() const { return state_; }

@@ -373,10 +373,10 @@ std::optional<std::string> Session::CheckPage() {
   if (!as_drawn_) {
     for (auto [control, doc] : {std::pair<CSkerrow*, Document*>{control_.get(), doc_.get()},
                                 std::pair<CSkerrow*, Document*>{&fresh, fresh_doc.get()}}) {
-      memos::RenderMemos(*control, *doc);
-      links::RenderLinkWindows(*control, *doc);
-      windows::Refresh(*control, *doc);
-      options::RefreshOptionTexts(*control, *doc);
+      memos::RenderMemos(control->context(), *doc);
+      links::RenderLinkWindows(control->context(), *doc);
+      windows::Refresh(control->context(), *doc);
+      options::RefreshOptionTexts(control->context(), *doc);
     }
   }
   if (as_drawn_ == 2) {
