@@ -200,7 +200,8 @@ std::optional<std::int32_t> JsElement::PixelPosition(const char* style_property,
   // has no layout of its own: its place is read with it drawn for a moment.
   static const char kLaidOut[] =
       "(function (e, p) {"
-      "  if (e.getAttribute('aria-hidden') !== 'true') return e[p];"
+      "  if (typeof e.getAttribute !== 'function' || e.getAttribute('aria-hidden') !== 'true')"
+      "    return e[p];"
       "  e.removeAttribute('aria-hidden');"
       "  var v = e[p];"
       "  e.setAttribute('aria-hidden', 'true');"

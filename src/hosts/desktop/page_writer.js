@@ -519,7 +519,10 @@
   // has no layout of its own: its place is read with it drawn for a moment,
   // so that a record made from it keeps the place the window stands at.
   function laidOut(element, property) {
-    if (element.getAttribute("aria-hidden") !== "true") return element[property];
+    if (typeof element.getAttribute !== "function" ||
+        element.getAttribute("aria-hidden") !== "true") {
+      return element[property];
+    }
     element.removeAttribute("aria-hidden");
     const value = element[property];
     element.setAttribute("aria-hidden", "true");
