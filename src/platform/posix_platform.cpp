@@ -29,6 +29,16 @@ std::optional<std::string> NativePath(std::u16string_view path) {
   return Utf16ToUtf8(path);
 }
 
+// The path with every link, "." and ".." resolved; nullopt when it does not
+// exist or can't be resolved.
+std::optional<std::string> ResolvedPath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return std::nullopt;
+  std::string out(resolved);
+  free(resolved);
+  return out;
+}
+
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t n = write(fd, bytes.data(), bytes.size());
@@ -297,11 +307,9 @@ FileStamp PosixPlatform::Stamp(std::u16string_view path) {
 std::optional<std::u16string> PosixPlatform::CanonicalPath(std::u16string_view path) {
   const auto native = NativePath(path);
   if (!native) return std::nullopt;
-  char* resolved = realpath(native->c_str(), nullptr);
-  if (resolved == nullptr) return std::nullopt;
-  std::u16string out = Utf8ToUtf16(resolved);
-  free(resolved);
-  return out;
+  const std::optional<std::string> resolved = ResolvedPath(*native);
+  if (!resolved) return std::nullopt;
+  return Utf8ToUtf16(*resolved);
 }
 
 std::unique_ptr<FileLock> PosixPlatform::LockFile(std::u16string_view path, bool wait, bool* busy) {
@@ -373,10 +381,9 @@ std::optional<std::string> PrepareDataFolder(const std::string& folder, FolderSp
   if (!fs::is_directory(path, ec)) return std::nullopt;
   std::string out = path.string();
   if (spelling == FolderSpelling::kCanonical) {
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return std::nullopt;
-    out = resolved;
-    free(resolved);
+    const std::optional<std::string> resolved = ResolvedPath(out);
+    if (!resolved) return std::nullopt;
+    out = *resolved;
   }
   if (out.empty() || out.back() != '/') out += '/';
   return out;

@@ -2,14 +2,14 @@
 
 #include <gio/gio.h>
 
+#include "hosts/desktop/page_view.h"
 #include "page/text.h"
 #include "platform/posix_platform.h"
 
 namespace vellumine::desktop {
 
 std::optional<std::string> CanonicalDataFolder(const std::string& data_dir) {
-  return PrepareDataFolder(data_dir.empty() ? Utf16ToUtf8(DefaultPosixDataFolder()) : data_dir,
-                           FolderSpelling::kCanonical);
+  return PrepareDataFolder(DataFolderUtf8(data_dir), FolderSpelling::kCanonical);
 }
 
 std::unique_ptr<FileLock> TakeInstanceLock(const std::string& canonical_folder, bool* busy) {
