@@ -89,7 +89,7 @@
   // leaves them be and their coming and going changes nothing written.
   function pageOwnedName(name) {
     return name === "role" || name === "tabindex" || name === "data-kb" || name === "data-year" ||
-      name.startsWith("aria-");
+      name === "slot" || name.startsWith("aria-");
   }
   function pageOwned(attribute) {
     return attribute.namespaceURI === null && pageOwnedName(attribute.localName);
@@ -296,7 +296,24 @@
       return;
     }
     const style = element.style;
-    if (style !== null && typeof style === "object") style[property] = value;
+    if (style === null || typeof style !== "object") return;
+    // A value the element holds already, as the engine writes it, is not
+    // written again: that would change nothing, yet cost the engine a parse
+    // (a recolouring leaves tens of thousands of fonts as they are).
+    if (value !== "" && style[property] === value && style.getPropertyPriority(dash(property)) === "") {
+      return;
+    }
+    style[property] = value;
+  }
+  // A style property's name as the style attribute spells it.
+  const dashed = new Map();
+  function dash(property) {
+    let name = dashed.get(property);
+    if (name === undefined) {
+      name = property.replace(/[A-Z]/g, (c) => "-" + c.toLowerCase());
+      dashed.set(property, name);
+    }
+    return name;
   }
   // The style object whose property a read of element's style finds: its
   // shadow's, a node's styled as a restyled element must be, or its own.
@@ -515,17 +532,21 @@
     return attributes || content;
   }
 
-  // A window the page keeps out of the drawing under a pile (aria-hidden)
-  // has no layout of its own: its place is read with it drawn for a moment,
-  // so that a record made from it keeps the place the window stands at.
+  // A window the page keeps out of the drawing under a pile (aria-hidden,
+  // and a slot its field does not show) has no layout of its own: its place
+  // is read with it drawn for a moment, so that a record made from it keeps
+  // the place the window stands at.
   function laidOut(element, property) {
     if (typeof element.getAttribute !== "function" ||
         element.getAttribute("aria-hidden") !== "true") {
       return element[property];
     }
+    const slot = element.getAttribute("slot");
     element.removeAttribute("aria-hidden");
+    if (slot !== null) element.removeAttribute("slot");
     const value = element[property];
     element.setAttribute("aria-hidden", "true");
+    if (slot !== null) element.setAttribute("slot", slot);
     return value;
   }
   function isElement(value) {
@@ -693,19 +714,27 @@
       begin();
       const names = { c: "color", f: "fontFamily", s: "fontSize" };
       const near = new Map();
-      // One element's writes come one after the other. A journaled one's
-      // are played together on its style as it stands (the engine's answer
-      // is kept for the call), and it gets the outcome only if it differs.
-      // Any other element takes them through its style object, as the plain
-      // writes do: the engine adds a style attribute made that way to the
-      // element's attributes only when it is next read, and the page may
-      // add attributes of its own meanwhile.
+      // One element's writes come one after the other, and take effect
+      // through its style object, as the plain writes do: a value it already
+      // has changes nothing there, and the engine adds a style attribute
+      // made that way to the element's attributes only when it is next read
+      // (the page may add attributes of its own meanwhile). Only a journaled
+      // element that has a property written twice (the global options, then
+      // the window's own) has them played together first on its style as it
+      // stands (the engine's answer is kept for the call), and gets the
+      // outcome only if it differs: a passing value never reaches it.
       let element = null;
       let journaled = false;
       let writes = [];
+      const repeats = () => {
+        for (let i = 2; i < writes.length; i += 2) {
+          for (let k = 0; k < i; k += 2) if (writes[k] === writes[i]) return true;
+        }
+        return false;
+      };
       const flush = () => {
         if (element === null) return;
-        if (!journaled || shadows.has(element) || restyled.has(element)) {
+        if (!journaled || shadows.has(element) || restyled.has(element) || !repeats()) {
           for (let i = 0; i < writes.length; i += 2) writeStyle(element, writes[i], writes[i + 1]);
         } else {
           const style = element.style;
