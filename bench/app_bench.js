@@ -249,7 +249,7 @@
   // the report are separate steps, so that each gets the fresh user
   // activation a click would give (an undoing that asks first needs one, and
   // a slow call with the page's reaction may outlast the one before).
-  var step = { started: false, command: null, lines: null, times: [], undone: 0 };
+  var step = { started: false, command: null, lines: null, times: [], splits: [], undone: 0 };
 
   async function start() {
     wrapTidy();
@@ -283,9 +283,12 @@
     await nextTask();
     var t0 = performance.now();
     step.command.run(i);
+    var t1 = performance.now();
     layout();
+    var t2 = performance.now();
     await reaction();
     step.times.push(performance.now() - t0);
+    step.splits.push([t1 - t0, t2 - t1, performance.now() - t2].map(function (t) { return t.toFixed(1); }).join("/"));
     if (!step.command.after) step.undone = step.times.length;
     return null;
   }
@@ -309,7 +312,8 @@
     var m = median(times);
     lines.push("command=" + config.command, "call_ms=" + times.map(function (t) { return t.toFixed(1); }).join(","),
                "median_ms=" + m.toFixed(1), "max_ms=" + Math.max.apply(null, times).toFixed(1),
-               "ratio=" + (m / y.ms).toFixed(3));
+               "ratio=" + (m / y.ms).toFixed(3),
+               "split_ms=" + step.splits.join(","));
     return lines.join("\n");
   }
 
