@@ -196,19 +196,15 @@ std::optional<std::int32_t> JsElement::PixelPosition(const char* style_property,
   // to SetWndPos; the laid-out offset when there is none in pixels.
   std::string inline_value = Utf16ToUtf8(TextProperty(context_, style.get(), style_property));
   if (std::optional<std::int32_t> px = ParsePixelLength(inline_value)) return px;
-  // A window the page keeps out of the drawing under a pile (aria-hidden,
-  // and a slot its field does not show) has no layout of its own: its place
-  // is read with it drawn for a moment.
+  // A window the page keeps out of the drawing under a pile (aria-hidden)
+  // has no layout of its own: its place is read with it drawn for a moment.
   static const char kLaidOut[] =
       "(function (e, p) {"
       "  if (typeof e.getAttribute !== 'function' || e.getAttribute('aria-hidden') !== 'true')"
       "    return e[p];"
-      "  var s = e.getAttribute('slot');"
       "  e.removeAttribute('aria-hidden');"
-      "  if (s !== null) e.removeAttribute('slot');"
       "  var v = e[p];"
       "  e.setAttribute('aria-hidden', 'true');"
-      "  if (s !== null) e.setAttribute('slot', s);"
       "  return v;"
       "})";
   JscRef read(jsc_context_evaluate(context_, kLaidOut, -1));

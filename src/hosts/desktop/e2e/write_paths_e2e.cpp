@@ -44,11 +44,10 @@ function kids(id) { var e = el(id); return e ? Array.from(e.children) : []; }
 function windows() { return kids("memofield").concat(kids("linkfield")); }
 function index(count) { return one([pick(count + 1), pick(count + 1), count - 1, -1, count, 0]); }
 // The attributes the page's own script gives the control's elements for
-// the keyboard and screen readers, and the windows under a pile, in its
-// reaction to a call.
+// the keyboard and screen readers, in its reaction to a call.
 function pageOwned(name) {
   return name == "role" || name == "tabindex" || name == "data-kb" || name == "data-year" ||
-    name == "slot" || name.indexOf("aria-") == 0;
+    name.indexOf("aria-") == 0;
 }
 // An element's markup with each element's attributes in name order (a node
 // the writer kept got the page's attributes before a later style write),
@@ -357,10 +356,7 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
     await new Promise(function (r) { setTimeout(r, 0); });
     var all = Array.from(document.querySelectorAll("#memofield > div"));
     var under = all.filter(function (w) { return w.getAttribute("aria-hidden") == "true"; });
-    var drawn = under.filter(function (w) { return w.getClientRects().length != 0; });
-    // Not merely undisplayed: out of the drawn tree, where no style change
-    // reaches the engine's styling.
-    var slotted = under.filter(function (w) { return w.assignedSlot !== null; });
+    var drawn = under.filter(function (w) { return getComputedStyle(w).display != "none"; });
     var tops = all.slice(-2), vw = document.documentElement.clientWidth,
         vh = document.documentElement.clientHeight;
     var corner = tops.every(function (t) {
@@ -369,7 +365,7 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
              Math.abs(r.bottom - vh) < 1;
     });
     var last = under.length ? all.indexOf(under[under.length - 1]) : -1;
-    under.forEach(function (w) { w.removeAttribute("aria-hidden"); w.removeAttribute("slot"); });
+    under.forEach(function (w) { w.removeAttribute("aria-hidden"); });
     var showing = under.filter(function (u) {
       var n = 0;
       for (var k = all.indexOf(u) + 1; k < all.length && n < 2; ++k) {
@@ -378,19 +374,16 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
       return n < 2;
     });
     await new Promise(function (r) { setTimeout(r, 0); });
-    return JSON.stringify({ under: under.length, drawn: drawn.length, slotted: slotted.length,
-                            corner: corner,
+    return JSON.stringify({ under: under.length, drawn: drawn.length, corner: corner,
                             belowTops: last < all.length - 2,
                             showing: showing.map(function (u) { return u.id; }),
                             back: all.filter(function (u) {
-                              return u.getAttribute("aria-hidden") == "true" &&
-                                     u.assignedSlot === null; }).length });)JS";
+                              return u.getAttribute("aria-hidden") == "true"; }).length });)JS";
   auto check = [&](const char* after) {
     const auto pile = nlohmann::json::parse(page.EvalAsync(probe));
     SCOPED_TRACE(std::string(after) + ": " + pile.dump());
     EXPECT_GE(pile["under"].get<int>(), 10);
     EXPECT_EQ(pile["drawn"], 0);
-    EXPECT_EQ(pile["slotted"], 0);
     EXPECT_TRUE(pile["corner"]);
     EXPECT_TRUE(pile["belowTops"]);
     EXPECT_EQ(pile["showing"], nlohmann::json::array());
@@ -454,12 +447,9 @@ TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
       await new Promise(function (r) { setTimeout(r, 0); });
       var u = document.querySelector("#memofield > div[aria-hidden='true']");
       if (!u || !u.id) return JSON.stringify({ id: "" });
-      var slot = u.getAttribute("slot");
       u.removeAttribute("aria-hidden");
-      u.removeAttribute("slot");
       var x = u.offsetLeft, y = u.offsetTop;
       u.setAttribute("aria-hidden", "true");
-      if (slot !== null) u.setAttribute("slot", slot);
       await new Promise(function (r) { setTimeout(r, 0); });
       return JSON.stringify({ id: u.id, x: x, y: y,
                               under: u.getAttribute("aria-hidden") == "true" });)JS"));
