@@ -89,7 +89,7 @@
   // leaves them be and their coming and going changes nothing written.
   function pageOwnedName(name) {
     return name === "role" || name === "tabindex" || name === "data-kb" || name === "data-year" ||
-      name === "slot" || name.startsWith("aria-");
+      name.startsWith("aria-");
   }
   function pageOwned(attribute) {
     return attribute.namespaceURI === null && pageOwnedName(attribute.localName);
@@ -532,21 +532,17 @@
     return attributes || content;
   }
 
-  // A window the page keeps out of the drawing under a pile (aria-hidden,
-  // and a slot its field does not show) has no layout of its own: its place
-  // is read with it drawn for a moment, so that a record made from it keeps
-  // the place the window stands at.
+  // A window the page keeps out of the drawing under a pile (aria-hidden)
+  // has no layout of its own: its place is read with it drawn for a moment,
+  // so that a record made from it keeps the place the window stands at.
   function laidOut(element, property) {
     if (typeof element.getAttribute !== "function" ||
         element.getAttribute("aria-hidden") !== "true") {
       return element[property];
     }
-    const slot = element.getAttribute("slot");
     element.removeAttribute("aria-hidden");
-    if (slot !== null) element.removeAttribute("slot");
     const value = element[property];
     element.setAttribute("aria-hidden", "true");
-    if (slot !== null) element.setAttribute("slot", slot);
     return value;
   }
   function isElement(value) {
