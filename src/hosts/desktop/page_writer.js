@@ -69,6 +69,16 @@
   // the style writes it has had since, to be played on that style.
   const restyled = new Map();
   const restyledBy = new Map();  // root -> its elements in restyled
+  // Live element -> { property: value }: what the writer last wrote through
+  // its style object, as the control gave it. The same value again changes
+  // nothing and is not even read back (the engine writes a colour back in
+  // another form, and reads cost a serialisation): anything else that
+  // changes the element's inline style forgets the entry (unstyled()).
+  const wrote = new WeakMap();
+  const KEPT_STYLES = new Set(["color", "fontFamily", "fontSize", "left", "top", "visibility"]);
+  function unstyled(element) {
+    wrote.delete(element);
+  }
   let stage = null;
   let observer = null;
   let inCall = false;
@@ -99,6 +109,7 @@
     if (inCall) return;  // the writer's own writes
     for (const r of records) {
       if (r.type === "attributes") {
+        if (r.attributeName === "style") unstyled(r.target);
         if (r.attributeNamespace === null && pageOwnedName(r.attributeName)) continue;
         forgetAbove(r.target);
       } else {
@@ -259,6 +270,7 @@
     const entry = dropRestyled(element);
     if (!entry) return;
     const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
+    unstyled(element);
     if (element.getAttribute("style") !== want) {
       // Removed from a written style attribute only: the engine writes one
       // changed through the style object lazily, and would bring it back
@@ -297,13 +309,23 @@
     }
     const style = element.style;
     if (style === null || typeof style !== "object") return;
+    value = String(value);
+    if (!KEPT_STYLES.has(property)) {
+      // A shorthand would change what is kept for its longhands.
+      unstyled(element);
+      style[property] = value;
+      return;
+    }
+    let mine = wrote.get(element);
+    if (mine !== undefined && mine[property] === value) return;
     // A value the element holds already, as the engine writes it, is not
     // written again: that would change nothing, yet cost the engine a parse
     // (a recolouring leaves tens of thousands of fonts as they are).
-    if (value !== "" && style[property] === value && style.getPropertyPriority(dash(property)) === "") {
-      return;
+    if (value === "" || style[property] !== value || style.getPropertyPriority(dash(property)) !== "") {
+      style[property] = value;
     }
-    style[property] = value;
+    if (mine === undefined) wrote.set(element, (mine = Object.create(null)));
+    mine[property] = value;
   }
   // A style property's name as the style attribute spells it.
   const dashed = new Map();
@@ -388,6 +410,7 @@
   // unless something else than the style changed: then they go, as they
   // would with a new node, and the page gives them again.
   function syncAttributes(live, staged) {
+    unstyled(live);
     const want = staged.attributes;
     const have = live.attributes;
     if (have.length === 0 && want.length === 0) return false;
@@ -662,6 +685,7 @@
       settleShadow(element);
       settleStyle(element);
       forgetAbove(element);
+      unstyled(element);
       quietly(() => { element.setAttribute(name, value); });
       // The attribute alone no longer changes what a form field shows once
       // the user has typed into it; the control means the shown value.
@@ -737,6 +761,7 @@
           if (style !== null && typeof style === "object") {
             const now = element.getAttribute("style");
             const want = play(now, writes);
+            unstyled(element);
             if (want !== now) element.setAttribute("style", want === null ? "" : want);
           }
         }

@@ -141,6 +141,16 @@ var actions = [
     return "drag";
   },
   function () { var f = el("schdllst"); if (f) f.value = one(texts); return "type"; },
+  // The page's own script restyling what the control styled: the control's
+  // next write of the same style must still reach it.
+  function () {
+    var w = one(windows());
+    if (!w) return "restyle";
+    var e = one([w].concat(Array.from(w.querySelectorAll("div, pre"))));
+    if (rnd() < 0.5) e.style.color = one(["rgb(1, 2, 3)", "red", ""]);
+    else e.style.fontSize = one(["7px", ""]);
+    return "restyle";
+  },
 ];
 var log = [], hashes = [], step = 0;
 window.states = [];
