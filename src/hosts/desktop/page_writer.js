@@ -18,7 +18,9 @@
 //   fresh parse would have none of them, so each journaled element's style
 //   starts again from its markup's ("restyled") and takes the style writes
 //   that follow; only a style that then differs from the one the element
-//   has reaches it.
+//   has reaches it. When those writes come as the same batch as last time
+//   (a redraw of a window that did not change), nothing is restarted
+//   ("deferred" until the batch shows it).
 // - Any other content is parsed in an inactive document (no style, no
 //   layout) and the live content is brought to it node by node: nodes that
 //   are alike are kept and only their differences are written.
@@ -52,8 +54,14 @@
   const SPECIAL_CONTEXT = new Set(["template", "html", "head", "frameset", "noscript", "iframe",
     "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
 
-  // element -> { number, journal: Map(element -> style) | null }: the number
-  // the host gave the markup it last wrote into it.
+  // element -> { number, journal: Map(element -> style) | null, fresh, batch }:
+  // the number the host gave the markup it last wrote into it; fresh while
+  // nothing inside has been styled since its markup (or since it was
+  // restarted); batch, the style batch of a walk over it that styled it
+  // from fresh, while nothing else has styled anything inside.
+  function newState(number) {
+    return { number: number || 0, journal: null, fresh: true, batch: null };
+  }
   const roots = new WeakMap();
   const owed = new Map();       // element -> { holder, ids, parent }: the content it must get
   const owedBy = new Map();     // written element -> its children in owed
@@ -83,6 +91,7 @@
   let observer = null;
   let inCall = false;
   let list = [];                // the last descendant walk
+  let listRoot = null;          // the element it walked
 
   function forgetFrom(node) {
     for (let n = node; n; n = n.parentNode) {
@@ -133,11 +142,13 @@
   }
   function end() {
     if (!inCall) return;
+    undeferAll();
     settleAll();
     played.clear();
     observer.observe(doc, watching);
     inCall = false;
     list = [];
+    listRoot = null;
   }
 
   function dropOwed(element) {
@@ -234,6 +245,60 @@
       mine.add(element);
     }
     state.journal = null;
+  }
+  // Contents written again whose styles came from a walk's batch: each is
+  // restarted only when the batch of its next walk differs, or when anything
+  // else could see or change its styles first. A window drawn again as it
+  // was then costs nothing.
+  const deferred = new Map();      // root -> { state, above: its ancestors }
+  const aboveDeferred = new Map(); // element -> deferred roots inside it
+  function restartNow(root, state, dropped) {
+    if (state.journal || restyledBy.has(root) || dropped) forgetAbove(root);
+    restart(root, state);
+    state.fresh = true;
+    state.batch = null;
+  }
+  function defer(root, state) {
+    const above = [];
+    for (let p = root.parentNode; p; p = p.parentNode) {
+      above.push(p);
+      aboveDeferred.set(p, (aboveDeferred.get(p) || 0) + 1);
+    }
+    deferred.set(root, { state: state, above: above });
+  }
+  // Takes root off the deferred ones: restarted unless its styles stand.
+  function undefer(root, stand) {
+    const entry = deferred.get(root);
+    if (entry === undefined) return;
+    deferred.delete(root);
+    for (const p of entry.above) {
+      const n = aboveDeferred.get(p) - 1;
+      if (n > 0) aboveDeferred.set(p, n);
+      else aboveDeferred.delete(p);
+    }
+    if (!stand) restartNow(root, entry.state, false);
+  }
+  function undeferAll() {
+    if (deferred.size === 0) return;
+    for (const root of Array.from(deferred.keys())) undefer(root, false);
+  }
+  // Deferred contents that hold node, from node itself up.
+  function undeferAbove(node) {
+    if (deferred.size === 0) return;
+    for (let n = node; n; n = n.parentNode) if (deferred.has(n)) undefer(n, false);
+  }
+  // Deferred contents inside element, strictly.
+  function undeferInside(element) {
+    if (!aboveDeferred.has(element)) return;
+    for (const root of Array.from(deferred.keys())) if (element.contains(root)) undefer(root, false);
+  }
+  // Deferred contents that hold element or are inside it.
+  function undeferAround(element) {
+    undeferAbove(element);
+    undeferInside(element);
+  }
+  function stateOf(element) {
+    return roots.get(element) || (pendingRoots.size > 0 && pendingRoots.get(element)) || null;
   }
   function dropRestyled(element) {
     const entry = restyled.get(element);
@@ -355,7 +420,12 @@
   // when given, maps the parents already walked in this batch to the state
   // found for them.
   function noteStyle(element, near) {
-    if (restyled.has(element)) return null;
+    const entry = restyled.get(element);
+    if (entry) {
+      entry.state.fresh = false;
+      entry.state.batch = null;
+      return null;
+    }
     const parent = element.parentNode;
     let state;
     if (near && near.has(parent)) {
@@ -373,6 +443,8 @@
       if (near) near.set(parent, state);
     }
     if (!state) return null;
+    state.fresh = false;
+    state.batch = null;
     if (!state.journal) state.journal = new Map();
     if (!state.journal.has(element)) {
       // The style the markup gave it: a shadowed element's is its shadow's.
@@ -583,6 +655,7 @@
 
   return {
     end: end,
+    // A lookup sees no style: a deferred restart waits.
     find: function (id) {
       begin();
       if (owedIds > 0) settleContent();
@@ -603,25 +676,31 @@
     again: function (element, number) {
       begin();
       if (!isElement(element)) return false;
+      undeferAround(element);
       const state = roots.get(element);
       if (!state || state.number !== number) return false;
       // What is pending below it goes; the markup decides anew. Nothing
       // changes unless styles written inside go back to the markup's, or
       // something pending below it went.
       const pending = owed.size + shadows.size + restyled.size;
+      // Its own content owed is that same markup: the live one stays.
+      const own = owed.has(element) ? 1 : 0;
       dropOwedWithin(element);
       dropShadowsBelow(element);
-      if (state.journal || restyledBy.has(element) ||
-          owed.size + shadows.size + restyled.size !== pending) {
-        forgetAbove(element);
+      const gone = pending - (owed.size + shadows.size + restyled.size);
+      const dropped = gone !== 0;
+      if (gone === own && state.batch !== null && !restyledBy.has(element)) {
+        defer(element, state);
+        return true;
       }
-      restart(element, state);
+      restartNow(element, state, dropped);
       return true;
     },
     // number: the host's for this markup (0 when it keeps none).
     html: function (element, markup, number) {
       begin();
       if (!isElement(element)) return;
+      undeferAround(element);
       if (!element.isConnected || element.ownerDocument !== doc ||
           Object.prototype.hasOwnProperty.call(element, "innerHTML")) {
         dropOwedWithin(element);
@@ -637,7 +716,7 @@
       dropRestyledWithin(element);
       roots.delete(element);
       pendingRoots.delete(element);
-      const state = { number: number || 0, journal: null };
+      const state = newState(number);
       if (!element.firstChild || !diffable(element, markup)) {
         forgetAbove(element);
         if (quietly(() => { element.innerHTML = markup; })) roots.set(element, state);
@@ -655,6 +734,7 @@
     outer: function (element, markup) {
       begin();
       if (!isElement(element)) return;
+      undeferAround(element);
       dropOwedWithin(element);
       dropShadowsBelow(element);
       dropShadow(element);
@@ -666,6 +746,7 @@
     text: function (element, text) {
       begin();
       if (!isElement(element)) return;
+      undeferAround(element);
       dropOwedWithin(element);
       dropShadowsBelow(element);
       dropRestyledWithin(element);
@@ -682,6 +763,7 @@
     attr: function (element, name, value) {
       begin();
       if (!isElement(element)) return;
+      undeferAround(element);
       settleShadow(element);
       settleStyle(element);
       forgetAbove(element);
@@ -694,6 +776,8 @@
     style: function (element, property, value) {
       begin();
       if (!isElement(element)) return;
+      // A content's own style is not its content's.
+      undeferAbove(element.parentNode);
       noteStyle(element, null);
       try {
         writeStyle(element, property, value);
@@ -706,6 +790,7 @@
     inline: function (element, property) {
       begin();
       if (!isElement(element)) return null;
+      undeferAbove(element.parentNode);
       const style = styleFor(element);
       if (style === null || typeof style !== "object") return null;
       const v = style[property];
@@ -714,6 +799,7 @@
     // A layout value: everything owed is settled first.
     layout: function (element, property) {
       begin();
+      undeferAll();
       settleAll();
       return isElement(element) ? laidOut(element, property) : undefined;
     },
@@ -721,8 +807,15 @@
     // line each; item() and styles() address them by position.
     descendants: function (element) {
       begin();
+      if (isElement(element)) {
+        undeferAbove(element.parentNode);
+        undeferInside(element);
+      } else {
+        undeferAll();
+      }
       settleContent();
-      list = isElement(element) ? Array.from(element.querySelectorAll("*")) : [];
+      listRoot = isElement(element) ? element : null;
+      list = listRoot !== null ? Array.from(element.querySelectorAll("*")) : [];
       return list.map((e) => String(e.tagName)).join("\n");
     },
     item: function (index) {
@@ -732,6 +825,19 @@
     // one after the other (property: c colour, f font family, s font size).
     styles: function (batch) {
       begin();
+      // The same batch over a content written again as it was: its
+      // elements have these styles already.
+      const held = listRoot !== null ? deferred.get(listRoot) : undefined;
+      if (held !== undefined && held.state.batch === batch) {
+        undefer(listRoot, true);
+        // As if it had been restarted: what holds it is forgotten.
+        forgetAbove(listRoot);
+        return;
+      }
+      if (held !== undefined) undefer(listRoot, false);
+      const rootState = listRoot !== null ? stateOf(listRoot) : null;
+      const fromFresh = rootState !== null && rootState.fresh;
+      let onlyRoot = true;
       const names = { c: "color", f: "fontFamily", s: "fontSize" };
       const near = new Map();
       // One element's writes come one after the other, and take effect
@@ -784,11 +890,18 @@
         if (target !== element) {
           flush();
           element = target;
-          journaled = noteStyle(element, near) !== null;
+          const entry = restyled.get(element);
+          const state = noteStyle(element, near);
+          journaled = state !== null;
+          if ((entry ? entry.state : state) !== rootState) onlyRoot = false;
         }
         writes.push(property, value);
       }
       flush();
+      if (rootState !== null) {
+        rootState.fresh = false;
+        rootState.batch = fromFresh && onlyRoot ? batch : null;
+      }
     },
     // Whether value is the page's document, the one this writer writes.
     owns: function (value) {
