@@ -297,6 +297,8 @@
     undeferAbove(element);
     undeferInside(element);
   }
+  // The remembered content of element: in roots, or written in this call
+  // and still pending.
   function stateOf(element) {
     return roots.get(element) || (pendingRoots.size > 0 && pendingRoots.get(element)) || null;
   }
@@ -438,7 +440,7 @@
           if (pendingRoots.size > 0) pendingRoots.delete(p);
           continue;
         }
-        state = roots.get(p) || (pendingRoots.size > 0 && pendingRoots.get(p)) || null;
+        state = stateOf(p);
       }
       if (near) near.set(parent, state);
     }
