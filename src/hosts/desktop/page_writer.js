@@ -23,7 +23,9 @@
 //   ("deferred" until the batch shows it).
 // - Any other content is parsed in an inactive document (no style, no
 //   layout) and the live content is brought to it node by node: nodes that
-//   are alike are kept and only their differences are written.
+//   are alike are kept and only their differences are written. A kept
+//   element whose style is not its markup's is restyled from its markup's,
+//   as above, rather than given it at once.
 // - When a list of windows is rewritten, the content of a kept window that
 //   the writer wrote itself is not touched yet ("owed"): the control goes on
 //   to rewrite each window, usually with the markup it already has. Nor are
@@ -77,6 +79,8 @@
   // the style writes it has had since, to be played on that style.
   const restyled = new Map();
   const restyledBy = new Map();  // root -> its elements in restyled
+  const restyledAbove = new Map();  // root in restyledBy -> its ancestors
+  const aboveRestyled = new Map();  // element -> roots in restyledBy inside it
   // Live element -> { property: value }: what the writer last wrote through
   // its style object, as the control gave it. The same value again changes
   // nothing and is not even read back (the engine writes a colour back in
@@ -235,16 +239,26 @@
   // The same markup again for a remembered content: each journaled element
   // is restyled from the style its markup gave it.
   function restart(root, state) {
-    let mine = restyledBy.get(root);
+    const mine = restyledBy.get(root);
     // Restyled already in this call: back to the markup's style.
     if (mine) for (const element of mine) restyled.get(element).writes.length = 0;
     if (!state.journal) return;
-    if (!mine) restyledBy.set(root, (mine = new Set()));
-    for (const [element, markupStyle] of state.journal) {
-      restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
-      mine.add(element);
-    }
+    for (const [element, markupStyle] of state.journal) addRestyled(element, root, state, markupStyle);
     state.journal = null;
+  }
+  function addRestyled(element, root, state, markupStyle) {
+    restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
+    let mine = restyledBy.get(root);
+    if (!mine) {
+      restyledBy.set(root, (mine = new Set()));
+      const above = [];
+      for (let p = root.parentNode; p; p = p.parentNode) {
+        above.push(p);
+        aboveRestyled.set(p, (aboveRestyled.get(p) || 0) + 1);
+      }
+      restyledAbove.set(root, above);
+    }
+    mine.add(element);
   }
   // Contents written again whose styles came from a walk's batch: each is
   // restarted only when the batch of its next walk differs, or when anything
@@ -309,7 +323,15 @@
     const mine = restyledBy.get(entry.root);
     if (mine) {
       mine.delete(element);
-      if (mine.size === 0) restyledBy.delete(entry.root);
+      if (mine.size === 0) {
+        restyledBy.delete(entry.root);
+        for (const p of restyledAbove.get(entry.root)) {
+          const n = aboveRestyled.get(p) - 1;
+          if (n > 0) aboveRestyled.set(p, n);
+          else aboveRestyled.delete(p);
+        }
+        restyledAbove.delete(entry.root);
+      }
     }
     return entry;
   }
@@ -345,20 +367,27 @@
       element.setAttribute("style", want === null ? "" : want);
       if (want === null) element.removeAttribute("style");
     }
-    if (want !== entry.markup && roots.get(entry.root) === entry.state) {
+    if (want !== entry.markup && stateOf(entry.root) === entry.state) {
       if (!entry.state.journal) entry.state.journal = new Map();
       entry.state.journal.set(element, entry.markup);
     }
   }
   // Restyled elements below element: its new content makes them moot.
+  // Found through the roots that hold element and those inside it, not by
+  // going through every root (a redraw restyles every window).
   function dropRestyledWithin(element) {
     if (restyledBy.size === 0) return;
-    for (const [root, mine] of Array.from(restyledBy)) {
-      if (root === element || element.contains(root)) {
-        for (const e of Array.from(mine)) dropRestyled(e);
-      } else if (root.contains(element)) {
-        for (const e of Array.from(mine)) if (element.contains(e)) dropRestyled(e);
+    const own = restyledBy.get(element);
+    if (own) for (const e of Array.from(own)) dropRestyled(e);
+    if (aboveRestyled.has(element)) {
+      for (const root of Array.from(restyledBy.keys())) {
+        const mine = restyledBy.get(root);
+        if (mine && element.contains(root)) for (const e of Array.from(mine)) dropRestyled(e);
       }
+    }
+    for (let p = element.parentNode; p; p = p.parentNode) {
+      const mine = restyledBy.get(p);
+      if (mine) for (const e of Array.from(mine)) if (element.contains(e)) dropRestyled(e);
     }
   }
   // A style write: to a shadowed element's shadow, a restyled element's
@@ -624,9 +653,27 @@
       }
       return diffChildren(live, staged, false);
     }
+    if (restyleInto !== null) keepStyle(live, staged);
     const attributes = syncAttributes(live, staged);
     const content = diffChildren(live, staged, false);
     return attributes || content;
+  }
+  // While a content is brought to new markup: a kept element whose style is
+  // not its markup's (the style writes of the last walk over it, which the
+  // control makes again right after) keeps it for now and is restyled from
+  // its markup's style, as a content written again is. Only a style that
+  // then differs reaches it: a window redrawn with one line more does not
+  // lose and regain the colour and font of every line.
+  let restyleInto = null;       // { root, state }: the content being written
+  function keepStyle(live, staged) {
+    const have = live.getAttribute("style");
+    if (have === null) return;
+    const markup = staged.getAttribute("style");
+    if (have === markup) return;
+    // The staged node is dropped once patched: its style stands for the
+    // live one's in the comparison of attributes (order included).
+    staged.setAttribute("style", have);
+    addRestyled(live, restyleInto.root, restyleInto.state, markup);
   }
 
   // A window the page keeps out of the drawing under a pile (aria-hidden)
@@ -726,10 +773,19 @@
       }
       const dropped = owed.size + shadows.size + restyled.size !== pending;
       const before = owed.size + shadows.size;
-      const changed = diffChildren(element, stageParse(element, markup), true);
+      const staged = stageParse(element, markup);
+      restyleInto = { root: element, state: state };
+      let changed;
+      try {
+        changed = diffChildren(element, staged, true);
+      } finally {
+        restyleInto = null;
+      }
       // A write that leaves the content as it was leaves what holds it
-      // remembered.
-      if (changed || dropped || owed.size + shadows.size !== before) forgetAbove(element);
+      // remembered; one whose styles are yet to be settled does not.
+      if (changed || dropped || owed.size + shadows.size !== before || restyledBy.has(element)) {
+        forgetAbove(element);
+      }
       // Parts of it may still be owed or shadowed.
       pendingRoots.set(element, state);
     },
