@@ -514,6 +514,7 @@
   // would with a new node, and the page gives them again.
   function syncAttributes(live, staged) {
     unstyled(live);
+    if (sameAttributes(live, staged)) return false;
     const want = staged.attributes;
     const have = live.attributes;
     if (have.length === 0 && want.length === 0) return false;
@@ -556,6 +557,31 @@
     }
     if (other) dropPageOwned(live);
     return changed;
+  }
+  // Whether live has staged's attributes, in their order, and others of the
+  // page's own only: the usual case, told with a few calls rather than
+  // several per attribute. A parsed HTML element's attributes have no
+  // namespace; a live one's must have none either.
+  function sameAttributes(live, staged) {
+    const want = staged.getAttributeNames();
+    const have = live.getAttributeNames();
+    let k = 0;
+    let own = null;
+    for (let i = 0; i < have.length; ++i) {
+      const name = have[i];
+      if (pageOwnedName(name)) {
+        // Twice, or with a namespace: not the page's own after all.
+        if (own === null) own = [];
+        if (own.includes(name) || !live.hasAttributeNS(null, name)) return false;
+        own.push(name);
+        continue;
+      }
+      // staged has each name once: a second one here fails this.
+      if (k >= want.length || name !== want[k]) return false;
+      if (live.getAttributeNS(null, name) !== staged.getAttribute(name)) return false;
+      ++k;
+    }
+    return k === want.length;
   }
   function dropPageOwned(element) {
     const have = element.attributes;

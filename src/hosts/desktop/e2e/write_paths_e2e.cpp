@@ -151,6 +151,17 @@ var actions = [
     else e.style.fontSize = one(["7px", ""]);
     return "restyle";
   },
+  // An attribute named as the page names its own, but in a namespace: not
+  // the page's own, so the control's next write of the element takes it
+  // away, as a new node would. (A name the page sets itself would be
+  // changed by it in place of its own.)
+  function () {
+    var w = one(windows());
+    if (!w) return "mark";
+    var e = one([w].concat(Array.from(w.querySelectorAll("div, pre, span"))));
+    e.setAttributeNS("urn:vellumine-test", "aria-mark", "mark");
+    return "mark";
+  },
 ];
 var log = [], hashes = [], step = 0;
 window.states = [];
