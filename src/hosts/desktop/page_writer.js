@@ -64,12 +64,68 @@
   function newState(number) {
     return { number: number || 0, journal: null, fresh: true, batch: null };
   }
+  // Elements grouped under a key element (the element written, the content
+  // restyled), with each key's ancestors counted: the keys at or inside an
+  // element are found without going through them all (a redraw writes
+  // every window). Within a call the writer moves nodes only among their
+  // siblings, so the ancestors stay those counted.
+  function groups() {
+    const by = new Map();      // key -> its elements
+    const above = new Map();   // key -> its ancestors
+    const inside = new Map();  // element -> keys strictly inside it
+    return {
+      get size() {
+        return by.size;
+      },
+      get: (key) => by.get(key),
+      has: (key) => by.has(key),
+      add(key, element) {
+        let mine = by.get(key);
+        if (!mine) {
+          by.set(key, (mine = new Set()));
+          const chain = [];
+          for (let p = key.parentNode; p; p = p.parentNode) {
+            chain.push(p);
+            inside.set(p, (inside.get(p) || 0) + 1);
+          }
+          above.set(key, chain);
+        }
+        mine.add(element);
+      },
+      remove(key, element) {
+        const mine = by.get(key);
+        if (!mine) return;
+        mine.delete(element);
+        if (mine.size > 0) return;
+        by.delete(key);
+        for (const p of above.get(key)) {
+          const n = inside.get(p) - 1;
+          if (n > 0) inside.set(p, n);
+          else inside.delete(p);
+        }
+        above.delete(key);
+      },
+      clear() {
+        by.clear();
+        above.clear();
+        inside.clear();
+      },
+      // The keys at or inside element.
+      within(element) {
+        const found = by.has(element) ? [element] : [];
+        if (inside.has(element)) {
+          for (const key of by.keys()) if (key !== element && element.contains(key)) found.push(key);
+        }
+        return found;
+      }
+    };
+  }
   const roots = new WeakMap();
   const owed = new Map();       // element -> { holder, ids, parent }: the content it must get
-  const owedBy = new Map();     // written element -> its children in owed
+  const owedBy = groups();      // written element -> its children in owed
   let owedIds = 0;              // owed contents that hold elements with ids
   const shadows = new Map();    // live element -> { staged, parent }: the attributes it must get
-  const shadowsBy = new Map();  // written element -> its children in shadows
+  const shadowsBy = groups();   // written element -> its children in shadows
   // Written elements whose content is what their markup gives once what is
   // owed and shadowed below them is settled (element -> the same state as
   // in roots): remembered then.
@@ -78,9 +134,7 @@
   // markup, writes } where markup is the style its markup gave it and writes
   // the style writes it has had since, to be played on that style.
   const restyled = new Map();
-  const restyledBy = new Map();  // root -> its elements in restyled
-  const restyledAbove = new Map();  // root in restyledBy -> its ancestors
-  const aboveRestyled = new Map();  // element -> roots in restyledBy inside it
+  const restyledBy = groups();   // root -> its elements in restyled
   // Live element -> { property: value }: what the writer last wrote through
   // its style object, as the control gave it. The same value again changes
   // nothing and is not even read back (the engine writes a colour back in
@@ -160,21 +214,14 @@
     if (!entry) return;
     owed.delete(element);
     if (entry.ids) --owedIds;
-    const siblings = owedBy.get(entry.parent);
-    if (siblings) {
-      siblings.delete(element);
-      if (siblings.size === 0) owedBy.delete(entry.parent);
-    }
+    owedBy.remove(entry.parent, element);
   }
   // Owed contents at or below element: its new content makes them moot.
-  // They are the children of written elements, which are few.
   function dropOwedWithin(element) {
     dropOwed(element);
     if (owedBy.size === 0) return;
-    for (const [parent, children] of Array.from(owedBy)) {
-      if (parent === element || element.contains(parent)) {
-        for (const child of Array.from(children)) dropOwed(child);
-      }
+    for (const parent of owedBy.within(element)) {
+      for (const child of Array.from(owedBy.get(parent) || [])) dropOwed(child);
     }
   }
   function insideOwed(element) {
@@ -185,19 +232,13 @@
     const entry = shadows.get(live);
     if (!entry) return;
     shadows.delete(live);
-    const siblings = shadowsBy.get(entry.parent);
-    if (siblings) {
-      siblings.delete(live);
-      if (siblings.size === 0) shadowsBy.delete(entry.parent);
-    }
+    shadowsBy.remove(entry.parent, live);
   }
   // Shadows strictly below element: its new content makes them moot.
   function dropShadowsBelow(element) {
     if (shadowsBy.size === 0) return;
-    for (const [parent, children] of Array.from(shadowsBy)) {
-      if (parent === element || element.contains(parent)) {
-        for (const child of Array.from(children)) dropShadow(child);
-      }
+    for (const parent of shadowsBy.within(element)) {
+      for (const child of Array.from(shadowsBy.get(parent) || [])) dropShadow(child);
     }
   }
   function settleOwed(element) {
@@ -248,17 +289,7 @@
   }
   function addRestyled(element, root, state, markupStyle) {
     restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
-    let mine = restyledBy.get(root);
-    if (!mine) {
-      restyledBy.set(root, (mine = new Set()));
-      const above = [];
-      for (let p = root.parentNode; p; p = p.parentNode) {
-        above.push(p);
-        aboveRestyled.set(p, (aboveRestyled.get(p) || 0) + 1);
-      }
-      restyledAbove.set(root, above);
-    }
-    mine.add(element);
+    restyledBy.add(root, element);
   }
   // Contents written again whose styles came from a walk's batch: each is
   // restarted only when the batch of its next walk differs, or when anything
@@ -320,19 +351,7 @@
     const entry = restyled.get(element);
     if (!entry) return null;
     restyled.delete(element);
-    const mine = restyledBy.get(entry.root);
-    if (mine) {
-      mine.delete(element);
-      if (mine.size === 0) {
-        restyledBy.delete(entry.root);
-        for (const p of restyledAbove.get(entry.root)) {
-          const n = aboveRestyled.get(p) - 1;
-          if (n > 0) aboveRestyled.set(p, n);
-          else aboveRestyled.delete(p);
-        }
-        restyledAbove.delete(entry.root);
-      }
-    }
+    restyledBy.remove(entry.root, element);
     return entry;
   }
   // The style attribute a markup style and style writes played on it give,
@@ -377,13 +396,8 @@
   // going through every root (a redraw restyles every window).
   function dropRestyledWithin(element) {
     if (restyledBy.size === 0) return;
-    const own = restyledBy.get(element);
-    if (own) for (const e of Array.from(own)) dropRestyled(e);
-    if (aboveRestyled.has(element)) {
-      for (const root of Array.from(restyledBy.keys())) {
-        const mine = restyledBy.get(root);
-        if (mine && element.contains(root)) for (const e of Array.from(mine)) dropRestyled(e);
-      }
+    for (const root of restyledBy.within(element)) {
+      for (const e of Array.from(restyledBy.get(root) || [])) dropRestyled(e);
     }
     for (let p = element.parentNode; p; p = p.parentNode) {
       const mine = restyledBy.get(p);
@@ -665,15 +679,11 @@
     }
     if (defer) {
       shadows.set(live, { staged: staged, parent: parent });
-      let shadowed = shadowsBy.get(parent);
-      if (!shadowed) shadowsBy.set(parent, (shadowed = new Set()));
-      shadowed.add(live);
+      shadowsBy.add(parent, live);
       if (roots.has(live) && live.firstChild) {
         const ids = staged.querySelector("[id]") !== null;
         owed.set(live, { holder: staged, ids: ids, parent: parent });
-        let siblings = owedBy.get(parent);
-        if (!siblings) owedBy.set(parent, (siblings = new Set()));
-        siblings.add(live);
+        owedBy.add(parent, live);
         if (ids) ++owedIds;
         return false;
       }
