@@ -157,6 +157,11 @@
       if (pendingRoots.size > 0) pendingRoots.delete(n);
     }
   }
+  // Its own content only: one written in this call and still pending too.
+  function forgetOnly(node) {
+    roots.delete(node);
+    if (pendingRoots.size > 0) pendingRoots.delete(node);
+  }
   function forgetAbove(node) {
     if (node) forgetFrom(node.parentNode);
   }
@@ -379,19 +384,28 @@
     if (!entry) return;
     const want = entry.writes.length === 0 ? entry.markup : play(entry.markup, entry.writes);
     unstyled(element);
-    if (element.getAttribute("style") !== want) {
-      // Removed from a written style attribute only: the engine writes one
-      // changed through the style object lazily, and would bring it back
-      // empty.
-      element.setAttribute("style", want === null ? "" : want);
-      if (want === null) element.removeAttribute("style");
+    const now = element.getAttribute("style");
+    if (now !== want) {
+      if (now === null && entry.markup === null) {
+        // Made through the style object, as the style writes would have:
+        // the engine adds such a style attribute when it is next read,
+        // after any attribute set before then.
+        element.style.cssText = want;
+      } else {
+        // Removed from a written style attribute only: the engine writes
+        // one changed through the style object lazily, and would bring it
+        // back empty.
+        element.setAttribute("style", want === null ? "" : want);
+        if (want === null) element.removeAttribute("style");
+      }
     }
     if (want !== entry.markup && stateOf(entry.root) === entry.state) {
       if (!entry.state.journal) entry.state.journal = new Map();
       entry.state.journal.set(element, entry.markup);
     }
   }
-  // Restyled elements below element: its new content makes them moot.
+  // Restyled elements strictly below element: its new content makes them
+  // moot (its own style stays what it was to become).
   // Found through the roots that hold element and those inside it, not by
   // going through every root (a redraw restyles every window).
   function dropRestyledWithin(element) {
@@ -401,7 +415,7 @@
     }
     for (let p = element.parentNode; p; p = p.parentNode) {
       const mine = restyledBy.get(p);
-      if (mine) for (const e of Array.from(mine)) if (element.contains(e)) dropRestyled(e);
+      if (mine) for (const e of Array.from(mine)) if (e !== element && element.contains(e)) dropRestyled(e);
     }
   }
   // A style write: to a shadowed element's shadow, a restyled element's
@@ -620,7 +634,7 @@
       for (let i = 0; i < have.length && same; ++i) same = alike(have[i], want[i]);
       if (same) {
         for (let i = 0; i < have.length; ++i) keep(have[i], want[i]);
-        if (changed) roots.delete(live);
+        if (changed) forgetOnly(live);
         return changed;
       }
     }
@@ -663,7 +677,7 @@
         changed = true;
       }
     }
-    if (changed) roots.delete(live);
+    if (changed) forgetOnly(live);
     return changed;
   }
 
@@ -858,7 +872,17 @@
       begin();
       if (!isElement(element)) return;
       undeferAround(element);
+      // On a new node, a style attribute made by style writes joins the
+      // attributes when first read, after those set before: so the
+      // attribute is set before the styles still pending reach it.
+      const shadow = shadows.get(element);
+      if (shadow) quietly(() => { shadow.staged.setAttribute(name, value); });
       settleShadow(element);
+      const entry = restyled.get(element);
+      if (entry && entry.markup === null && entry.writes.length > 0 && name !== "style") {
+        element.removeAttribute("style");
+        quietly(() => { element.setAttribute(name, value); });
+      }
       settleStyle(element);
       forgetAbove(element);
       unstyled(element);
@@ -954,12 +978,14 @@
       };
       const flush = () => {
         if (element === null) return;
-        if (!journaled || shadows.has(element) || restyled.has(element) || !repeats()) {
+        const now = !journaled || shadows.has(element) || restyled.has(element) || !repeats()
+          ? null : element.getAttribute("style");
+        // Without a style attribute, the writes make one as they would.
+        if (now === null) {
           for (let i = 0; i < writes.length; i += 2) writeStyle(element, writes[i], writes[i + 1]);
         } else {
           const style = element.style;
           if (style !== null && typeof style === "object") {
-            const now = element.getAttribute("style");
             const want = play(now, writes);
             unstyled(element);
             if (want !== now) element.setAttribute("style", want === null ? "" : want);

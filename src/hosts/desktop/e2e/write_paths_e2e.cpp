@@ -491,6 +491,177 @@ TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
   }
 }
 
+// The writer's script, as the app compiles it in.
+constexpr char kWriterScript[] =
+#include "page_writer_script.inc"
+    ;
+
+// The writer on its own, driven as the host drives it, against the same
+// operations written plainly into an inactive document: nested contents
+// written over and again within one call, walks with the same style batch
+// and with another, lookups, reads and page changes between calls. The
+// control's calls reach only some of these orders.
+constexpr char kWriterDriver[] = R"JS(
+var rnd = (function (seed) {
+  return function () {
+    seed = (seed + 0x6D2B79F5) | 0;
+    var t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
+    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+})(seed);
+function pick(n) { return Math.floor(rnd() * n); }
+function one(list) { return list[pick(list.length)]; }
+var live = document.createElement("div");
+live.id = "t-root";
+document.body.appendChild(live);
+var plainDoc = document.implementation.createHTMLDocument("");
+var plain = plainDoc.createElement("div");
+plain.id = "t-root";
+plainDoc.body.appendChild(plain);
+function line() { return one(["a", "b &amp; c", "", "d\ne", "<b>f</b>", "<span id='t-s" + pick(3) + "'>g</span>"]); }
+function window_(n) {
+  var lines = "";
+  for (var i = pick(4); i > 0; --i) lines += "<pre>" + line() + "</pre>";
+  return "<div id='t-w" + n + "' style='" + one(["left:1px;top:2px", "visibility:inherit", ""]) + "'>" +
+         "<div id='t-w" + n + "_v'" + one(["", " style='visibility:hidden'"]) + ">" + lines + "</div>" +
+         "<div id='t-w" + n + "_o'><pre><span id='t-w" + n + "_x'>" + one(["on", "off"]) +
+         "</span></pre></div></div>";
+}
+function markup(id) {
+  if (id == "t-root") {
+    var m = "";
+    for (var i = 0; i < 1 + pick(4); ++i) m += window_(one([0, 1, 2, 3, 4]));
+    return m + one(["", "text", "<!-- c -->"]);
+  }
+  if (/_x$/.test(id) || /^t-s/.test(id)) return one(["on", "off", "<i>x</i>"]);
+  if (/_v$/.test(id) || /_o$/.test(id)) return one(["<pre>a</pre>", "<pre>a</pre><pre>b</pre>", line()]);
+  return one([window_(pick(5)).replace(/^<div[^>]*>/, "").replace(/<\/div>$/, ""), "<pre>z</pre>"]);
+}
+var marks = new Map(), numbers = 0, log = [];
+function write(id, w, p) {
+  var m = one([markup(id), (marks.get(id) || {}).markup || markup(id)]);
+  var last = marks.get(id);
+  log.push("html " + id + (last && last.markup == m ? " (again)" : ""));
+  if (!(last && last.markup == m && writer.again(w, last.number))) {
+    marks.set(id, { markup: m, number: ++numbers });
+    writer.html(w, m, numbers);
+  }
+  p.innerHTML = m;
+}
+var names = { c: "color", f: "fontFamily", s: "fontSize" };
+var theme = 0;
+function walk(w, p) {
+  var tags = writer.descendants(w);
+  var list = p.querySelectorAll("*");
+  var count = tags === "" ? 0 : tags.split("\n").length;
+  if (count != list.length) throw new Error("the walk found " + count + " elements, not " + list.length);
+  var batch = "";
+  for (var i = 0; i < list.length; ++i) {
+    var props = theme % 3 == 2 && i % 2 ? ["c", "s", "c"] : ["c", "f", "s"];
+    for (var k = 0; k < props.length; ++k) {
+      var v = props[k] == "c" ? ["red", "rgb(0, 0, 255)", "#123456"][(theme + k) % 3]
+            : props[k] == "f" ? ["serif", "\"ＭＳ ゴシック\""][theme % 2] : ["13px", "15px"][theme % 2];
+      batch += i + ":" + props[k] + ":" + v.length + ":" + v;
+      list[i].style[names[props[k]]] = v;
+    }
+  }
+  log.push("walk " + (w.id || "?") + " theme " + theme);
+  writer.styles(batch);
+}
+function path(e, root) {
+  var out = [];
+  for (; e && e !== root; e = e.parentNode) out.unshift(Array.prototype.indexOf.call(e.parentNode.childNodes, e));
+  return out.join(".");
+}
+function ids() {
+  return [plain].concat(Array.from(plain.querySelectorAll("[id]"))).map(function (e) { return e.id; });
+}
+function call() {
+  if (rnd() < 0.3) theme = pick(4);
+  for (var n = 1 + pick(6); n > 0; --n) {
+    var id = one(ids());
+    var w = writer.find(id), p = plainDoc.getElementById(id);
+    if (!w || !p) throw new Error("the lookup of " + id + " found " + !!w + " and " + !!p);
+    if (path(w, live) != path(p, plain)) throw new Error("the lookup of " + id + " found " + path(w, live) + " and " + path(p, plain));
+    var r = rnd();
+    if (r < 0.4) write(id, w, p);
+    else if (r < 0.65) walk(w, p);
+    else if (r < 0.72) {
+      var prop = one(["color", "fontSize", "left", "top", "visibility", "margin"]);
+      var v = one(["", "3px", "red", "hidden"]);
+      log.push("style " + id + " " + prop + " " + v);
+      writer.style(w, prop, v);
+      p.style[prop] = v;
+    } else if (r < 0.77) {
+      var got = writer.inline(w, "color"), want = p.style.color;
+      log.push("inline " + id);
+      if (got !== want) throw new Error("inline color of " + id + ": " + got + " not " + want);
+    } else if (r < 0.82) {
+      var name = one(["title", "style", "class"]), value = one(["", "x", "color: red"]);
+      log.push("attr " + id + " " + name + " " + value);
+      writer.attr(w, name, value);
+      p.setAttribute(name, value);
+    } else if (r < 0.86) {
+      log.push("text " + id);
+      writer.text(w, "t\nu");
+      p.innerText = "t\nu";
+    } else if (r < 0.9 && id != "t-root") {
+      var o = window_(pick(5));
+      log.push("outer " + id);
+      writer.outer(w, o);
+      p.outerHTML = o;
+    } else {
+      log.push("layout " + id);
+      writer.layout(w, "offsetWidth");
+    }
+  }
+  writer.end();
+  log.push("end");
+}
+// What the page's own script does between calls.
+function act() {
+  var id = one(ids());
+  var w = document.getElementById(id), p = plainDoc.getElementById(id);
+  var r = rnd();
+  log.push("page " + id);
+  [w, p].forEach(function (e) {
+    if (r < 0.4) e.style.color = "green";
+    else if (r < 0.6) e.setAttributeNS("urn:vellumine-test", "aria-mark", "mark");
+    else if (r < 0.8) e.appendChild(e.ownerDocument.createTextNode("+"));
+    else e.setAttribute("title", "page");
+  });
+}
+var i = 0;
+try {
+  for (; i < steps; ++i) {
+    if (i > 0 && rnd() < 0.15) act();
+    call();
+    if (live.innerHTML != plain.innerHTML) {
+      return "differs after step " + i + ":\n" + log.slice(-60).join("\n") +
+             "\nwriter: " + live.innerHTML + "\nplain:  " + plain.innerHTML;
+    }
+  }
+} catch (e) {
+  return "step " + i + ": " + e + "\n" + log.slice(-60).join("\n");
+} finally {
+  live.remove();
+}
+return "same";
+)JS";
+
+TEST_F(WritePaths, TheWriterAloneLeavesWhatThePlainWritesDo) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "1", TRUE);
+  Session page((root_ / "alone").string());
+  ASSERT_TRUE(page.loaded());
+  for (int seed = 1; seed <= 30; ++seed) {
+    const std::string body = "var seed = " + std::to_string(seed) +
+                             ", steps = 800;\nvar writer = (\n" + kWriterScript + "\n);\n" +
+                             kWriterDriver;
+    EXPECT_EQ(page.EvalAsync(body), "same") << "seed " << seed;
+  }
+}
+
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
   Compare(1, 320);
   Compare(2, 320);
