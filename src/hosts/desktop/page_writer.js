@@ -65,7 +65,7 @@
     return { number: number || 0, journal: null, fresh: true, batch: null };
   }
   // Elements grouped under a key element (the element written, the content
-  // restyled), with each key's ancestors counted: the keys at or inside an
+  // restyled or deferred), with each key's ancestors counted: the keys at or inside an
   // element are found without going through them all (a redraw writes
   // every window). Within a call the writer moves nodes only among their
   // siblings, so the ancestors stay those counted.
@@ -300,8 +300,8 @@
   // restarted only when the batch of its next walk differs, or when anything
   // else could see or change its styles first. A window drawn again as it
   // was then costs nothing.
-  const deferred = new Map();      // root -> { state, above: its ancestors }
-  const aboveDeferred = new Map(); // element -> deferred roots inside it
+  const deferred = new Map();      // root -> its state
+  const deferredBy = groups();     // root -> itself: found from its ancestors
   function restartNow(root, state, dropped) {
     if (state.journal || restyledBy.has(root) || dropped) forgetAbove(root);
     restart(root, state);
@@ -309,24 +309,16 @@
     state.batch = null;
   }
   function defer(root, state) {
-    const above = [];
-    for (let p = root.parentNode; p; p = p.parentNode) {
-      above.push(p);
-      aboveDeferred.set(p, (aboveDeferred.get(p) || 0) + 1);
-    }
-    deferred.set(root, { state: state, above: above });
+    deferred.set(root, state);
+    deferredBy.add(root, root);
   }
   // Takes root off the deferred ones: restarted unless its styles stand.
   function undefer(root, stand) {
-    const entry = deferred.get(root);
-    if (entry === undefined) return;
+    const state = deferred.get(root);
+    if (state === undefined) return;
     deferred.delete(root);
-    for (const p of entry.above) {
-      const n = aboveDeferred.get(p) - 1;
-      if (n > 0) aboveDeferred.set(p, n);
-      else aboveDeferred.delete(p);
-    }
-    if (!stand) restartNow(root, entry.state, false);
+    deferredBy.remove(root, root);
+    if (!stand) restartNow(root, state, false);
   }
   function undeferAll() {
     if (deferred.size === 0) return;
@@ -339,8 +331,8 @@
   }
   // Deferred contents inside element, strictly.
   function undeferInside(element) {
-    if (!aboveDeferred.has(element)) return;
-    for (const root of Array.from(deferred.keys())) if (element.contains(root)) undefer(root, false);
+    if (deferred.size === 0) return;
+    for (const root of deferredBy.within(element)) if (root !== element) undefer(root, false);
   }
   // Deferred contents that hold element or are inside it.
   function undeferAround(element) {
@@ -946,7 +938,7 @@
       // The same batch over a content written again as it was: its
       // elements have these styles already.
       const held = listRoot !== null ? deferred.get(listRoot) : undefined;
-      if (held !== undefined && held.state.batch === batch) {
+      if (held !== undefined && held.batch === batch) {
         undefer(listRoot, true);
         // As if it had been restarted: what holds it is forgotten.
         forgetAbove(listRoot);
