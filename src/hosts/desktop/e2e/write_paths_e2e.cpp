@@ -23,11 +23,8 @@ using e2e::Js;
 using e2e::Session;
 using e2e::WriteAll;
 
-// Sets up a sequence in the page: window.playStep() plays its next step
-// and keeps what the page holds after it; window.playResult() gives the
-// steps' descriptions and a hash of each state. Arguments (set before it):
-// seed, files (link targets), pictures.
-constexpr char kDriver[] = R"JS(
+// A random source from seed (set before it), for both drivers below.
+constexpr char kRandom[] = R"JS(
 function random(seed) {
   return function () {
     seed = (seed + 0x6D2B79F5) | 0;
@@ -39,6 +36,13 @@ function random(seed) {
 var rnd = random(seed);
 function pick(n) { return Math.floor(rnd() * n); }
 function one(list) { return list[pick(list.length)]; }
+)JS";
+
+// Sets up a sequence in the page: window.playStep() plays its next step
+// and keeps what the page holds after it; window.playResult() gives the
+// steps' descriptions and a hash of each state. Arguments (set before it):
+// seed, files (link targets), pictures.
+constexpr char kDriver[] = R"JS(
 function el(id) { return document.getElementById(id); }
 function kids(id) { var e = el(id); return e ? Array.from(e.children) : []; }
 function windows() { return kids("memofield").concat(kids("linkfield")); }
@@ -243,7 +247,7 @@ class WritePaths : public ::testing::Test {
     }
     pictures += "\"*.png\"]";
     return "var seed = " + std::to_string(seed) + ", files = " + files +
-           ", pictures = " + pictures + ";\n" + kDriver;
+           ", pictures = " + pictures + ";\n" + kRandom + kDriver;
   }
 
   // Plays the sequence of seed in both ways and compares every state.
@@ -502,16 +506,6 @@ constexpr char kWriterScript[] =
 // and with another, lookups, reads and page changes between calls. The
 // control's calls reach only some of these orders.
 constexpr char kWriterDriver[] = R"JS(
-var rnd = (function (seed) {
-  return function () {
-    seed = (seed + 0x6D2B79F5) | 0;
-    var t = Math.imul(seed ^ (seed >>> 15), 1 | seed);
-    t = (t + Math.imul(t ^ (t >>> 7), 61 | t)) ^ t;
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-})(seed);
-function pick(n) { return Math.floor(rnd() * n); }
-function one(list) { return list[pick(list.length)]; }
 var live = document.createElement("div");
 live.id = "t-root";
 document.body.appendChild(live);
@@ -657,7 +651,7 @@ TEST_F(WritePaths, TheWriterAloneLeavesWhatThePlainWritesDo) {
   for (int seed = 1; seed <= 30; ++seed) {
     const std::string body = "var seed = " + std::to_string(seed) +
                              ", steps = 800;\nvar writer = (\n" + kWriterScript + "\n);\n" +
-                             kWriterDriver;
+                             kRandom + kWriterDriver;
     EXPECT_EQ(page.EvalAsync(body), "same") << "seed " << seed;
   }
 }
