@@ -495,6 +495,49 @@ TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
   }
 }
 
+// The page keeps what it read of each memo window until something changes
+// it: a window that grows, or whose field's font grows, past the edge of
+// the view is still shown inside it.
+TEST_F(WritePaths, AWindowThatGrowsPastTheEdgeIsStillShownInView) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "grow").string());
+  ASSERT_TRUE(page.loaded());
+  // Where the memo window stands in view, once the page has seen the change.
+  const std::string box = R"JS(
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var w = document.getElementById("memofield").children[0], r = w.getBoundingClientRect();
+    return JSON.stringify({ vw: document.documentElement.clientWidth,
+                            vh: document.documentElement.clientHeight,
+                            left: r.left, top: r.top, right: r.right, bottom: r.bottom });)JS";
+  auto inView = [&](const char* after) {
+    const auto b = nlohmann::json::parse(page.EvalAsync(box));
+    SCOPED_TRACE(std::string(after) + ": " + b.dump());
+    EXPECT_GE(b["left"].get<double>(), -0.5);
+    EXPECT_GE(b["top"].get<double>(), -0.5);
+    EXPECT_LE(b["right"].get<double>(), b["vw"].get<double>() + 0.5);
+    EXPECT_LE(b["bottom"].get<double>(), b["vh"].get<double>() + 0.5);
+    return b;
+  };
+  ASSERT_EQ(page.EvalAsync(R"JS(
+    Skerrow.AddMemo(document, "edge", "one line");
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var w = document.getElementById("memofield").children[0];
+    var vw = document.documentElement.clientWidth, vh = document.documentElement.clientHeight;
+    Skerrow.SetWndPos(w.id, vw - w.offsetWidth - 4, vh - w.offsetHeight - 4, 1);
+    Skerrow.InitPage(document);
+    return "ok";)JS"),
+            "ok");
+  const auto small = inView("the memo at the corner");
+  page.Eval(R"JS(Skerrow.RenewMemo(document, "edge", "long\n".repeat(30), 0); '')JS");
+  const auto tall = inView("the memo grown taller");
+  EXPECT_GT(tall["bottom"].get<double>() - tall["top"].get<double>(),
+            small["bottom"].get<double>() - small["top"].get<double>() + 100);
+  page.Eval("document.getElementById('memofield').style.fontSize = '30px'; ''");
+  const auto wide = inView("the field's font grown");
+  EXPECT_GT(wide["right"].get<double>() - wide["left"].get<double>(),
+            tall["right"].get<double>() - tall["left"].get<double>() + 100);
+}
+
 // The writer's script, as the app compiles it in.
 constexpr char kWriterScript[] =
 #include "page_writer_script.inc"
