@@ -1,6 +1,7 @@
 #include "control/windows.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <optional>
 #include <unordered_map>
@@ -234,11 +235,18 @@ int PruneWndList(Document& document, WndList& list) {
 }
 
 void ForgetFixedPanels(ControlState& state) {
+  // The panels' hashes once: every window record of every wallpaper passes.
+  static const auto hashes = [] {
+    std::array<std::uint32_t, ids::kFixedPanels.size()> out{};
+    for (std::size_t i = 0; i < out.size(); ++i) out[i] = StringHash(ids::kFixedPanels[i]);
+    return out;
+  }();
   // Every record of a panel, duplicates from a hand-edited file included.
   auto forget = [](WndList& list) {
     for (WndRecord& record : list) {
-      for (std::u16string_view panel : ids::kFixedPanels) {
-        if (record.hash == StringHash(panel) && TextCompare(record.name, panel) == 0) {
+      for (std::size_t i = 0; i < hashes.size(); ++i) {
+        const std::u16string_view panel = ids::kFixedPanels[i];
+        if (record.hash == hashes[i] && TextCompare(record.name, panel) == 0) {
           record.name.resize(1);
           record.hash = StringHash(record.name);
           break;

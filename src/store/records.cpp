@@ -86,6 +86,25 @@ KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_vi
   return {};
 }
 
+KeyTable::KeyTable(std::span<const std::u16string_view> keys) : keys_(keys) {
+  for (std::size_t unit = 1; unit < by_first_.size(); ++unit) {
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+      if (keys[i].empty() || keys[i][0] == unit) by_first_[unit].push_back(static_cast<int>(i));
+    }
+  }
+}
+
+KeyMatch KeyTable::Find(std::u16string_view record) const {
+  // A key can match a record that has a first unit only if it begins with
+  // it (or is empty); a record ended at once matches the first key.
+  const char16_t first = record.empty() ? u'\0' : record[0];
+  if (first == u'\0' || first >= by_first_.size()) return LookupKey(keys_, record);
+  for (const int i : by_first_[first]) {
+    if (PrefixMatches(record, keys_[i])) return {i, keys_[i].size()};
+  }
+  return {};
+}
+
 std::u16string_view PlainValue(std::u16string_view record, const KeyMatch& match) {
   // The unit at the key's end is taken to be "=" without looking at it.
   if (record.size() <= match.length) return {};

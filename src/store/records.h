@@ -5,11 +5,13 @@
 // The bytes are identical on every platform.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/state.h"
 
@@ -75,6 +77,19 @@ struct KeyMatch {
   std::size_t length = 0;  // the key's length in units
 };
 KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record);
+// LookupKey's answer for one table, tried only against the keys a record's
+// first unit leaves possible: a settings file at capacity holds hundreds of
+// thousands of records. The table must outlive it.
+class KeyTable {
+ public:
+  explicit KeyTable(std::span<const std::u16string_view> keys);
+  KeyMatch Find(std::u16string_view record) const;
+
+ private:
+  std::span<const std::u16string_view> keys_;
+  // Per ASCII unit: the keys that may match a record it begins, in order.
+  std::array<std::vector<int>, 128> by_first_;
+};
 // Value of a plain setting: the text from unit length + 1 on ("" when the
 // record is shorter).
 std::u16string_view PlainValue(std::u16string_view record, const KeyMatch& match);

@@ -102,6 +102,34 @@ TEST(RecordsTest, LookupKeyFindsTheFirstPrefixMatch) {
   EXPECT_EQ(LookupKey(kMemoKeys, u"Other").index, -1);
 }
 
+// The indexed lookup gives what trying every key in order gives, for records
+// made of pieces of keys, zero units, digits, "=" and units past ASCII.
+TEST(RecordsTest, KeyTableFindsWhatLookupKeyFinds) {
+  const std::u16string_view extra[] = {u"A", u"", u"AB", u"\u00e9x", u"Zeta"};
+  const std::span<const std::u16string_view> tables[] = {kSettingsKeys, kLinkIndexKeys, kMemoKeys,
+                                                         extra};
+  std::mt19937 random(20261208);
+  for (const auto keys : tables) {
+    const KeyTable table(keys);
+    const std::u16string pieces[] = {u"W",      u"Wnd",    u"=", u"7",    std::u16string(1, u'\0'),
+                                     u"\u00e9", u"\uffff", u"x", u"Pos.", u"Size"};
+    for (int n = 0; n < 4000; ++n) {
+      std::u16string record;
+      if (random() % 2) {
+        const std::u16string_view key = keys[random() % keys.size()];
+        record = std::u16string(key.substr(0, random() % (key.size() + 1)));
+      }
+      for (int k = static_cast<int>(random() % 4); k > 0; --k) {
+        record += pieces[random() % std::size(pieces)];
+      }
+      const KeyMatch want = LookupKey(keys, record);
+      const KeyMatch got = table.Find(record);
+      ASSERT_EQ(got.index, want.index) << ::testing::PrintToString(record);
+      ASSERT_EQ(got.length, want.length) << ::testing::PrintToString(record);
+    }
+  }
+}
+
 std::int32_t PlainNumber(std::u16string_view record) {
   const KeyMatch m = LookupKey(kSettingsKeys, record);
   return ParseDecimal(PlainValue(record, m));

@@ -9,6 +9,11 @@
 namespace vellumine {
 namespace {
 
+const KeyTable& SettingsKeys() {
+  static const KeyTable table(kSettingsKeys);
+  return table;
+}
+
 void Add(std::string& out, std::u16string_view format, std::initializer_list<FormatArg> args) {
   std::u16string record;
   WideFormat(record, format, args);
@@ -162,7 +167,7 @@ void LoadConfig(Store& store, ControlState& state) {
   RecordReader reader(*bytes);
   std::u16string record;
   while (reader.Next(&record)) {
-    const KeyMatch match = LookupKey(kSettingsKeys, record);
+    const KeyMatch match = SettingsKeys().Find(record);
     if (HoldsNoValue(record, match)) continue;
     if (match.index == kKeyWPNo) {
       state.current_wallpaper = ParseDecimal(PlainValue(record, match));
@@ -244,7 +249,7 @@ int LoadWallPaperSettings(Store& store, const ControlState& state, WallPaperEntr
     return 0;
   }
   while (reader.Next(&record) && !IsSectionHead(record)) {
-    const KeyMatch match = LookupKey(kSettingsKeys, record);
+    const KeyMatch match = SettingsKeys().Find(record);
     if (HoldsNoValue(record, match)) continue;
     if (IsWindowKey(match.index)) {
       ApplyWindow(entry.windows, state.options, match.index, record, match);
