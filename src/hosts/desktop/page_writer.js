@@ -65,10 +65,10 @@
     return { number: number || 0, journal: null, fresh: true, batch: null };
   }
   // Elements grouped under a key element (the element written, the content
-  // restyled or deferred), with each key's ancestors counted: the keys at or inside an
-  // element are found without going through them all (a redraw writes
-  // every window). Within a call the writer moves nodes only among their
-  // siblings, so the ancestors stay those counted.
+  // restyled or deferred), with each key's ancestors counted: the keys at or
+  // inside an element are found without going through them all (a redraw
+  // writes every window). Within a call the writer moves nodes only among
+  // their siblings, so the ancestors stay those counted.
   function groups() {
     const by = new Map();      // key -> its elements
     const above = new Map();   // key -> its ancestors
