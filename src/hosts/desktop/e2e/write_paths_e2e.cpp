@@ -398,10 +398,18 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
       }
       return n < 2;
     });
+    // Brought up, a window draws its lines again (what is out of the
+    // drawing keeps its children out only while it is).
+    var blank = under.filter(function (u) {
+      var lines = u.querySelectorAll("[id$='_view_value'] > pre");
+      return lines.length == 0 || Array.from(lines).some(function (p) {
+        return p.getClientRects().length == 0; });
+    });
     await new Promise(function (r) { setTimeout(r, 0); });
     return JSON.stringify({ under: under.length, drawn: drawn.length, corner: corner,
                             belowTops: last < all.length - 2,
                             showing: showing.map(function (u) { return u.id; }),
+                            blank: blank.map(function (u) { return u.id; }),
                             back: all.filter(function (u) {
                               return u.getAttribute("aria-hidden") == "true"; }).length });)JS";
   auto check = [&](const char* after) {
@@ -412,6 +420,7 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
     EXPECT_TRUE(pile["corner"]);
     EXPECT_TRUE(pile["belowTops"]);
     EXPECT_EQ(pile["showing"], nlohmann::json::array());
+    EXPECT_EQ(pile["blank"], nlohmann::json::array());
     EXPECT_EQ(pile["back"], pile["under"]);
     return pile;
   };
