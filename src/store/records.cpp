@@ -1,5 +1,6 @@
 #include "store/records.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -86,10 +87,58 @@ KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_vi
   return {};
 }
 
+namespace {
+
+// The keys of list still possible for a record that has unit (an ASCII
+// unit, or 0 for any other) at position at: those with it there and those
+// that end before.
+std::vector<int> Possible(std::span<const std::u16string_view> keys, const std::vector<int>& list,
+                          std::size_t at, char16_t unit) {
+  std::vector<int> out;
+  for (const int i : list) {
+    if (keys[i].size() <= at || (unit != 0 && keys[i][at] == unit)) out.push_back(i);
+  }
+  return out;
+}
+
+}  // namespace
+
 KeyTable::KeyTable(std::span<const std::u16string_view> keys) : keys_(keys) {
-  for (std::size_t unit = 1; unit < by_first_.size(); ++unit) {
+  for (std::size_t first = 1; first < buckets_.size(); ++first) {
+    Bucket& bucket = buckets_[first];
+    std::size_t longest = 0;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-      if (keys[i].empty() || keys[i][0] == unit) by_first_[unit].push_back(static_cast<int>(i));
+      if (keys[i].empty() || keys[i][0] == first) {
+        bucket.all.push_back(static_cast<int>(i));
+        longest = std::max(longest, keys[i].size());
+      }
+    }
+    if (bucket.all.size() < 3) continue;
+    // The position that leaves the fewest keys to try at worst; a key with
+    // a non-ASCII unit there keeps the bucket whole.
+    std::size_t best = bucket.all.size();
+    for (std::size_t at = 1; at < longest; ++at) {
+      bool ascii = true;
+      std::size_t worst = Possible(keys, bucket.all, at, 0).size();
+      for (const int i : bucket.all) {
+        if (keys[i].size() <= at) continue;
+        if (keys[i][at] >= 128 || keys[i][at] == u'\0') ascii = false;
+        if (!ascii) break;
+        worst = std::max(worst, Possible(keys, bucket.all, at, keys[i][at]).size());
+      }
+      if (ascii && worst < best) {
+        best = worst;
+        bucket.at = at;
+      }
+    }
+    if (bucket.at == 0) continue;
+    bucket.lists.push_back(Possible(keys, bucket.all, bucket.at, 0));
+    for (const int i : bucket.all) {
+      if (keys[i].size() <= bucket.at) continue;
+      const char16_t unit = keys[i][bucket.at];
+      if (bucket.list_of[unit] != 0) continue;
+      bucket.list_of[unit] = static_cast<std::uint8_t>(bucket.lists.size());
+      bucket.lists.push_back(Possible(keys, bucket.all, bucket.at, unit));
     }
   }
 }
@@ -98,8 +147,17 @@ KeyMatch KeyTable::Find(std::u16string_view record) const {
   // A key can match a record that has a first unit only if it begins with
   // it (or is empty); a record ended at once matches the first key.
   const char16_t first = record.empty() ? u'\0' : record[0];
-  if (first == u'\0' || first >= by_first_.size()) return LookupKey(keys_, record);
-  for (const int i : by_first_[first]) {
+  if (first == u'\0' || first >= buckets_.size()) return LookupKey(keys_, record);
+  const Bucket& bucket = buckets_[first];
+  const std::vector<int>* list = &bucket.all;
+  // A record that goes on, without ending, to the position where the keys
+  // differ can match only a key with its unit there, or one ended before.
+  if (bucket.at != 0 && record.size() > bucket.at &&
+      record.substr(0, bucket.at + 1).find(u'\0') == std::u16string_view::npos) {
+    const char16_t unit = record[bucket.at];
+    list = &bucket.lists[unit < 128 ? bucket.list_of[unit] : 0];
+  }
+  for (const int i : *list) {
     if (PrefixMatches(record, keys_[i])) return {i, keys_[i].size()};
   }
   return {};

@@ -78,17 +78,29 @@ struct KeyMatch {
 };
 KeyMatch LookupKey(std::span<const std::u16string_view> table, std::u16string_view record);
 // LookupKey's answer for one table, tried only against the keys a record's
-// first unit leaves possible: a settings file at capacity holds hundreds of
-// thousands of records. The table must outlive it.
+// first unit, and one more unit where the keys it begins differ, leave
+// possible: a settings file at capacity holds hundreds of thousands of
+// records, most of them one of seven keys that all begin "Wnd". The table
+// must outlive it.
 class KeyTable {
  public:
   explicit KeyTable(std::span<const std::u16string_view> keys);
   KeyMatch Find(std::u16string_view record) const;
 
  private:
+  // The keys a record beginning with one ASCII unit may match, in order.
+  struct Bucket {
+    std::vector<int> all;
+    // Where these keys are told apart (0: they are not), and for each
+    // ASCII unit there, the keys still possible: those that have it there
+    // and those that end before. For a record that has another unit there,
+    // only the latter.
+    std::size_t at = 0;
+    std::array<std::uint8_t, 128> list_of{};  // unit -> index into lists; 0: the latter only
+    std::vector<std::vector<int>> lists;
+  };
   std::span<const std::u16string_view> keys_;
-  // Per ASCII unit: the keys that may match a record it begins, in order.
-  std::array<std::vector<int>, 128> by_first_;
+  std::array<Bucket, 128> buckets_;
 };
 // Value of a plain setting: the text from unit length + 1 on ("" when the
 // record is shorter).

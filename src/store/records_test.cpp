@@ -106,13 +106,19 @@ TEST(RecordsTest, LookupKeyFindsTheFirstPrefixMatch) {
 // made of pieces of keys, zero units, digits, "=" and units past ASCII.
 TEST(RecordsTest, KeyTableFindsWhatLookupKeyFinds) {
   const std::u16string_view extra[] = {u"A", u"", u"AB", u"\u00e9x", u"Zeta"};
+  // Keys told apart past their first unit: some end before that place,
+  // some are others' beginnings, one is there twice, one differs only in a
+  // unit past the ASCII range.
+  const std::u16string_view split[] = {u"WndPos",  u"Wn",   u"WndPos.x", u"WndFont",   u"Wnd",
+                                       u"WndFace", u"WPNo", u"WndPos",   u"Wnd\u00e9", u"Wx"};
   const std::span<const std::u16string_view> tables[] = {kSettingsKeys, kLinkIndexKeys, kMemoKeys,
-                                                         extra};
+                                                         extra, split};
   std::mt19937 random(20261208);
   for (const auto keys : tables) {
     const KeyTable table(keys);
     const std::u16string pieces[] = {u"W",      u"Wnd",    u"=", u"7",    std::u16string(1, u'\0'),
-                                     u"\u00e9", u"\uffff", u"x", u"Pos.", u"Size"};
+                                     u"\u00e9", u"\uffff", u"x", u"Pos.", u"Size",
+                                     u"F",      u"P",      u"n"};
     for (int n = 0; n < 4000; ++n) {
       std::u16string record;
       if (random() % 2) {
