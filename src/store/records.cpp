@@ -122,8 +122,10 @@ KeyTable::KeyTable(std::span<const std::u16string_view> keys) : keys_(keys) {
       std::size_t worst = Possible(keys, bucket.all, at, 0).size();
       for (const int i : bucket.all) {
         if (keys[i].size() <= at) continue;
-        if (keys[i][at] >= 128 || keys[i][at] == u'\0') ascii = false;
-        if (!ascii) break;
+        if (keys[i][at] >= 128 || keys[i][at] == u'\0') {
+          ascii = false;
+          break;
+        }
         worst = std::max(worst, Possible(keys, bucket.all, at, keys[i][at]).size());
       }
       if (ascii && worst < best) {
