@@ -302,6 +302,15 @@
   // was then costs nothing.
   const deferred = new Map();      // root -> its state
   const deferredBy = groups();     // root -> itself: found from its ancestors
+  // A walk over an element that holds remembered contents (a redraw styles
+  // the whole body, every window in it): element -> { batch, roots: Map(root
+  // -> { first, firstIndex, last, lastIndex }) }, the contents inside that
+  // the walk styled from fresh, with the positions of the first and last
+  // element of each that it styled. Each such content's state.batch is this
+  // record while nothing else has styled anything inside. When the same
+  // batch comes again and a content written again as it was stands at the
+  // same positions, its styles stand: its writes are skipped.
+  const walks = new WeakMap();
   function restartNow(root, state, dropped) {
     if (state.journal || restyledBy.has(root) || dropped) forgetAbove(root);
     restart(root, state);
@@ -329,10 +338,15 @@
     if (deferred.size === 0) return;
     for (let n = node; n; n = n.parentNode) if (deferred.has(n)) undefer(n, false);
   }
-  // Deferred contents inside element, strictly.
-  function undeferInside(element) {
+  // Deferred contents inside element, strictly; with spare (a walk over
+  // element), not those whose styles came from that walk's batch: they wait
+  // for the batch of this one.
+  function undeferInside(element, spare) {
     if (deferred.size === 0) return;
-    for (const root of deferredBy.within(element)) if (root !== element) undefer(root, false);
+    for (const root of deferredBy.within(element)) {
+      if (root === element || (spare !== undefined && deferred.get(root).batch === spare)) continue;
+      undefer(root, false);
+    }
   }
   // Deferred contents that hold element or are inside it.
   function undeferAround(element) {
@@ -468,31 +482,38 @@
   }
   // A style write on element: journaled in the nearest remembered content
   // that holds it; any remembered content further out is forgotten. near,
-  // when given, maps the parents already walked in this batch to the state
-  // found for them.
+  // when given, maps the parents already walked in this batch to the
+  // content found for them. The content the write fell in, and whether it
+  // was fresh until then, are left in notedRoot and notedFresh.
+  let notedRoot = null;
+  let notedFresh = false;
   function noteStyle(element, near) {
     const entry = restyled.get(element);
     if (entry) {
+      notedRoot = entry.root;
+      notedFresh = entry.state.fresh;
       entry.state.fresh = false;
       entry.state.batch = null;
       return null;
     }
     const parent = element.parentNode;
-    let state;
-    if (near && near.has(parent)) {
-      state = near.get(parent);
-    } else {
-      state = null;
+    let found = near ? near.get(parent) : undefined;
+    if (found === undefined) {
+      found = { state: null, root: null };
       for (let p = parent; p; p = p.parentNode) {
-        if (state) {
+        if (found.state) {
           roots.delete(p);
           if (pendingRoots.size > 0) pendingRoots.delete(p);
           continue;
         }
-        state = stateOf(p);
+        found.state = stateOf(p);
+        if (found.state) found.root = p;
       }
-      if (near) near.set(parent, state);
+      if (near) near.set(parent, found);
     }
+    const state = found.state;
+    notedRoot = found.root;
+    notedFresh = state !== null && state.fresh;
     if (!state) return null;
     state.fresh = false;
     state.batch = null;
@@ -919,7 +940,7 @@
       begin();
       if (isElement(element)) {
         undeferAbove(element.parentNode);
-        undeferInside(element);
+        undeferInside(element, walks.get(element));
       } else {
         undeferAll();
       }
@@ -945,6 +966,30 @@
         return;
       }
       if (held !== undefined) undefer(listRoot, false);
+      // The contents inside that the last walk over it styled from fresh:
+      // with the same batch, those written again as they were whose first
+      // and last styled elements are where they were stand, and their
+      // writes (and those of any content inside them) are skipped; the
+      // others start again from their markup.
+      const last = listRoot !== null ? walks.get(listRoot) : undefined;
+      let skip = null;
+      if (last !== undefined) {
+        // Compared once: a redraw's batch is a long text.
+        const same = last.batch === batch;
+        for (const [root, at] of last.roots) {
+          const state = deferred.get(root);
+          if (state === undefined || state.batch !== last) continue;
+          if (same && list[at.firstIndex] === at.first && list[at.lastIndex] === at.last) {
+            undefer(root, true);
+            forgetAbove(root);
+            if (skip === null) skip = new Uint8Array(list.length);
+            skip.fill(1, at.firstIndex, at.lastIndex + 1);
+          } else {
+            undefer(root, false);
+          }
+        }
+      }
+      const touched = new Map();   // content inside -> what this walk styled in it
       const rootState = listRoot !== null ? stateOf(listRoot) : null;
       const fromFresh = rootState !== null && rootState.fresh;
       let onlyRoot = true;
@@ -999,13 +1044,28 @@
         pos = c + 1 + length;
         const target = list[index];
         if (!target || !property) continue;
+        if (skip !== null && skip[index] === 1) continue;
         if (target !== element) {
           flush();
           element = target;
           const entry = restyled.get(element);
           const state = noteStyle(element, near);
           journaled = state !== null;
-          if ((entry ? entry.state : state) !== rootState) onlyRoot = false;
+          const mine = entry ? entry.state : state;
+          if (mine !== rootState) onlyRoot = false;
+          if (notedRoot !== null && notedRoot !== listRoot) {
+            const at = touched.get(notedRoot);
+            if (at === undefined) {
+              touched.set(notedRoot, { state: mine, fresh: notedFresh, first: element, firstIndex: index,
+                                       last: element, lastIndex: index });
+            } else if (index > at.lastIndex) {
+              at.last = element;
+              at.lastIndex = index;
+            } else if (index < at.firstIndex) {
+              at.first = element;
+              at.firstIndex = index;
+            }
+          }
         }
         writes.push(property, value);
       }
@@ -1014,6 +1074,25 @@
         rootState.fresh = false;
         rootState.batch = fromFresh && onlyRoot ? batch : null;
       }
+      // What this walk leaves for the next one over the same element.
+      const walk = { batch: batch, roots: new Map() };
+      if (last !== undefined && skip !== null) {
+        for (const [root, at] of last.roots) {
+          const state = stateOf(root);
+          if (skip[at.firstIndex] === 1 && state !== null && state.batch === last) {
+            state.batch = walk;
+            walk.roots.set(root, at);
+          }
+        }
+      }
+      for (const [root, at] of touched) {
+        if (!at.fresh || stateOf(root) !== at.state || !listRoot.contains(root)) continue;
+        at.state.batch = walk;
+        walk.roots.set(root, { first: at.first, firstIndex: at.firstIndex, last: at.last,
+                               lastIndex: at.lastIndex });
+      }
+      if (walk.roots.size > 0) walks.set(listRoot, walk);
+      else if (listRoot !== null) walks.delete(listRoot);
     },
     // Whether value is the page's document, the one this writer writes.
     owns: function (value) {

@@ -708,6 +708,133 @@ TEST_F(WritePaths, TheWriterAloneLeavesWhatThePlainWritesDo) {
   }
 }
 
+// A redraw writes every window again, mostly as it was, and then styles the
+// whole page in one walk. A window written again as it was keeps the styles
+// that walk gave it last time only when the walk gives them again, and
+// nothing else changed them meanwhile.
+constexpr char kRedrawDriver[] = R"JS(
+var live = document.createElement("div");
+live.id = "r-root";
+document.body.appendChild(live);
+var plainDoc = document.implementation.createHTMLDocument("");
+var plain = plainDoc.createElement("div");
+plain.id = "r-root";
+plainDoc.body.appendChild(plain);
+function inner(n, lines) {
+  var m = "<div id='r-w" + n + "_v'>";
+  for (var i = 0; i < lines; ++i) m += "<pre>line " + i + "</pre>";
+  return m + "</div><pre><span id='r-w" + n + "_x'>on</span></pre>";
+}
+var numbers = 0, marks = {};
+function write(id, markup) {
+  var w = writer.find(id), p = plainDoc.getElementById(id), last = marks[id];
+  if (!(last && last.markup == markup && writer.again(w, last.number))) {
+    marks[id] = { markup: markup, number: ++numbers };
+    writer.html(w, markup, numbers);
+  }
+  p.innerHTML = markup;
+}
+// Every DIV and PRE in the colour of its window.
+function walk(colours) {
+  writer.descendants(live);
+  var list = plain.querySelectorAll("*"), batch = "";
+  for (var i = 0; i < list.length; ++i) {
+    if (list[i].tagName != "DIV" && list[i].tagName != "PRE") continue;
+    var w = list[i].closest("#r-root > div"), v = colours[w.id];
+    batch += i + ":c:" + v.length + ":" + v;
+    list[i].style.color = v;
+  }
+  writer.styles(batch);
+}
+// As the control draws a field: the windows' empty frames, then each
+// window's content.
+var lines = [2, 3, 1];
+function windows() {
+  var m = "";
+  for (var n = 0; n < lines.length; ++n) m += "<div id='r-w" + n + "'></div>";
+  return m;
+}
+function rewrite() {
+  write("r-root", windows());
+  for (var n = 0; n < lines.length; ++n) write("r-w" + n, inner(n, lines[n]));
+}
+// One window in red (as one with options of its own is styled).
+function walkOne() {
+  writer.descendants(writer.find("r-w1"));
+  var list = plainDoc.getElementById("r-w1").querySelectorAll("*"), batch = "";
+  for (var i = 0; i < list.length; ++i) {
+    batch += i + ":c:3:red";
+    list[i].style.color = "red";
+  }
+  writer.styles(batch);
+}
+var first = { "r-w0": "red", "r-w1": "blue", "r-w2": "green" };
+var second = { "r-w0": "red", "r-w1": "purple", "r-w2": "green" };
+var steps = [
+  ["drawn", function () { rewrite(); walk(first); }],
+  ["the same again", function () { rewrite(); walk(first); }],
+  ["and again", function () { rewrite(); walk(first); }],
+  ["one window in another colour", function () { rewrite(); walk(second); }],
+  ["back", function () { rewrite(); walk(first); }],
+  ["a line recoloured by the page between calls", function () {
+    live.querySelector("#r-w0_v pre").style.color = "orange";
+    plain.querySelector("#r-w0_v pre").style.color = "orange";
+    rewrite(); walk(first);
+  }],
+  ["a window with a line more", function () { lines[0] = 3; rewrite(); walk(first); }],
+  ["the same again", function () { rewrite(); walk(first); }],
+  ["a style written inside a window before the walk", function () {
+    rewrite();
+    writer.style(writer.find("r-w2_v"), "color", "pink");
+    plainDoc.getElementById("r-w2_v").style.color = "pink";
+    walk(first);
+  }],
+  ["the same again", function () { rewrite(); walk(first); }],
+  ["written again with no walk", function () { rewrite(); }],
+  ["drawn", function () { rewrite(); walk(second); }],
+  ["a window's content written again but not the others", function () {
+    write("r-w1", inner(1, lines[1]));
+    walk(second);
+  }],
+  ["a walk over one window, then over all", function () { rewrite(); walkOne(); walk(second); }],
+  ["the same again", function () { rewrite(); walk(second); }],
+  ["a walk over all, then over one window", function () { rewrite(); walk(second); walkOne(); }],
+  ["the same again", function () { rewrite(); walk(second); }],
+  ["a style written inside a window after the walk", function () {
+    rewrite();
+    walk(second);
+    writer.style(writer.find("r-w1_v"), "color", "pink");
+    plainDoc.getElementById("r-w1_v").style.color = "pink";
+  }],
+  ["a walk over one window only", function () { rewrite(); walkOne(); }],
+  ["a walk over all as before the last", function () { rewrite(); walk(second); }],
+  ["a window taken away", function () { lines.pop(); rewrite(); walk(second); }],
+  ["the same again", function () { rewrite(); walk(second); }]
+];
+try {
+  for (var i = 0; i < steps.length; ++i) {
+    steps[i][1]();
+    writer.end();
+    if (live.innerHTML != plain.innerHTML) {
+      return "differs after " + steps[i][0] + " (step " + i + "):\nwriter: " + live.innerHTML +
+             "\nplain:  " + plain.innerHTML;
+    }
+  }
+} finally {
+  live.remove();
+}
+return "same";
+)JS";
+
+TEST_F(WritePaths, ARedrawKeepsOnlyTheStylesItWouldGiveAgain) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "1", TRUE);
+  Session page((root_ / "redraw").string());
+  ASSERT_TRUE(page.loaded());
+  EXPECT_EQ(
+      page.EvalAsync("var writer = (\n" + std::string(kWriterScript) + "\n);\n" + kRedrawDriver),
+      "same");
+}
+
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
   Compare(1, 320);
   Compare(2, 320);
