@@ -293,6 +293,9 @@
     state.journal = null;
   }
   function addRestyled(element, root, state, markupStyle) {
+    // Restyled already for another content: that one no longer holds it.
+    const old = restyled.get(element);
+    if (old !== undefined) restyledBy.remove(old.root, element);
     restyled.set(element, { root: root, state: state, markup: markupStyle, writes: [] });
     restyledBy.add(root, element);
   }
@@ -414,10 +417,22 @@
   // moot (its own style stays what it was to become).
   // Found through the roots that hold element and those inside it, not by
   // going through every root (a redraw restyles every window).
-  function dropRestyledWithin(element) {
+  // With kept (the new content is brought in by a diff), a content inside
+  // may stay as it is, owed its markup: its elements still have the styles
+  // they were to lose, and are journaled in it again, so that writing it
+  // again as it was restarts them.
+  function dropRestyledWithin(element, kept) {
     if (restyledBy.size === 0) return;
     for (const root of restyledBy.within(element)) {
-      for (const e of Array.from(restyledBy.get(root) || [])) dropRestyled(e);
+      for (const e of Array.from(restyledBy.get(root) || [])) {
+        const entry = dropRestyled(e);
+        if (!kept || root === element || entry === null || stateOf(root) !== entry.state) continue;
+        const state = entry.state;
+        if (!state.journal) state.journal = new Map();
+        if (!state.journal.has(e)) state.journal.set(e, entry.markup);
+        state.fresh = false;
+        state.batch = null;
+      }
     }
     for (let p = element.parentNode; p; p = p.parentNode) {
       const mine = restyledBy.get(p);
@@ -825,7 +840,7 @@
       const pending = owed.size + shadows.size + restyled.size;
       dropOwedWithin(element);
       dropShadowsBelow(element);
-      dropRestyledWithin(element);
+      dropRestyledWithin(element, true);
       roots.delete(element);
       pendingRoots.delete(element);
       const state = newState(number);

@@ -585,8 +585,8 @@ function markup(id) {
   return one([window_(pick(5)).replace(/^<div[^>]*>/, "").replace(/<\/div>$/, ""), "<pre>z</pre>"]);
 }
 var marks = new Map(), numbers = 0, log = [];
-function write(id, w, p) {
-  var m = one([markup(id), (marks.get(id) || {}).markup || markup(id)]);
+function write(id, w, p, given) {
+  var m = given !== undefined ? given : one([markup(id), (marks.get(id) || {}).markup || markup(id)]);
   var last = marks.get(id);
   log.push("html " + id + (last && last.markup == m ? " (again)" : ""));
   if (!(last && last.markup == m && writer.again(w, last.number))) {
@@ -622,6 +622,17 @@ function path(e, root) {
 }
 function ids() {
   return [plain].concat(Array.from(plain.querySelectorAll("[id]"))).map(function (e) { return e.id; });
+}
+// What the control's redraw does at the end of a call: everything written
+// again, mostly as it was, then one walk styling it all.
+function redraw() {
+  log.push("redraw");
+  var list = ids();
+  for (var k = 0; k < list.length; ++k) {
+    var w = writer.find(list[k]), p = plainDoc.getElementById(list[k]), last = marks.get(list[k]);
+    if (w && p && last && rnd() < 0.85) write(list[k], w, p, rnd() < 0.9 ? last.markup : markup(list[k]));
+  }
+  walk(writer.find("t-root"), plain);
 }
 function call() {
   if (rnd() < 0.3) theme = pick(4);
@@ -662,6 +673,7 @@ function call() {
       writer.layout(w, "offsetWidth");
     }
   }
+  if (rnd() < 0.3) redraw();
   writer.end();
   log.push("end");
 }
