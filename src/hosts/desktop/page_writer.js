@@ -1103,8 +1103,7 @@
       for (const [root, at] of touched) {
         if (!at.fresh || stateOf(root) !== at.state || !listRoot.contains(root)) continue;
         at.state.batch = walk;
-        walk.roots.set(root, { first: at.first, firstIndex: at.firstIndex, last: at.last,
-                               lastIndex: at.lastIndex });
+        walk.roots.set(root, at);
       }
       if (walk.roots.size > 0) walks.set(listRoot, walk);
       else if (listRoot !== null) walks.delete(listRoot);
