@@ -462,11 +462,15 @@
       return;
     }
     let mine = wrote.get(element);
-    if (mine !== undefined && mine[property] === value) return;
+    const had = mine !== undefined ? mine[property] : undefined;
+    if (had === value) return;
     // A value the element holds already, as the engine writes it, is not
     // written again: that would change nothing, yet cost the engine a parse
-    // (a recolouring leaves tens of thousands of fonts as they are).
-    if (value === "" || style[property] !== value || style.getPropertyPriority(dash(property)) !== "") {
+    // (a recolouring leaves tens of thousands of fonts as they are). One the
+    // writer wrote, and nothing changed since, is not read back: the write
+    // may change nothing, as a plain write would.
+    if (had !== undefined || value === "" || style[property] !== value ||
+        style.getPropertyPriority(dash(property)) !== "") {
       style[property] = value;
     }
     if (mine === undefined) wrote.set(element, (mine = Object.create(null)));
@@ -1008,7 +1012,6 @@
       const rootState = listRoot !== null ? stateOf(listRoot) : null;
       const fromFresh = rootState !== null && rootState.fresh;
       let onlyRoot = true;
-      const names = { c: "color", f: "fontFamily", s: "fontSize" };
       const near = new Map();
       // One element's writes come one after the other, and take effect
       // through its style object, as the plain writes do: a value it already
@@ -1047,16 +1050,29 @@
         writes = [];
       };
       let pos = 0;
-      while (pos < batch.length) {
-        const a = batch.indexOf(":", pos);
-        const b = batch.indexOf(":", a + 1);
-        const c = batch.indexOf(":", b + 1);
-        if (a < 0 || b < 0 || c < 0) break;
-        const index = Number(batch.slice(pos, a));
-        const property = names[batch.slice(a + 1, b)];
-        const length = Number(batch.slice(b + 1, c));
-        const value = batch.substr(c + 1, length);
-        pos = c + 1 + length;
+      // Read in place, digit by digit: a redraw's batch holds tens of
+      // thousands of writes, and a substring for each field costs more than
+      // the write it leads to.
+      const size = batch.length;
+      while (pos < size) {
+        let index = 0;
+        let k = pos;
+        for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
+          index = index * 10 + (d - 48);
+        }
+        if (k === pos || batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) break;
+        const code = batch.charCodeAt(k + 1);
+        const property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
+        let length = 0;
+        const from = k + 3;
+        for (k = from; ; ++k) {
+          const d = batch.charCodeAt(k);
+          if (d < 48 || d > 57) break;
+          length = length * 10 + (d - 48);
+        }
+        if (k === from || batch.charCodeAt(k) !== 58) break;
+        const value = batch.substr(k + 1, length);
+        pos = k + 1 + length;
         const target = list[index];
         if (!target || !property) continue;
         if (skip !== null && skip[index] === 1) continue;
