@@ -1168,6 +1168,14 @@ TEST_F(UserApp, TheWallpaperShownIsMarkedAlsoAfterARandomChoice) {
   // The list says so in the line itself.
   EXPECT_EQ(s.Eval("document.querySelector('#wplist option.current').label"), "sea.png（表示中）");
   EXPECT_EQ(s.Eval("document.querySelectorAll('#wplist option[label]').length"), "1");
+  // The page's mark of the shown wallpaper changes no window: the page is
+  // tidied once for the call that changed the wallpaper, not again for it.
+  s.Eval(
+      "window.tidies = 0; var tidyOnce = tidy;"
+      " tidy = function (again) { ++window.tidies; return tidyOnce(again); };"
+      " Skerrow.SetBG(document, 2); ''");
+  ASSERT_TRUE(s.WaitFor(marked + " == 'sand.png'"));
+  EXPECT_EQ(s.Eval("String(window.tidies)"), "1");
   s.Keep("wallpapers");
   ASSERT_TRUE(s.Click("#wplist option:nth-child(2)"));
   ASSERT_TRUE(s.Click("#wallpaper input[value='設定']"));
