@@ -307,12 +307,13 @@
   const deferredBy = groups();     // root -> itself: found from its ancestors
   // A walk over an element that holds remembered contents (a redraw styles
   // the whole body, every window in it): element -> { batch, roots: Map(root
-  // -> { first, firstIndex, last, lastIndex }) }, the contents inside that
-  // the walk styled from fresh, with the positions of the first and last
-  // element of each that it styled. Each such content's state.batch is this
-  // record while nothing else has styled anything inside. When the same
-  // batch comes again and a content written again as it was stands at the
-  // same positions, its styles stand: its writes are skipped.
+  // -> { state, fresh, first, firstIndex, last, lastIndex }) }, the contents
+  // inside that the walk styled from fresh (their state then), with the
+  // positions of the first and last element of each that it styled. Each
+  // such content's state.batch is this record while nothing else has styled
+  // anything inside. When the same batch comes again and a content written
+  // again as it was stands at the same positions, its styles stand: its
+  // writes are skipped.
   const walks = new WeakMap();
   function restartNow(root, state, dropped) {
     if (state.journal || restyledBy.has(root) || dropped) forgetAbove(root);
@@ -1065,9 +1066,8 @@
         const property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
         let length = 0;
         const from = k + 3;
-        for (k = from; ; ++k) {
-          const d = batch.charCodeAt(k);
-          if (d < 48 || d > 57) break;
+        k = from;
+        for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
           length = length * 10 + (d - 48);
         }
         if (k === from || batch.charCodeAt(k) !== 58) break;
