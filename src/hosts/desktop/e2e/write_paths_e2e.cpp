@@ -552,19 +552,28 @@ constexpr char kWriterScript[] =
 #include "page_writer_script.inc"
     ;
 
+// What both writer-alone drivers start from: the writer's script, then a root
+// of the given id in the live page, written through the writer, and its twin
+// in an inactive document, written plainly.
+std::string WriterAlone(const std::string& root_id) {
+  return "var writer = (\n" + std::string(kWriterScript) + "\n);\n" +
+         R"JS(var live = document.createElement("div");
+live.id = ")JS" +
+         root_id + R"JS(";
+document.body.appendChild(live);
+var plainDoc = document.implementation.createHTMLDocument("");
+var plain = plainDoc.createElement("div");
+plain.id = live.id;
+plainDoc.body.appendChild(plain);
+)JS";
+}
+
 // The writer on its own, driven as the host drives it, against the same
 // operations written plainly into an inactive document: nested contents
 // written over and again within one call, walks with the same style batch
 // and with another, lookups, reads and page changes between calls. The
 // control's calls reach only some of these orders.
 constexpr char kWriterDriver[] = R"JS(
-var live = document.createElement("div");
-live.id = "t-root";
-document.body.appendChild(live);
-var plainDoc = document.implementation.createHTMLDocument("");
-var plain = plainDoc.createElement("div");
-plain.id = "t-root";
-plainDoc.body.appendChild(plain);
 function line() { return one(["a", "b &amp; c", "", "d\ne", "<b>f</b>", "<span id='t-s" + pick(3) + "'>g</span>"]); }
 function window_(n) {
   var lines = "";
@@ -739,8 +748,7 @@ TEST_F(WritePaths, TheWriterAloneLeavesWhatThePlainWritesDo) {
     for (int seed = 1; seed <= 30; ++seed) {
       const std::string body = "var seed = " + std::to_string(seed) +
                                ", steps = 800, redrawFirst = " + (first ? "true" : "false") +
-                               ";\nvar writer = (\n" + kWriterScript + "\n);\n" + kRandom +
-                               kWriterDriver;
+                               ";\n" + WriterAlone("t-root") + kRandom + kWriterDriver;
       EXPECT_EQ(page.EvalAsync(body), "same") << "seed " << seed << (first ? ", redraw first" : "");
     }
   }
@@ -751,13 +759,6 @@ TEST_F(WritePaths, TheWriterAloneLeavesWhatThePlainWritesDo) {
 // that walk gave it last time only when the walk gives them again, and
 // nothing else changed them meanwhile.
 constexpr char kRedrawDriver[] = R"JS(
-var live = document.createElement("div");
-live.id = "r-root";
-document.body.appendChild(live);
-var plainDoc = document.implementation.createHTMLDocument("");
-var plain = plainDoc.createElement("div");
-plain.id = "r-root";
-plainDoc.body.appendChild(plain);
 function inner(n, lines) {
   var m = "<div id='r-w" + n + "_v'>";
   for (var i = 0; i < lines; ++i) m += "<pre>line " + i + "</pre>";
@@ -868,9 +869,7 @@ TEST_F(WritePaths, ARedrawKeepsOnlyTheStylesItWouldGiveAgain) {
   g_setenv("VELLUMINE_PLAIN_WRITES", "1", TRUE);
   Session page((root_ / "redraw").string());
   ASSERT_TRUE(page.loaded());
-  EXPECT_EQ(
-      page.EvalAsync("var writer = (\n" + std::string(kWriterScript) + "\n);\n" + kRedrawDriver),
-      "same");
+  EXPECT_EQ(page.EvalAsync(WriterAlone("r-root") + kRedrawDriver), "same");
 }
 
 TEST_F(WritePaths, RandomSequencesLeaveThePageAsThePlainWritesDo) {
