@@ -819,6 +819,20 @@ TEST_F(UserApp, EveryControlLineHasARoleANameAndAPlaceInTheTabOrder) {
             "フォントサイズを戻す");
 }
 
+// A change is decorated where it lands: taking a window's leading title line
+// away makes the next one lead, named for the window.
+TEST_F(UserApp, WhenATitleLineGoesTheNextOneLeadsItsWindow) {
+  Runner("[\"InitPage\"]\n");
+  Session s(folder_);
+  ASSERT_TRUE(s.loaded());
+  ASSERT_EQ(s.Eval("el('monthname').remove(); 'gone'"), "gone");
+  EXPECT_TRUE(
+      s.WaitFor("(function () { var h = el('calender').querySelector(\"[onmouseup^='movewnd']\");"
+                " return h.getAttribute('role') == 'button' && h.getAttribute('tabindex') == '0' &&"
+                " h.getAttribute('aria-label') == 'カレンダー（矢印キーで移動）'; })()"))
+      << s.Eval("el('calender').querySelector(\"[onmouseup^='movewnd']\").outerHTML");
+}
+
 // Opens the settings panel the way the user does: the launcher, then 設定.
 void OpenSettings(Session& s) {
   ASSERT_TRUE(s.Click("#menumini pre"));

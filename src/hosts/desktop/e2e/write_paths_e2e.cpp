@@ -169,6 +169,31 @@ var actions = [
 ];
 var log = [], hashes = [], step = 0;
 window.states = [];
+// The page names and reaches by keyboard only what a change touched: its
+// marks must be those a decoration of the whole page gives. Where they are
+// not, the step and the first element that differs.
+window.undecorated = [];
+function marks() {
+  var list = document.body.querySelectorAll("*"), out = [];
+  for (var i = 0; i < list.length; ++i) {
+    var e = list[i], m = [];
+    for (var name of ["data-kb", "role", "tabindex", "aria-label"]) {
+      if (e.hasAttribute(name)) m.push(name + "=" + e.getAttribute(name));
+    }
+    out.push(m.length ? e.outerHTML.slice(0, 120) + " [" + m.join(" ") + "]" : "");
+  }
+  return out;
+}
+async function checkMarks(description) {
+  var had = marks();
+  keys.decorate(document);
+  await new Promise(function (r) { setTimeout(r, 0); });
+  var full = marks(), i = 0;
+  while (i < had.length && i < full.length && had[i] === full[i]) ++i;
+  if (i < had.length || i < full.length) {
+    window.undecorated.push(description + ":\n  given:    " + had[i] + "\n  in full:  " + full[i]);
+  }
+}
 // One step a script run: each run is a user gesture of its own, as a click
 // is, so the calls that need the user's action are made in both runs alike
 // however long the other steps took.
@@ -195,6 +220,7 @@ window.playStep = async function () {
   window.states.push(after);
   hashes.push(hash(after));
   log.push(description + " (after the page's reaction)");
+  await checkMarks(description);
   return "";
 };
 window.playResult = function () { return JSON.stringify({ log: log, hashes: hashes }); };
@@ -267,6 +293,8 @@ class WritePaths : public ::testing::Test {
       ASSERT_EQ(plain.EvalAsync("return await window.playStep();"), "") << "step " << step;
       ASSERT_EQ(fast.EvalAsync("return await window.playStep();"), "") << "step " << step;
     }
+    EXPECT_EQ(plain.Eval("window.undecorated.slice(0, 3).join('\\n')"), "") << "seed " << seed;
+    EXPECT_EQ(fast.Eval("window.undecorated.slice(0, 3).join('\\n')"), "") << "seed " << seed;
     const std::string a = plain.Eval("window.playResult()");
     const std::string b = fast.Eval("window.playResult()");
     ASSERT_EQ(a.rfind("ERROR", 0), std::string::npos) << a;
