@@ -833,6 +833,53 @@ TEST_F(UserApp, WhenATitleLineGoesTheNextOneLeadsItsWindow) {
       << s.Eval("el('calender').querySelector(\"[onmouseup^='movewnd']\").outerHTML");
 }
 
+// A menu shown with one link more: only the new line gets the keyboard's
+// marks and a name; the lines and windows that were there are left alone
+// (a hundred menus redrawn would otherwise be marked again line by line).
+TEST_F(UserApp, ALineMoreIsMarkedAloneWhenEveryMenuIsRedrawn) {
+  std::string script =
+      "[\"InitPage\"]\n[\"MakeLinkMenu\",\"One\",-1]\n[\"MakeLinkMenu\",\"Two\",-1]\n";
+  for (int i = 0; i < 12; ++i) {
+    const fs::path file = files_ / ("note" + std::to_string(i) + ".txt");
+    WriteAll(file, "x");
+    for (int menu = 0; menu < 2; ++menu) {
+      script += "[\"AddLink\"," + Js(file.string()) + "," + std::to_string(menu) + "]\n";
+    }
+  }
+  Runner(script);
+  Session s(folder_);
+  ASSERT_TRUE(s.loaded());
+  // What each element of the menus was: a line whose handler or text
+  // changes is named again, as a new line is; nothing else may be touched.
+  ASSERT_EQ(s.Eval(R"JS(
+    var was = new Map(), touched = new Set();
+    for (var e of document.querySelectorAll("#linkfield *")) {
+      was.set(e, e.getAttribute("onmouseup") + "|" + e.textContent);
+    }
+    var seen = new MutationObserver(function (records) {
+      for (var r of records) touched.add(r.target);
+    });
+    seen.observe(document.body, { subtree: true, attributes: true,
+                                  attributeFilter: ["data-kb", "role", "tabindex", "aria-label"] });
+    Skerrow.ChangeOption(document, "LinkItemNum", 1);
+    "called")JS"),
+            "called");
+  Pump(300);
+  EXPECT_EQ(s.Eval(R"JS(
+    seen.takeRecords().forEach(function (r) { touched.add(r.target); });
+    seen.disconnect();
+    var lines = document.querySelectorAll("#linkfield pre[onmouseup^='Skerrow.Open']");
+    var unmarked = Array.from(lines).filter(function (e) {
+      return e.getAttribute("role") != "button" || e.getAttribute("tabindex") != "0";
+    });
+    var needless = Array.from(touched).filter(function (e) {
+      return was.get(e) === e.getAttribute("onmouseup") + "|" + e.textContent;
+    });
+    lines.length + " lines, " + unmarked.length + " unmarked, " + needless.length +
+        " marked again as they were: " + needless.map(function (e) { return e.outerHTML.slice(0, 60); }))JS"),
+            "22 lines, 0 unmarked, 0 marked again as they were: ");
+}
+
 // Opens the settings panel the way the user does: the launcher, then 設定.
 void OpenSettings(Session& s) {
   ASSERT_TRUE(s.Click("#menumini pre"));
