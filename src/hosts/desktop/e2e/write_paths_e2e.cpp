@@ -177,9 +177,7 @@ function marks() {
   var list = document.body.querySelectorAll("*"), out = [];
   for (var i = 0; i < list.length; ++i) {
     var e = list[i], m = [];
-    for (var name of ["data-kb", "role", "tabindex", "aria-label"]) {
-      if (e.hasAttribute(name)) m.push(name + "=" + e.getAttribute(name));
-    }
+    for (var a of Array.from(e.attributes)) if (pageOwned(a.name)) m.push(a.name + "=" + a.value);
     out.push(m.length ? e.outerHTML.slice(0, 120) + " [" + m.join(" ") + "]" : "");
   }
   return out;
