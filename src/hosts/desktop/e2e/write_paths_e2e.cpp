@@ -389,12 +389,14 @@ TEST_F(WritePaths, KeepsTheNodesOfWhatDidNotChange) {
 // page does not draw a window that two windows above it cover: it is out of
 // the drawing (and of style and layout) as long as they do, and comes back
 // up when it would show: its content or font changed, or the top went.
+// When more than a hundred windows must be read at once, they are read a
+// hundred at a time, so the whole pile is never in the drawing together.
 TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
   Session page((root_ / "pile").string());
   ASSERT_TRUE(page.loaded());
   ASSERT_EQ(page.EvalAsync(R"JS(
-    for (var i = 0; i < 60; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+    for (var i = 0; i < 160; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
     await new Promise(function (r) { setTimeout(r, 0); });
     return "ok";)JS"),
             "ok");
@@ -476,6 +478,32 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   // Every window's font grows: the pile stays one.
   page.Eval("Skerrow.ChangeOption(document, 'MenuFontSize', 3); ''");
   check("the font changed");
+  // The page drawn anew: every memo window is new, and read at most a
+  // hundred at a time. Counted at each read of a window's place: the memo
+  // windows then in the drawing.
+  const auto drawn = nlohmann::json::parse(page.EvalAsync(R"JS(
+    var most = 0, proto = HTMLElement.prototype;
+    var own = Object.getOwnPropertyDescriptor(proto, "offsetLeft");
+    function inDrawing() {
+      return document.querySelectorAll("#memofield > div:not([aria-hidden='true'])").length;
+    }
+    Object.defineProperty(proto, "offsetLeft", { configurable: true, get: function () {
+      most = Math.max(most, inDrawing());
+      return own.get.call(this);
+    } });
+    try {
+      document.getElementById("memofield").innerHTML = "";
+      Skerrow.InitPage(document);
+      await new Promise(function (r) { setTimeout(r, 0); });
+    } finally {
+      Object.defineProperty(proto, "offsetLeft", own);
+    }
+    return JSON.stringify({ most: most, after: inDrawing(),
+                            windows: document.querySelectorAll("#memofield > div").length });)JS"));
+  SCOPED_TRACE(drawn.dump());
+  EXPECT_GT(drawn["windows"].get<int>(), drawn["after"].get<int>() + 100);
+  EXPECT_LE(drawn["most"].get<int>(), drawn["after"].get<int>() + 100);
+  check("the page drawn anew");
   // One window under the pile is restyled as the control restyles a
   // window, every element of it, to a larger font: it shows.
   EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
