@@ -520,6 +520,93 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   check("the top memo removed");
 }
 
+// A memo or link menu window that is hidden is out of the drawing until it
+// is shown again, by the control's writes or by the page: shown by the
+// page, it is drawn at once, so that the focus can move into it; shown, it
+// stands where it stood.
+TEST_F(WritePaths, AHiddenWindowIsOutOfTheDrawingUntilShown) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "hidden").string());
+  ASSERT_TRUE(page.loaded());
+  const auto seen = nlohmann::json::parse(page.EvalAsync(R"JS(
+    for (var i = 0; i < 5; ++i) Skerrow.AddMemo(document, "memo " + i, "text " + i);
+    Skerrow.MakeLinkMenu(document, "menu", -1);
+    var tick = function () { return new Promise(function (r) { setTimeout(r, 0); }); };
+    await tick();
+    var memo = document.getElementById("memofield").children[2];
+    var menu = document.getElementById("linkfield").children[0];
+    var box = function (w) { var r = w.getBoundingClientRect(); return [r.left, r.top, r.width, r.height].join(); };
+    var drawn = function (w) { return w.getClientRects().length > 0; };
+    var before = box(memo);
+    var out = {};
+    // Hidden by the page, and as the control hides a window.
+    change(memo.id);
+    menu.style.visibility = "hidden";
+    await tick();
+    out.hidden = [memo.getAttribute("aria-hidden"), drawn(memo), menu.getAttribute("aria-hidden"), drawn(menu)];
+    // Its place still reads as the control reads it.
+    out.left = memo.style.left || String(memo.offsetLeft);
+    // Shown by the page: drawn before the page has tidied.
+    change(memo.id);
+    var line = memo.querySelector("[data-kb]");
+    if (line) line.focus();
+    out.shownAtOnce = [drawn(memo), !!line && document.activeElement === line];
+    menu.style.visibility = "visible";
+    await tick();
+    out.shown = [memo.getAttribute("aria-hidden"), drawn(memo), menu.getAttribute("aria-hidden"), drawn(menu)];
+    out.sameBox = box(memo) == before;
+    return JSON.stringify(out);)JS"));
+  SCOPED_TRACE(seen.dump());
+  EXPECT_EQ(seen["hidden"], nlohmann::json::parse(R"(["true", false, "true", false])"));
+  EXPECT_NE(seen["left"], "0");
+  EXPECT_EQ(seen["shownAtOnce"], nlohmann::json::parse("[true, true]"));
+  EXPECT_EQ(seen["shown"], nlohmann::json::parse("[null, true, null, true]"));
+  EXPECT_TRUE(seen["sameBox"]);
+}
+
+// At start-up the control writes every window at once (InitPage, in the
+// body's onload): the engine's first layout, whoever asks for it, lays out
+// no more than a hundred of them, and the page then shows the same piles as
+// when the windows were added one by one.
+TEST_F(WritePaths, StartUpLaysOutAHundredWindowsAtMost) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  const fs::path data = root_ / "start";
+  std::string added;
+  {
+    Session page(data.string());
+    ASSERT_TRUE(page.loaded());
+    added = page.EvalAsync(R"JS(
+      for (var i = 0; i < 160; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+      await new Promise(function (r) { setTimeout(r, 0); });
+      return Array.from(document.querySelectorAll("#memofield > div"))
+          .map(function (w) { return w.getAttribute("aria-hidden") == "true" ? "u" : "s"; }).join("");)JS");
+  }
+  ASSERT_EQ(added.size(), 160u) << added;
+  // Runs before the page's own scripts: its load listener comes first.
+  const fs::path probe = root_ / "first-layout.js";
+  WriteAll(probe, R"JS(
+    document.addEventListener("DOMContentLoaded", function () {
+      window.addEventListener("load", function () {
+        document.body.offsetHeight;
+        window.firstLayout = Array.from(document.querySelectorAll("#memofield > div"))
+            .filter(function (w) { return getComputedStyle(w).display != "none"; }).length;
+      });
+    });)JS");
+  g_setenv("VELLUMINE_TIMING_SCRIPT", probe.c_str(), TRUE);
+  Session page(data.string());
+  g_unsetenv("VELLUMINE_TIMING_SCRIPT");
+  ASSERT_TRUE(page.loaded());
+  const auto seen = nlohmann::json::parse(page.EvalAsync(R"JS(
+    await new Promise(function (r) { setTimeout(r, 0); });
+    return JSON.stringify({ first: window.firstLayout,
+      piles: Array.from(document.querySelectorAll("#memofield > div"))
+          .map(function (w) { return w.getAttribute("aria-hidden") == "true" ? "u" : "s"; }).join("") });)JS"));
+  SCOPED_TRACE(seen.dump());
+  ASSERT_TRUE(seen["first"].is_number());
+  EXPECT_LE(seen["first"].get<int>(), 100);
+  EXPECT_EQ(seen["piles"], added);
+}
+
 // A window under a pile is not laid out, yet a record made from it (its own
 // options) keeps the place it stands at, on both write paths.
 TEST_F(WritePaths, AWindowUnderAPileKeepsItsPlaceInItsRecord) {
