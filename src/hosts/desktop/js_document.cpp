@@ -196,8 +196,9 @@ std::optional<std::int32_t> JsElement::PixelPosition(const char* style_property,
   // to SetWndPos; the laid-out offset when there is none in pixels.
   std::string inline_value = Utf16ToUtf8(TextProperty(context_, style.get(), style_property));
   if (std::optional<std::int32_t> px = ParsePixelLength(inline_value)) return px;
-  // A window the page keeps out of the drawing under a pile (aria-hidden)
-  // has no layout of its own: its place is read with it drawn for a moment.
+  // A window the page keeps out of the drawing (aria-hidden: under a pile,
+  // hidden, or not read yet) has no layout of its own: its place is read
+  // with it drawn for a moment.
   static const char kLaidOut[] =
       "(function (e, p) {"
       "  if (typeof e.getAttribute !== 'function' || e.getAttribute('aria-hidden') !== 'true')"

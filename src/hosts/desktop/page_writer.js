@@ -759,9 +759,10 @@
     addRestyled(live, restyleInto.root, restyleInto.state, markup);
   }
 
-  // A window the page keeps out of the drawing under a pile (aria-hidden)
-  // has no layout of its own: its place is read with it drawn for a moment,
-  // so that a record made from it keeps the place the window stands at.
+  // A window the page keeps out of the drawing (aria-hidden: under a pile,
+  // hidden, or not read yet) has no layout of its own: its place is read
+  // with it drawn for a moment, so that a record made from it keeps the
+  // place the window stands at.
   function laidOut(element, property) {
     if (typeof element.getAttribute !== "function" ||
         element.getAttribute("aria-hidden") !== "true") {
