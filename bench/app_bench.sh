@@ -113,6 +113,10 @@ run() {
 
 for scale in "${scales[@]}"; do
   "$gen" gen "$scale" "$work/gen-$scale" >/dev/null
+  # A folder in use: written a while before the app starts. A file written
+  # in the last few seconds is read again at every load, since a change in
+  # the same tick of the file clock would not show in its time.
+  find "$work/gen-$scale" -exec touch -h -d '1 hour ago' {} +
   for command in "${commands[@]}"; do
     rm -rf "$work/data"
     cp -a "$work/gen-$scale" "$work/data"

@@ -112,7 +112,10 @@ void CSkerrow::EndCall() {
   // After a failed save memory and disk may differ: the next call loads
   // what is saved.
   const bool failed = store_.TakeFailure();
-  if (failed) loaded_ = false;
+  if (failed) {
+    loaded_ = false;
+    store_.ForgetReads();
+  }
   const std::vector<std::u16string> kept = store_.TakeKeptCopies();
   // The messages wait for the user; other writers need not.
   lock_.reset();

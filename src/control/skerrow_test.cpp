@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +17,7 @@
 #include "dom/html_document.h"
 #include "model/messages.h"
 #include "platform/faulty_platform.h"
+#include "platform/forwarding_platform.h"
 #include "platform/posix_platform.h"
 #include "platform/scripted_platform.h"
 #include "store/records.h"
@@ -286,6 +289,95 @@ TEST_F(SharedFolder, AFailedSaveHasTheNextCallLoadWhatIsSaved) {
   w.control.ChangeMemoPage(*w.doc, 0);
   EXPECT_EQ(w.control.state().options.memo_item_num, 10);
   EXPECT_EQ(w.Messages(), std::vector<std::u16string>{std::u16string(msg::kSaveFailed)});
+}
+
+// Every file of the folder written a while ago, as in a folder in use.
+void AgeFolder(const fs::path& data) {
+  const auto then = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  for (const auto& e : fs::recursive_directory_iterator(data)) {
+    if (e.is_regular_file()) fs::last_write_time(e.path(), then);
+  }
+}
+
+// Real files, with the path of every file read.
+struct ReadLog : ForwardingPlatform {
+  explicit ReadLog(Platform& inner) : ForwardingPlatform(inner) {}
+  std::optional<std::string> ReadFile(std::u16string_view path) override {
+    reads.emplace_back(path);
+    return ForwardingPlatform::ReadFile(path);
+  }
+  bool Read(const fs::path& file) const {
+    return std::find(reads.begin(), reads.end(), U16(file)) != reads.end();
+  }
+  std::vector<std::u16string> reads;
+};
+
+TEST_F(SharedFolder, ALoadReadsAgainOnlyTheItemFilesChangedSinceTheLast) {
+  MakeSample(data(), files());
+  AgeFolder(data());
+  PosixPlatform real;
+  ReadLog log(real);
+  ScriptedPlatform ui(log, U16(data()) + u"/");
+  CSkerrow control(ui);
+  auto doc = HtmlDocument::Parse(testing::BundledPage());
+  control.InitPage(*doc);
+  const ControlState& s = control.state();
+  auto item = [&](const char* folder, const ItemKey& key) {
+    return data() / folder / U8(KeyHex(key));
+  };
+  const fs::path memo0 = item("memo", s.memos[0].key), memo1 = item("memo", s.memos[1].key);
+  const fs::path menu0 = item("linkmenu", s.menus[0].key), menu1 = item("linkmenu", s.menus[1].key);
+  const fs::path wp = item("wp", s.wallpapers[0].key);
+  ASSERT_TRUE(log.Read(memo0) && log.Read(memo1) && log.Read(menu1) && log.Read(wp));
+
+  // Another writer changes one memo, one menu and the wallpaper's windows.
+  Writer other(data());
+  other.control.RenewMemo(*other.doc, u"changed", u"elsewhere", 1);
+  other.control.AddLink(*other.doc, U16(files() / "b.jpg"), 0);
+  other.control.SetWndPos(u"memo" + KeyHex(s.memos[1].key), 40, 50, 1);
+  log.reads.clear();
+  control.InitPage(*doc);
+  EXPECT_TRUE(log.Read(memo1));
+  EXPECT_TRUE(log.Read(menu0));
+  EXPECT_TRUE(log.Read(wp));
+  EXPECT_FALSE(log.Read(memo0));
+  EXPECT_FALSE(log.Read(menu1));
+  EXPECT_EQ(s.memos[1].subject, u"changed");
+  EXPECT_EQ(s.memos[0].subject, u"m0");
+  ASSERT_EQ(s.menus[0].links.size(), 2u);
+  ASSERT_EQ(s.menus[1].links.size(), 1u);
+  bool moved = false;
+  for (const WndRecord& r : s.wallpapers[0].windows) moved |= r.x == 40 && r.y == 50;
+  EXPECT_TRUE(moved);
+  EXPECT_NE(doc->OuterHtmlById(u"memofield").value_or("").find("changed"), std::string::npos);
+
+  // Written just now, the changed files are read again next time: a change
+  // within the same tick of the file clock would not show in their stamps.
+  log.reads.clear();
+  control.InitPage(*doc);
+  EXPECT_TRUE(log.Read(memo1));
+  EXPECT_FALSE(log.Read(memo0));
+
+  // A save that fails leaves memory ahead of the disk: all is read again.
+  AgeFolder(data());
+  control.InitPage(*doc);
+  FaultyPlatform faulty(real);
+  ScriptedPlatform failing_ui(faulty, U16(data()) + u"/");
+  CSkerrow failing(failing_ui);
+  failing.InitPage(*doc);
+  const std::u16string name = u"memo" + KeyHex(s.memos[1].key);
+  auto at = [&](const CSkerrow& c) {
+    for (const WndRecord& r : c.state().wallpapers[0].windows) {
+      if (r.name == name) return std::pair(r.x, r.y);
+    }
+    return std::pair(-1, -1);
+  };
+  faulty.Inject(FaultKind::kWrite, 1, FaultEffect::kFail, true);
+  failing.SetWndPos(name, 99, 98, 1);
+  EXPECT_EQ(at(failing), std::pair(99, 98));  // shown, not saved
+  faulty.ClearFaults();
+  failing.ChangeMemoPage(*doc, 0);
+  EXPECT_EQ(at(failing), std::pair(40, 50));
 }
 
 // --- Write order: a failed step ---

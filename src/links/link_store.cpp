@@ -1,5 +1,7 @@
 #include "links/link_store.h"
 
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +32,7 @@ bool StartsWithBracket(std::u16string_view record) {
 
 int LoadMenuLinks(Store& store, LinkMenu& menu) {
   const std::u16string path = store.MakeItemKeyPath(kMenuFolder, menu.key);
-  const std::optional<std::string> bytes = store.Read(path);
+  const std::optional<std::string> bytes = store.ReadNoted(path);
   if (!bytes) return 0;
 
   std::vector<LinkEntry> links;
@@ -55,6 +57,24 @@ int LoadMenuLinks(Store& store, LinkMenu& menu) {
 }
 
 int LoadLinkMenus(Store& store, ControlState& state) {
+  // What the last load made of each menu's file, by key: kept for a file
+  // still as read then.
+  std::map<std::uint64_t, std::vector<LinkEntry>> before;
+  auto number = [](const ItemKey& key) {
+    return (static_cast<std::uint64_t>(key.first) << 32) | key.second;
+  };
+  for (LinkMenu& menu : state.menus) {
+    if (menu.key.second != 0) before.emplace(number(menu.key), std::move(menu.links));
+  }
+  auto load_links = [&](LinkMenu& menu) {
+    const auto it = menu.key.second != 0 ? before.find(number(menu.key)) : before.end();
+    if (it != before.end() && store.StillAsRead(store.MakeItemKeyPath(kMenuFolder, menu.key))) {
+      menu.links = std::move(it->second);
+      before.erase(it);
+      return;
+    }
+    LoadMenuLinks(store, menu);
+  };
   state.menus.clear();
   const std::optional<std::string> bytes = store.Read(kIndexFile);
   if (!bytes) return 0;
@@ -75,7 +95,7 @@ int LoadLinkMenus(Store& store, ControlState& state) {
   start_menu(record);
   while (reader.Next(&record)) {
     if (StartsWithBracket(record)) {
-      LoadMenuLinks(store, state.menus.back());
+      load_links(state.menus.back());
       // A table that is full ignores the rest of the file, which the next
       // save would drop: the file is kept first.
       if (static_cast<int>(state.menus.size()) >= kMaxLinkMenus) {
@@ -93,7 +113,7 @@ int LoadLinkMenus(Store& store, ControlState& state) {
       menu.page_num = ParseDecimal(PlainValue(record, match));
     }
   }
-  LoadMenuLinks(store, state.menus.back());
+  load_links(state.menus.back());
   if (reader.damaged()) store.MarkDamaged(kIndexFile);
   return static_cast<int>(state.menus.size());
 }

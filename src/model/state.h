@@ -113,6 +113,9 @@ struct ControlState {
   PageOptions options;         // the global options
   WndList windows;             // the global window list
   std::vector<WallPaperEntry> wallpapers;
+  // The global options the wallpapers' settings were last loaded with (the
+  // style defaults of their windows); none before the first load.
+  std::optional<PageOptions> wallpaper_defaults;
   std::int32_t current_wallpaper = -1;  // -1: none
   std::vector<LinkMenu> menus;
   std::vector<MemoEntry> memos;

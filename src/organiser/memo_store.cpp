@@ -1,5 +1,7 @@
 #include "organiser/memo_store.h"
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,15 @@ bool OpensSection(std::u16string_view record) { return record.starts_with(u'[');
 }  // namespace
 
 int LoadMemoList(Store& store, ControlState& state) {
+  // What the last load made of each memo's file, by key: kept for a file
+  // still as read then.
+  std::map<std::uint64_t, MemoEntry> before;
+  auto number = [](const ItemKey& key) {
+    return (static_cast<std::uint64_t>(key.first) << 32) | key.second;
+  };
+  for (MemoEntry& entry : state.memos) {
+    if (entry.key.second != 0) before.emplace(number(entry.key), std::move(entry));
+  }
   state.memos.clear();
   const std::optional<std::string> bytes = store.Read(kMemoList);
   if (!bytes) return 0;
@@ -32,7 +43,14 @@ int LoadMemoList(Store& store, ControlState& state) {
       // A section without "Hash=" keeps the key 0/0; the last one counts.
       if (record.starts_with(kHashPrefix)) entry.key = ParseHashRecord(record);
     }
-    LoadMemoFile(store, entry);
+    const auto it = entry.key.second != 0 ? before.find(number(entry.key)) : before.end();
+    if (it != before.end() && store.StillAsRead(store.MakeItemKeyPath(kMemoFolder, entry.key))) {
+      entry.subject = std::move(it->second.subject);
+      entry.message = std::move(it->second.message);
+      before.erase(it);
+    } else {
+      LoadMemoFile(store, entry);
+    }
     state.memos.push_back(std::move(entry));
   }
   // A broken end, or sections past the table's capacity: the next save
@@ -45,7 +63,7 @@ bool LoadMemoFile(Store& store, MemoEntry& entry) {
   entry.subject.reset();
   entry.message.reset();
   const std::u16string path = store.MakeItemKeyPath(kMemoFolder, entry.key);
-  const std::optional<std::string> bytes = store.Read(path);
+  const std::optional<std::string> bytes = store.ReadNoted(path);
   if (!bytes) return false;
   RecordReader reader(*bytes);
   std::u16string record;

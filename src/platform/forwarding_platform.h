@@ -33,6 +33,7 @@ class ForwardingPlatform : public Platform {
   std::uint32_t TickCount() override { return inner_.TickCount(); }
   LocalDate Today() override { return inner_.Today(); }
   LocalTime Now() override { return inner_.Now(); }
+  std::int64_t FileClockNs() override { return inner_.FileClockNs(); }
 
   int PathKind(std::u16string_view path) override { return inner_.PathKind(path); }
   bool CreateFolder(std::u16string_view path) override { return inner_.CreateFolder(path); }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 #include <optional>
@@ -39,6 +40,9 @@ class MemoryPlatform : public Platform {
   std::uint32_t TickCount() override { return 1; }
   LocalDate Today() override { return {2026, 12, 7}; }
   LocalTime Now() override { return {{2026, 12, 7}, 12, 0, 0}; }
+  // Its stamps' times follow the content, not a clock: any file is as old as
+  // a stamp can tell.
+  std::int64_t FileClockNs() override { return std::numeric_limits<std::int64_t>::max(); }
 
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;

@@ -109,6 +109,9 @@ class Platform {
   virtual LocalDate Today() = 0;
   // The local date and time of day.
   virtual LocalTime Now() = 0;
+  // The clock file times are kept by, in the units and epoch of
+  // FileStamp::modified_ns.
+  virtual std::int64_t FileClockNs() = 0;
 
   // --- File system ---
   // 0 nothing there, 1 a file, 2 a folder.

@@ -114,6 +114,12 @@ LocalDate PosixPlatform::Today() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
+std::int64_t PosixPlatform::FileClockNs() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 LocalTime PosixPlatform::Now() {
   const time_t now = time(nullptr);
   tm local{};

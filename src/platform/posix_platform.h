@@ -30,6 +30,7 @@ class PosixPlatform : public Platform {
   std::uint32_t TickCount() override;
   LocalDate Today() override;
   LocalTime Now() override;
+  std::int64_t FileClockNs() override;
 
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;

@@ -130,6 +130,12 @@ LocalTime WindowsPlatform::Now() {
   return {{now.wYear, now.wMonth, now.wDay}, now.wHour, now.wMinute, now.wSecond};
 }
 
+std::int64_t WindowsPlatform::FileClockNs() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return UnixNanoseconds(now);
+}
+
 int WindowsPlatform::PathKind(std::u16string_view path) {
   // No file name holds "*" or "?": a search for one would answer for some
   // other file.

@@ -73,6 +73,7 @@ class WindowsPlatform : public Platform {
   std::uint32_t TickCount() override;
   LocalDate Today() override;
   LocalTime Now() override;
+  std::int64_t FileClockNs() override;
 
   int PathKind(std::u16string_view path) override;
   bool CreateFolder(std::u16string_view path) override;

@@ -1,5 +1,6 @@
 #include "store/settings.h"
 
+#include <map>
 #include <span>
 
 #include "page/text.h"
@@ -190,6 +191,15 @@ bool SaveConfig(Store& store, const ControlState& state) {
 }
 
 int LoadWallPaperList(Store& store, ControlState& state) {
+  // What the last load made of each settings file, by name: kept for a file
+  // still as read then, when its windows' style defaults are the same.
+  std::map<std::u16string, WallPaperEntry, std::less<>> before;
+  if (state.wallpaper_defaults == state.options) {
+    for (WallPaperEntry& entry : state.wallpapers) {
+      if (entry.key.second != 0) before.emplace(u"wp/" + KeyHex(entry.key), std::move(entry));
+    }
+  }
+  state.wallpaper_defaults = state.options;
   state.wallpapers.clear();
   const auto bytes = store.Read(u"wplist");
   if (!bytes) return 0;
@@ -218,7 +228,19 @@ int LoadWallPaperList(Store& store, ControlState& state) {
   // A broken end, or wallpapers past the table's capacity, would be lost by
   // the next save: the file is kept first.
   if (more || !reader.at_end()) store.MarkDamaged(u"wplist");
-  for (WallPaperEntry& entry : state.wallpapers) LoadWallPaperSettings(store, state, entry);
+  for (WallPaperEntry& entry : state.wallpapers) {
+    if (entry.key.second != 0) {
+      const std::u16string path = u"wp/" + KeyHex(entry.key);
+      const auto it = before.find(path);
+      if (it != before.end() && it->second.path == entry.path && store.StillAsRead(path)) {
+        entry.options = std::move(it->second.options);
+        entry.windows = std::move(it->second.windows);
+        before.erase(it);
+        continue;
+      }
+    }
+    LoadWallPaperSettings(store, state, entry);
+  }
   return static_cast<int>(state.wallpapers.size());
 }
 
@@ -235,7 +257,7 @@ int LoadWallPaperSettings(Store& store, const ControlState& state, WallPaperEntr
   entry.options = PageOptions::Unset();
   entry.windows.clear();
   const std::u16string path = WallPaperSettingsPath(store, entry);
-  const auto bytes = store.Read(path);
+  const auto bytes = store.ReadNoted(path);
   if (!bytes) return 0;
   RecordReader reader(*bytes);
   std::u16string record;

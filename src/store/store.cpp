@@ -76,6 +76,30 @@ std::optional<std::string> Store::Read(std::u16string_view relative) {
   return platform_.ReadFile(FullPath(relative));
 }
 
+std::optional<std::string> Store::ReadNoted(std::u16string_view relative) {
+  // The stamp before the bytes: a change in between leaves a stamp older
+  // than what was read, which the next look finds changed.
+  const std::int64_t clock = platform_.FileClockNs();
+  const FileStamp stamp = platform_.Stamp(FullPath(relative));
+  std::optional<std::string> bytes = Read(relative);
+  const auto it = reads_.find(relative);
+  if (bytes && stamp.exists && stamp.modified_ns <= clock - kSettledNs) {
+    if (it != reads_.end()) {
+      it->second = stamp;
+    } else {
+      reads_.emplace(std::u16string(relative), stamp);
+    }
+  } else if (it != reads_.end()) {
+    reads_.erase(it);
+  }
+  return bytes;
+}
+
+bool Store::StillAsRead(std::u16string_view relative) {
+  const auto it = reads_.find(relative);
+  return it != reads_.end() && platform_.Stamp(FullPath(relative)) == it->second;
+}
+
 void Store::NoteOwn(std::u16string_view relative) {
   const FileStamp now = platform_.Stamp(FullPath(relative));
   const auto it = own_.find(relative);
@@ -96,6 +120,7 @@ bool Store::Write(std::u16string_view relative, std::string_view bytes) {
     const std::optional<std::string> held = platform_.ReadFile(path);
     if (held && *held == bytes) return true;
   }
+  ForgetRead(relative);
   if (IsDamaged(relative) && !KeepDamagedCopy(relative)) {
     failed_ = true;
     return false;
@@ -113,6 +138,7 @@ bool Store::Remove(std::u16string_view relative) {
   const std::u16string path = FullPath(relative);
   // Nothing there: nothing changes, and the other writers need not look.
   if (!platform_.Stamp(path).exists) return true;
+  ForgetRead(relative);
   if (!platform_.RemoveFile(path)) {
     failed_ = true;
     return false;
@@ -225,7 +251,15 @@ void Store::RemoveLeftovers() {
   for (std::u16string_view folder : kItemFolders) sweep(folder);
 }
 
-void Store::MarkDamaged(std::u16string_view relative) { damaged_.emplace(relative); }
+void Store::MarkDamaged(std::u16string_view relative) {
+  damaged_.emplace(relative);
+  ForgetRead(relative);
+}
+
+void Store::ForgetRead(std::u16string_view relative) {
+  const auto it = reads_.find(relative);
+  if (it != reads_.end()) reads_.erase(it);
+}
 
 bool Store::IsDamaged(std::u16string_view relative) const {
   return damaged_.find(relative) != damaged_.end();

@@ -96,6 +96,21 @@ class Store {
   // and its item folders (names IsTemporaryName knows, nothing else).
   void RemoveLeftovers();
 
+  // --- Loads that skip unchanged files ---
+  // Read, noting the file's stamp for StillAsRead. A file whose time was
+  // less than kSettledNs old when read is not noted: a change within the
+  // same tick of a coarse file clock (two seconds on some disks) could leave
+  // its stamp as it was.
+  std::optional<std::string> ReadNoted(std::u16string_view relative);
+  // True while the file is as ReadNoted last read it: its stamp unchanged,
+  // and no write or removal of this store, nor MarkDamaged, since. A loader
+  // may then keep what it made of the file last time.
+  bool StillAsRead(std::u16string_view relative);
+  // Forgets every noted read: after a failed save, memory and disk may
+  // differ.
+  void ForgetReads() { reads_.clear(); }
+  static constexpr std::int64_t kSettledNs = 3'000'000'000;
+
   // --- Damaged files ---
   void MarkDamaged(std::u16string_view relative);
   void ClearDamaged() { damaged_.clear(); }
@@ -111,6 +126,7 @@ class Store {
   // Copies a damaged file beside itself; false when it could not be kept.
   bool KeepDamagedCopy(std::u16string_view relative);
   void NoteOwn(std::u16string_view relative);
+  void ForgetRead(std::u16string_view relative);
 
   Platform& platform_;
   std::u16string data_folder_;
@@ -120,6 +136,7 @@ class Store {
   std::set<std::u16string, std::less<>> damaged_;
   std::vector<std::u16string> kept_;
   std::map<std::u16string, FileStamp, std::less<>> own_;
+  std::map<std::u16string, FileStamp, std::less<>> reads_;  // see ReadNoted
   std::mt19937_64 stamps_;
   std::mt19937 own_random_;  // used only when no engine was handed over
   std::mt19937& random_;

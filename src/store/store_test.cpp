@@ -250,6 +250,68 @@ TEST(StoreTest, OwnChangesAreToldFromOtherWriters) {
   EXPECT_TRUE(store.IsKnownState(u"link"));
 }
 
+// Sets a file's modification time the given number of seconds back.
+void Age(const fs::path& file, int seconds) {
+  fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::seconds(seconds));
+}
+
+TEST(StoreTest, AFileIsStillAsReadUntilAnythingChangesIt) {
+  TempDir dir;
+  PosixPlatform platform;
+  const fs::path data = dir.path() / "data";
+  Store store(platform, U16(data) + u"/");
+  ASSERT_TRUE(store.Write(u"memo/0123456789abcdef", "one"));
+  ASSERT_TRUE(store.Write(u"link", "two"));
+  EXPECT_FALSE(store.StillAsRead(u"link"));  // never read
+  Age(data / "memo" / "0123456789abcdef", 60);
+  Age(data / "link", 60);
+  EXPECT_EQ(store.ReadNoted(u"memo/0123456789abcdef"), "one");
+  EXPECT_EQ(store.ReadNoted(u"link"), "two");
+  EXPECT_TRUE(store.StillAsRead(u"memo/0123456789abcdef"));
+  EXPECT_TRUE(store.StillAsRead(u"link"));
+
+  // Another writer's change in place, of the same size: told by its time.
+  {
+    std::ofstream out(data / "link", std::ios::binary | std::ios::in);
+    out << "TWO";
+  }
+  EXPECT_FALSE(store.StillAsRead(u"link"));
+  EXPECT_TRUE(store.StillAsRead(u"memo/0123456789abcdef"));
+
+  // Read again just after that change: its time is too fresh to tell the
+  // next change within the same tick, so it is not taken as unchanged.
+  EXPECT_EQ(store.ReadNoted(u"link"), "TWO");
+  EXPECT_FALSE(store.StillAsRead(u"link"));
+
+  // Its own write, a removal, a damaged load and a failed save each end it.
+  EXPECT_EQ(store.ReadNoted(u"memo/0123456789abcdef"), "one");
+  ASSERT_TRUE(store.Write(u"memo/0123456789abcdef", "uno"));
+  EXPECT_FALSE(store.StillAsRead(u"memo/0123456789abcdef"));
+  Age(data / "memo" / "0123456789abcdef", 60);
+  EXPECT_EQ(store.ReadNoted(u"memo/0123456789abcdef"), "uno");
+  store.MarkDamaged(u"memo/0123456789abcdef");
+  EXPECT_FALSE(store.StillAsRead(u"memo/0123456789abcdef"));
+  store.ClearDamaged();
+  EXPECT_EQ(store.ReadNoted(u"memo/0123456789abcdef"), "uno");
+  ASSERT_TRUE(store.Remove(u"memo/0123456789abcdef"));
+  EXPECT_FALSE(store.StillAsRead(u"memo/0123456789abcdef"));
+  Age(data / "link", 60);
+  EXPECT_EQ(store.ReadNoted(u"link"), "TWO");
+  store.ForgetReads();
+  EXPECT_FALSE(store.StillAsRead(u"link"));
+
+  // The same bytes again are no write: the file stays as read.
+  EXPECT_EQ(store.ReadNoted(u"link"), "TWO");
+  ASSERT_TRUE(store.Write(u"link", "TWO"));
+  EXPECT_TRUE(store.StillAsRead(u"link"));
+  // Replaced whole by another writer, the same bytes under the old time.
+  const auto when = fs::last_write_time(data / "link");
+  ASSERT_TRUE(PosixPlatform().WriteFileAtomic(U16(data / "link"), "TWO"));
+  fs::last_write_time(data / "link", when);
+  EXPECT_FALSE(store.StillAsRead(u"link"));
+  EXPECT_FALSE(store.StillAsRead(u"missing"));
+}
+
 TEST(StoreTest, TheSignatureFollowsTheStampAndTheIndexFiles) {
   TempDir dir;
   PosixPlatform platform;
