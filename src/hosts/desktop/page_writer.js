@@ -150,6 +150,19 @@
   let inCall = false;
   let list = [];                // the last descendant walk
   let listRoot = null;          // the element it walked
+  // The page may ask to be told of each call (window.vellumineWriterHook:
+  // begin(), then end(restyled, reattributed) with the elements whose
+  // style, or other attributes, the call changed; a walk's root stands for
+  // what it walked). Its observers then need not record every style write
+  // of a recolouring; the writes of content they still see themselves.
+  let hook = null;
+  let restyledNow = [];
+  let reattributedNow = [];
+  function pageHook() {
+    const view = doc.defaultView;
+    const h = view ? view.vellumineWriterHook : undefined;
+    return h && typeof h.begin === "function" && typeof h.end === "function" ? h : null;
+  }
 
   function forgetFrom(node) {
     for (let n = node; n; n = n.parentNode) {
@@ -202,6 +215,8 @@
       observer.disconnect();
     }
     inCall = true;
+    hook = pageHook();
+    if (hook !== null && !quietly(() => { hook.begin(); })) hook = null;
   }
   function end() {
     if (!inCall) return;
@@ -212,6 +227,11 @@
     inCall = false;
     list = [];
     listRoot = null;
+    const told = hook, styledList = restyledNow, attributedList = reattributedNow;
+    hook = null;
+    restyledNow = [];
+    reattributedNow = [];
+    if (told !== null) quietly(() => { told.end(styledList, attributedList); });
   }
 
   function dropOwed(element) {
@@ -396,6 +416,7 @@
     unstyled(element);
     const now = element.getAttribute("style");
     if (now !== want) {
+      if (hook !== null) restyledNow.push(element);
       if (now === null && entry.markup === null) {
         // Made through the style object, as the style writes would have:
         // the engine adds such a style attribute when it is next read,
@@ -617,6 +638,7 @@
       note("");
     }
     if (other) dropPageOwned(live);
+    if (changed && hook !== null) (other ? reattributedNow : restyledNow).push(live);
     return changed;
   }
   // Whether live has staged's attributes, in their order, and others of the
@@ -920,6 +942,7 @@
       settleStyle(element);
       forgetAbove(element);
       unstyled(element);
+      if (hook !== null) (name === "style" ? restyledNow : reattributedNow).push(element);
       quietly(() => { element.setAttribute(name, value); });
       // The attribute alone no longer changes what a form field shows once
       // the user has typed into it; the control means the shown value.
@@ -931,6 +954,7 @@
       // A content's own style is not its content's.
       undeferAbove(element.parentNode);
       noteStyle(element, null);
+      if (hook !== null) restyledNow.push(element);
       try {
         writeStyle(element, property, value);
       } catch (e) {
@@ -977,6 +1001,7 @@
     // one after the other (property: c colour, f font family, s font size).
     styles: function (batch) {
       begin();
+      if (hook !== null) restyledNow.push(listRoot !== null ? listRoot : doc.documentElement);
       // The same batch over a content written again as it was: its
       // elements have these styles already.
       const held = listRoot !== null ? deferred.get(listRoot) : undefined;

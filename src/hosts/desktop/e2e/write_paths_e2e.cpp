@@ -687,6 +687,80 @@ TEST_F(WritePaths, AWindowThatGrowsPastTheEdgeIsStillShownInView) {
             tall["right"].get<double>() - tall["left"].get<double>() + 100);
 }
 
+// After each call, what the page made of the windows (their place in view,
+// shadow, ink, and which are under a pile) is what it makes of them looking
+// at every window afresh: through the page writer, which tells the page
+// what a call restyled, and through the plain writes, which it records.
+TEST_F(WritePaths, WhatTheWriterToldKeepsThePageAsAFreshLookWould) {
+  for (const char* plain : {"0", "1"}) {
+    SCOPED_TRACE(std::string("plain writes ") + plain);
+    g_setenv("VELLUMINE_PLAIN_WRITES", plain, TRUE);
+    Session page((root_ / (std::string("told-") + plain)).string());
+    ASSERT_TRUE(page.loaded());
+    const auto result = nlohmann::json::parse(page.EvalAsync(R"JS(
+    function settle() { return new Promise(function (r) { setTimeout(r, 0); }); }
+    for (var i = 0; i < 120; ++i) Skerrow.AddMemo(document, "pile " + i, "text " + i + "\nmore");
+    Skerrow.MakeLinkMenu(document, "menu", -1);
+    await settle();
+    var field = document.getElementById("memofield");
+    var edge = field.children[0];
+    Skerrow.SetWndPos(edge.id, document.documentElement.clientWidth - edge.offsetWidth - 2,
+                      document.documentElement.clientHeight - edge.offsetHeight - 2, 1);
+    Skerrow.InitPage(document);
+    await settle();
+    var told = 0, react = window.reactToCall;
+    window.reactToCall = function () { ++told; return react(); };
+    function seen() {
+      return Array.from(allWindows()).map(function (e) {
+        var l = lookOf(e);
+        return e.id + " " + (e.getAttribute("aria-hidden") || "-") + " " + l.dx + "," + l.dy +
+               " " + l.dark + " " + l.flat;
+      });
+    }
+    function afresh() {
+      known = new WeakMap();
+      Array.from(allWindows()).forEach(function (e) {
+        if (under.has(e)) under.get(e).changed = true;
+      });
+      tidy();
+    }
+    var first = function () { return document.getElementById("memofield").children[0].id; };
+    var steps = [
+      ["MenuFontSize up", function () { Skerrow.ChangeOption(document, "MenuFontSize", 1); }],
+      ["MenuFontSize up", function () { Skerrow.ChangeOption(document, "MenuFontSize", 1); }],
+      ["MenuTextColor", function () { Skerrow.ChangeOption(document, "MenuTextColor", 1); }],
+      ["MenuTextColor", function () { Skerrow.ChangeOption(document, "MenuTextColor", 6); }],
+      ["window FontSize", function () { Skerrow.ChangeWindowOption(document, first(), "FontSize", 4); }],
+      ["window TextColor", function () { Skerrow.ChangeWindowOption(document, first(), "TextColor", 3); }],
+      ["grown", function () { Skerrow.RenewMemo(document, "edge", "long line ".repeat(12), 0); }],
+      ["MenuFontSize down", function () { Skerrow.ChangeOption(document, "MenuFontSize", -2); }],
+      ["LinkItemNum", function () { Skerrow.ChangeOption(document, "LinkItemNum", 1); }]
+    ];
+    var differs = [], moved = 0, underCount = 0;
+    for (var k = 0; k < steps.length; ++k) {
+      steps[k][1]();
+      await settle();
+      var now = seen();
+      afresh();
+      var fresh = seen();
+      underCount = Math.max(underCount, now.filter(function (l) { return / true /.test(l); }).length);
+      moved += now.filter(function (l) { return !/ 0,0 /.test(l); }).length;
+      for (var j = 0; j < now.length; ++j) {
+        if (now[j] !== fresh[j]) { differs.push(steps[k][0] + ": " + now[j] + " / " + fresh[j]); break; }
+      }
+    }
+    return JSON.stringify({ told: told, differs: differs, moved: moved, under: underCount });)JS"));
+    SCOPED_TRACE(result.dump());
+    EXPECT_EQ(result["differs"], nlohmann::json::array());
+    // The writer told the page of the calls (the plain writes leave the page
+    // to record them), some windows stood shifted into view, and the pile had
+    // windows under it: the comparison saw all three.
+    EXPECT_GE(result["told"].get<int>(), plain[0] == '0' ? 9 : 0);
+    EXPECT_GT(result["moved"].get<int>(), 0);
+    EXPECT_GT(result["under"].get<int>(), 10);
+  }
+}
+
 // The writer's script, as the app compiles it in.
 constexpr char kWriterScript[] =
 #include "page_writer_script.inc"
