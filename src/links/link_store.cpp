@@ -1,6 +1,5 @@
 #include "links/link_store.h"
 
-#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -59,15 +58,12 @@ int LoadMenuLinks(Store& store, LinkMenu& menu) {
 int LoadLinkMenus(Store& store, ControlState& state) {
   // What the last load made of each menu's file, by key: kept for a file
   // still as read then.
-  std::map<std::uint64_t, std::vector<LinkEntry>> before;
-  auto number = [](const ItemKey& key) {
-    return (static_cast<std::uint64_t>(key.first) << 32) | key.second;
-  };
+  std::map<ItemKey, std::vector<LinkEntry>> before;
   for (LinkMenu& menu : state.menus) {
-    if (menu.key.second != 0) before.emplace(number(menu.key), std::move(menu.links));
+    if (menu.key.second != 0) before.emplace(menu.key, std::move(menu.links));
   }
   auto load_links = [&](LinkMenu& menu) {
-    const auto it = menu.key.second != 0 ? before.find(number(menu.key)) : before.end();
+    const auto it = menu.key.second != 0 ? before.find(menu.key) : before.end();
     if (it != before.end() && store.StillAsRead(store.MakeItemKeyPath(kMenuFolder, menu.key))) {
       menu.links = std::move(it->second);
       before.erase(it);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <compare>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,6 +40,7 @@ struct ItemKey {
   std::uint32_t first = 0;
   std::uint32_t second = 0;  // 0: not assigned yet
   bool operator==(const ItemKey&) const = default;
+  auto operator<=>(const ItemKey&) const = default;
 };
 
 // Page-wide display options. In a WallPaperEntry, -1 or an empty face means

@@ -1,6 +1,5 @@
 #include "organiser/memo_store.h"
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -22,12 +21,9 @@ bool OpensSection(std::u16string_view record) { return record.starts_with(u'[');
 int LoadMemoList(Store& store, ControlState& state) {
   // What the last load made of each memo's file, by key: kept for a file
   // still as read then.
-  std::map<std::uint64_t, MemoEntry> before;
-  auto number = [](const ItemKey& key) {
-    return (static_cast<std::uint64_t>(key.first) << 32) | key.second;
-  };
+  std::map<ItemKey, MemoEntry> before;
   for (MemoEntry& entry : state.memos) {
-    if (entry.key.second != 0) before.emplace(number(entry.key), std::move(entry));
+    if (entry.key.second != 0) before.emplace(entry.key, std::move(entry));
   }
   state.memos.clear();
   const std::optional<std::string> bytes = store.Read(kMemoList);
@@ -43,7 +39,7 @@ int LoadMemoList(Store& store, ControlState& state) {
       // A section without "Hash=" keeps the key 0/0; the last one counts.
       if (record.starts_with(kHashPrefix)) entry.key = ParseHashRecord(record);
     }
-    const auto it = entry.key.second != 0 ? before.find(number(entry.key)) : before.end();
+    const auto it = entry.key.second != 0 ? before.find(entry.key) : before.end();
     if (it != before.end() && store.StillAsRead(store.MakeItemKeyPath(kMemoFolder, entry.key))) {
       entry.subject = std::move(it->second.subject);
       entry.message = std::move(it->second.message);
