@@ -691,11 +691,11 @@ TEST_F(WritePaths, AWindowThatGrowsPastTheEdgeIsStillShownInView) {
 // shadow, ink, and which are under a pile) is what it makes of them looking
 // at every window afresh: through the page writer, which tells the page
 // what a call restyled, and through the plain writes, which it records.
-TEST_F(WritePaths, WhatTheWriterToldKeepsThePageAsAFreshLookWould) {
-  for (const char* plain : {"0", "1"}) {
-    SCOPED_TRACE(std::string("plain writes ") + plain);
+// Each write path in a test of its own: one app per test.
+void ExpectWhatThePageMadeToBeAFreshLook(const fs::path& root, const char* plain) {
+  {
     g_setenv("VELLUMINE_PLAIN_WRITES", plain, TRUE);
-    Session page((root_ / (std::string("told-") + plain)).string());
+    Session page((root / (std::string("told-") + plain)).string());
     ASSERT_TRUE(page.loaded());
     const auto result = nlohmann::json::parse(page.EvalAsync(R"JS(
     function settle() { return new Promise(function (r) { setTimeout(r, 0); }); }
@@ -759,6 +759,14 @@ TEST_F(WritePaths, WhatTheWriterToldKeepsThePageAsAFreshLookWould) {
     EXPECT_GT(result["moved"].get<int>(), 0);
     EXPECT_GT(result["under"].get<int>(), 10);
   }
+}
+
+TEST_F(WritePaths, WhatTheWriterToldKeepsThePageAsAFreshLookWould) {
+  ExpectWhatThePageMadeToBeAFreshLook(root_, "0");
+}
+
+TEST_F(WritePaths, WhatThePlainWritesLeaveIsWhatAFreshLookMakes) {
+  ExpectWhatThePageMadeToBeAFreshLook(root_, "1");
 }
 
 // The writer's script, as the app compiles it in.
