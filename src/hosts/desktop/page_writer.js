@@ -56,13 +56,19 @@
   const SPECIAL_CONTEXT = new Set(["template", "html", "head", "frameset", "noscript", "iframe",
     "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
 
-  // element -> { number, journal: Map(element -> style) | null, fresh, batch }:
-  // the number the host gave the markup it last wrote into it; fresh while
-  // nothing inside has been styled since its markup (or since it was
-  // restarted); batch, the style batch of a walk over it that styled it
-  // from fresh, while nothing else has styled anything inside.
+  // element -> { number, journal: Map(element -> style) | null, fresh, batch,
+  // chain, stood, next, replays }: the number the host gave the markup it
+  // last wrote into it; fresh while nothing inside has been styled since its
+  // markup (or since it was restarted); batch, the style batch of a walk over
+  // it that styled it from fresh, while nothing else has styled anything
+  // inside; chain, the walks over what holds it (see walks) that styled it
+  // since fresh, in one call and in their order, while nothing else has.
+  // While it is deferred: stood, how many of its chain's walks came again
+  // as they were; next, the records of those; replays, their writes into it,
+  // skipped then, to be played if it is restarted before its chain is over.
   function newState(number) {
-    return { number: number || 0, journal: null, fresh: true, batch: null };
+    return { number: number || 0, journal: null, fresh: true, batch: null, chain: null, stood: 0,
+             next: null, replays: null };
   }
   // Elements grouped under a key element (the element written, the content
   // restyled or deferred), with each key's ancestors counted: the keys at or
@@ -223,6 +229,11 @@
     undeferAll();
     settleAll();
     played.clear();
+    for (const [element, mine] of callWalks) {
+      if (mine.some((walk) => walk.roots.size > 0)) walks.set(element, mine);
+      else walks.delete(element);
+    }
+    callWalks.clear();
     observer.observe(doc, watching);
     inCall = false;
     list = [];
@@ -325,33 +336,98 @@
   // was then costs nothing.
   const deferred = new Map();      // root -> its state
   const deferredBy = groups();     // root -> itself: found from its ancestors
-  // A walk over an element that holds remembered contents (a redraw styles
-  // the whole body, every window in it): element -> { batch, roots: Map(root
-  // -> { state, fresh, first, firstIndex, last, lastIndex }) }, the contents
-  // inside that the walk styled from fresh (their state then), with the
-  // positions of the first and last element of each that it styled. Each
-  // such content's state.batch is this record while nothing else has styled
-  // anything inside. When the same batch comes again and a content written
-  // again as it was stands at the same positions, its styles stand: its
-  // writes are skipped.
+  // The walks over an element that holds remembered contents (a redraw
+  // styles the whole body, every window in it), in the order of the last
+  // call that made any: element -> [{ batch, roots: Map(root -> { state,
+  // fresh, chain, first, firstIndex, last, lastIndex }) }], the contents
+  // inside that each walk styled from fresh or went on styling after the
+  // walk before it, with the positions of the first and last element of
+  // each that it styled. A redraw may walk the body twice (once the memo
+  // windows are drawn, and again once the link menus are), so each walk of
+  // a call is held against the walk of the same rank in the last call. When
+  // the same batch comes again and a content written again as it was
+  // stands at the same positions, its writes are skipped, and once every
+  // walk of its chain has come again its styles stand.
   const walks = new WeakMap();
+  // This call's walks: element -> its records so far.
+  const callWalks = new Map();
+  function walksSoFar(element) {
+    const mine = callWalks.get(element);
+    return mine === undefined ? 0 : mine.length;
+  }
+  // The last call's walk over element of the given rank.
+  function priorWalk(element, rank) {
+    const theirs = walks.get(element);
+    return theirs === undefined ? undefined : theirs[rank];
+  }
   function restartNow(root, state, dropped) {
     if (state.journal || restyledBy.has(root) || dropped) forgetAbove(root);
     restart(root, state);
     state.fresh = true;
     state.batch = null;
+    state.chain = null;
   }
   function defer(root, state) {
     deferred.set(root, state);
     deferredBy.add(root, root);
+    state.stood = 0;
+    state.next = null;
+    state.replays = null;
   }
   // Takes root off the deferred ones: restarted unless its styles stand.
+  // One restarted part way through its chain gets the writes it skipped.
   function undefer(root, stand) {
     const state = deferred.get(root);
     if (state === undefined) return;
     deferred.delete(root);
     deferredBy.remove(root, root);
-    if (!stand) restartNow(root, state, false);
+    const replays = state.replays;
+    const next = state.next;
+    state.replays = null;
+    state.next = null;
+    state.stood = 0;
+    if (stand) return;
+    restartNow(root, state, false);
+    if (replays === null) return;
+    for (const r of replays) replay(root, state, r);
+    state.fresh = false;
+    state.chain = next;
+  }
+  // The writes of a walk into root's elements, from the first to the last
+  // position it styled, played on their markup's styles.
+  function replay(root, state, r) {
+    const w = { index: 0, property: null, value: "" };
+    for (let pos = 0; (pos = readWrite(r.batch, pos, w)) >= 0;) {
+      if (w.index < r.firstIndex || w.index > r.lastIndex || w.property === null) continue;
+      const element = r.list[w.index];
+      if (!restyled.has(element)) addRestyled(element, root, state, element.getAttribute("style"));
+      restyled.get(element).writes.push(w.property, w.value);
+    }
+  }
+  // Reads the style write at pos of a walk's batch ("index:p:length:value",
+  // p being c, f or s) into w: the position after it, or -1 at the end or
+  // at anything else. Read in place, digit by digit: a redraw's batch holds
+  // tens of thousands of writes, and a substring for each field costs more
+  // than the write it leads to.
+  function readWrite(batch, pos, w) {
+    let index = 0;
+    let k = pos;
+    for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
+      index = index * 10 + (d - 48);
+    }
+    if (k === pos || batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) return -1;
+    const code = batch.charCodeAt(k + 1);
+    let length = 0;
+    const from = k + 3;
+    k = from;
+    for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
+      length = length * 10 + (d - 48);
+    }
+    if (k === from || batch.charCodeAt(k) !== 58) return -1;
+    w.index = index;
+    w.property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
+    w.value = batch.substr(k + 1, length);
+    return k + 1 + length;
   }
   function undeferAll() {
     if (deferred.size === 0) return;
@@ -368,7 +444,11 @@
   function undeferInside(element, spare) {
     if (deferred.size === 0) return;
     for (const root of deferredBy.within(element)) {
-      if (root === element || (spare !== undefined && deferred.get(root).batch === spare)) continue;
+      const state = deferred.get(root);
+      if (root === element ||
+          (spare !== undefined && state.chain !== null && state.chain[state.stood] === spare)) {
+        continue;
+      }
       undefer(root, false);
     }
   }
@@ -454,6 +534,7 @@
         if (!state.journal.has(e)) state.journal.set(e, entry.markup);
         state.fresh = false;
         state.batch = null;
+        state.chain = null;
       }
     }
     for (let p = element.parentNode; p; p = p.parentNode) {
@@ -524,17 +605,21 @@
   // A style write on element: journaled in the nearest remembered content
   // that holds it; any remembered content further out is forgotten. near,
   // when given, maps the parents already walked in this batch to the
-  // content found for them. The content the write fell in, and whether it
-  // was fresh until then, are left in notedRoot and notedFresh.
+  // content found for them. The content the write fell in, whether it was
+  // fresh until then and its chain then are left in notedRoot, notedFresh
+  // and notedChain.
   let notedRoot = null;
   let notedFresh = false;
+  let notedChain = null;
   function noteStyle(element, near) {
     const entry = restyled.get(element);
     if (entry) {
       notedRoot = entry.root;
       notedFresh = entry.state.fresh;
+      notedChain = entry.state.chain;
       entry.state.fresh = false;
       entry.state.batch = null;
+      entry.state.chain = null;
       return null;
     }
     const parent = element.parentNode;
@@ -555,9 +640,11 @@
     const state = found.state;
     notedRoot = found.root;
     notedFresh = state !== null && state.fresh;
+    notedChain = state !== null ? state.chain : null;
     if (!state) return null;
     state.fresh = false;
     state.batch = null;
+    state.chain = null;
     if (!state.journal) state.journal = new Map();
     if (!state.journal.has(element)) {
       // The style the markup gave it: a shadowed element's is its shadow's.
@@ -844,7 +931,7 @@
       dropShadowsBelow(element);
       const gone = pending - (owed.size + shadows.size + restyled.size);
       const dropped = gone !== 0;
-      if (gone === own && state.batch !== null && !restyledBy.has(element)) {
+      if (gone === own && (state.batch !== null || state.chain !== null) && !restyledBy.has(element)) {
         defer(element, state);
         return true;
       }
@@ -985,7 +1072,7 @@
       begin();
       if (isElement(element)) {
         undeferAbove(element.parentNode);
-        undeferInside(element, walks.get(element));
+        undeferInside(element, priorWalk(element, walksSoFar(element)));
       } else {
         undeferAll();
       }
@@ -1012,24 +1099,38 @@
         return;
       }
       if (held !== undefined) undefer(listRoot, false);
-      // The contents inside that the last walk over it styled from fresh:
-      // with the same batch, those written again as they were whose first
-      // and last styled elements are where they were stand, and their
-      // writes (and those of any content inside them) are skipped; the
-      // others start again from their markup.
-      const last = listRoot !== null ? walks.get(listRoot) : undefined;
+      // The contents inside that the last call's walk of this rank over it
+      // styled: with the same batch, those written again as they were whose
+      // chain has this walk next and whose first and last styled elements
+      // are where they were have their writes (and those of any content
+      // inside them) skipped, and stand once their chain is over; the others
+      // start again from their markup.
+      const rank = listRoot !== null ? walksSoFar(listRoot) : 0;
+      const last = listRoot !== null ? priorWalk(listRoot, rank) : undefined;
+      const before = rank > 0 ? callWalks.get(listRoot)[rank - 1] : undefined;
+      const walk = { batch: batch, roots: new Map() };
       let skip = null;
       if (last !== undefined) {
         // Compared once: a redraw's batch is a long text.
         const same = last.batch === batch;
         for (const [root, at] of last.roots) {
           const state = deferred.get(root);
-          if (state === undefined || state.batch !== last) continue;
+          if (state === undefined || state.chain === null || state.chain[state.stood] !== last) continue;
           if (same && list[at.firstIndex] === at.first && list[at.lastIndex] === at.last) {
-            undefer(root, true);
             forgetAbove(root);
             if (skip === null) skip = new Uint8Array(list.length);
             skip.fill(1, at.firstIndex, at.lastIndex + 1);
+            walk.roots.set(root, at);
+            const next = state.next === null ? [walk] : state.next.concat([walk]);
+            if (state.stood + 1 === state.chain.length) {
+              undefer(root, true);
+              state.chain = next;
+            } else {
+              ++state.stood;
+              state.next = next;
+              const skipped = { batch: batch, list: list, firstIndex: at.firstIndex, lastIndex: at.lastIndex };
+              state.replays = state.replays === null ? [skipped] : state.replays.concat([skipped]);
+            }
           } else {
             undefer(root, false);
           }
@@ -1076,29 +1177,10 @@
         element = null;
         writes = [];
       };
-      let pos = 0;
-      // Read in place, digit by digit: a redraw's batch holds tens of
-      // thousands of writes, and a substring for each field costs more than
-      // the write it leads to.
-      const size = batch.length;
-      while (pos < size) {
-        let index = 0;
-        let k = pos;
-        for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
-          index = index * 10 + (d - 48);
-        }
-        if (k === pos || batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) break;
-        const code = batch.charCodeAt(k + 1);
-        const property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
-        let length = 0;
-        const from = k + 3;
-        k = from;
-        for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
-          length = length * 10 + (d - 48);
-        }
-        if (k === from || batch.charCodeAt(k) !== 58) break;
-        const value = batch.substr(k + 1, length);
-        pos = k + 1 + length;
+      const w = { index: 0, property: null, value: "" };
+      for (let pos = 0; (pos = readWrite(batch, pos, w)) >= 0;) {
+        const index = w.index;
+        const property = w.property;
         const target = list[index];
         if (!target || !property) continue;
         if (skip !== null && skip[index] === 1) continue;
@@ -1113,8 +1195,8 @@
           if (notedRoot !== null && notedRoot !== listRoot) {
             const at = touched.get(notedRoot);
             if (at === undefined) {
-              touched.set(notedRoot, { state: mine, fresh: notedFresh, first: element, firstIndex: index,
-                                       last: element, lastIndex: index });
+              touched.set(notedRoot, { state: mine, fresh: notedFresh, chain: notedChain, first: element,
+                                       firstIndex: index, last: element, lastIndex: index });
             } else if (index > at.lastIndex) {
               at.last = element;
               at.lastIndex = index;
@@ -1124,31 +1206,30 @@
             }
           }
         }
-        writes.push(property, value);
+        writes.push(property, w.value);
       }
       flush();
       if (rootState !== null) {
         rootState.fresh = false;
         rootState.batch = fromFresh && onlyRoot ? batch : null;
       }
-      // What this walk leaves for the next one over the same element.
-      const walk = { batch: batch, roots: new Map() };
-      if (last !== undefined && skip !== null) {
-        for (const [root, at] of last.roots) {
-          const state = stateOf(root);
-          if (skip[at.firstIndex] === 1 && state !== null && state.batch === last) {
-            state.batch = walk;
-            walk.roots.set(root, at);
-          }
-        }
-      }
+      // What this walk leaves for the next call's walk of its rank: the
+      // contents it styled from fresh, or right after the walk before it.
       for (const [root, at] of touched) {
-        if (!at.fresh || stateOf(root) !== at.state || !listRoot.contains(root)) continue;
-        at.state.batch = walk;
+        if (stateOf(root) !== at.state || !listRoot.contains(root)) continue;
+        if (at.fresh) {
+          at.state.chain = [walk];
+        } else if (before !== undefined && at.chain !== null && at.chain[at.chain.length - 1] === before) {
+          at.state.chain = at.chain.concat([walk]);
+        } else {
+          continue;
+        }
         walk.roots.set(root, at);
       }
-      if (walk.roots.size > 0) walks.set(listRoot, walk);
-      else if (listRoot !== null) walks.delete(listRoot);
+      if (listRoot !== null) {
+        if (rank === 0) callWalks.set(listRoot, [walk]);
+        else callWalks.get(listRoot).push(walk);
+      }
     },
     // Whether value is the page's document, the one this writer writes.
     owns: function (value) {

@@ -855,13 +855,15 @@ function ids() {
   return [plain].concat(Array.from(plain.querySelectorAll("[id]"))).map(function (e) { return e.id; });
 }
 // What the control's redraw does at the end of a call: everything written
-// again, mostly as it was, then one walk styling it all.
+// again, mostly as it was, then one walk styling it all; or, as a redraw of
+// memo windows and then of link menus goes, a walk after each half.
 function redraw() {
-  log.push("redraw");
-  var list = ids();
+  var list = ids(), halves = rnd() < 0.5;
+  log.push("redraw" + (halves ? " in halves" : ""));
   for (var k = 0; k < list.length; ++k) {
     var w = writer.find(list[k]), p = plainDoc.getElementById(list[k]), last = marks.get(list[k]);
     if (w && p && last && rnd() < 0.85) write(list[k], w, p, rnd() < 0.9 ? last.markup : markup(list[k]));
+    if (halves && k == list.length >> 1) walk(writer.find("t-root"), plain);
   }
   walk(writer.find("t-root"), plain);
 }
@@ -995,8 +997,9 @@ function write(id, markup) {
   }
   p.innerHTML = markup;
 }
-// Every DIV and PRE in the colour of its window.
-function walk(colours) {
+// Every DIV and PRE in the colour of its window; with sizes, the PREs of
+// the windows it names in that size too.
+function walk(colours, sizes) {
   writer.descendants(live);
   var list = plain.querySelectorAll("*"), batch = "";
   for (var i = 0; i < list.length; ++i) {
@@ -1004,6 +1007,11 @@ function walk(colours) {
     var w = list[i].closest("#r-root > div"), v = colours[w.id];
     batch += i + ":c:" + v.length + ":" + v;
     list[i].style.color = v;
+    var size = sizes && list[i].tagName == "PRE" ? sizes[w.id] : undefined;
+    if (size) {
+      batch += i + ":s:" + size.length + ":" + size;
+      list[i].style.fontSize = size;
+    }
   }
   writer.styles(batch);
 }
@@ -1031,6 +1039,17 @@ function walkOne() {
 }
 var first = { "r-w0": "red", "r-w1": "blue", "r-w2": "green" };
 var second = { "r-w0": "red", "r-w1": "purple", "r-w2": "green" };
+var big = { "r-w0": "20px" };
+// As a redraw goes: the windows' frames and the first two windows drawn,
+// the page walked, the last window drawn, and the page walked again.
+function twoWalks(a, sizes, b, laterSizes) {
+  write("r-root", windows());
+  for (var n = 0; n < lines.length - 1; ++n) write("r-w" + n, inner(n, lines[n]));
+  walk(a, sizes);
+  var last = lines.length - 1;
+  write("r-w" + last, inner(last, lines[last]));
+  if (b) walk(b, laterSizes);
+}
 var steps = [
   ["drawn", function () { rewrite(); walk(first); }],
   ["the same again", function () { rewrite(); walk(first); }],
@@ -1070,7 +1089,46 @@ var steps = [
   ["a walk over one window only", function () { rewrite(); walkOne(); }],
   ["a walk over all as before the last", function () { rewrite(); walk(second); }],
   ["a window taken away", function () { lines.pop(); rewrite(); walk(second); }],
-  ["the same again", function () { rewrite(); walk(second); }]
+  ["the same again", function () { rewrite(); walk(second); }],
+  ["a window brought back", function () { lines.push(1); rewrite(); walk(second); }],
+  ["two walks, the last window drawn between them", function () { twoWalks(first, big, first); }],
+  ["the same again", function () { twoWalks(first, big, first); }],
+  ["and again", function () { twoWalks(first, big, first); }],
+  ["the second walk otherwise", function () { twoWalks(first, big, second); }],
+  ["the same again", function () { twoWalks(first, big, second); }],
+  ["the first walk otherwise", function () { twoWalks(second, big, second); }],
+  ["the same again", function () { twoWalks(second, big, second); }],
+  ["a style written between the two walks", function () {
+    write("r-root", windows());
+    write("r-w0", inner(0, lines[0]));
+    write("r-w1", inner(1, lines[1]));
+    walk(second, big);
+    writer.style(writer.find("r-w0_v"), "color", "pink");
+    plainDoc.getElementById("r-w0_v").style.color = "pink";
+    write("r-w2", inner(2, lines[2]));
+    walk(second);
+  }],
+  ["the same again", function () { twoWalks(second, big, second); }],
+  ["and again", function () { twoWalks(second, big, second); }],
+  ["the first walk only", function () { twoWalks(second, big, null); }],
+  ["two walks", function () { twoWalks(second, big, second); }],
+  ["the same again", function () { twoWalks(second, big, second); }],
+  ["a walk over one window between the two", function () {
+    write("r-root", windows());
+    write("r-w0", inner(0, lines[0]));
+    write("r-w1", inner(1, lines[1]));
+    walk(second, big);
+    walkOne();
+    write("r-w2", inner(2, lines[2]));
+    walk(second);
+  }],
+  ["two walks", function () { twoWalks(second, big, second); }],
+  ["the same again", function () { twoWalks(second, big, second); }],
+  ["a window with a line more between two walks", function () { lines[0] = 4; twoWalks(second, big, second); }],
+  ["the same again", function () { twoWalks(second, big, second); }],
+  ["sizes from the second walk", function () { twoWalks(second, null, second, big); }],
+  ["the same again", function () { twoWalks(second, null, second, big); }],
+  ["no sizes from the second walk", function () { twoWalks(second, null, second, null); }]
 ];
 try {
   for (var i = 0; i < steps.length; ++i) {
