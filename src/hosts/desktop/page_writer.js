@@ -396,19 +396,20 @@
   // The writes of a walk into root's elements, from the first to the last
   // position it styled, played on their markup's styles.
   function replay(root, state, r) {
-    const w = { index: 0, property: null, value: "" };
+    const w = { index: 0, property: null, from: 0, length: 0 };
     for (let pos = 0; (pos = readWrite(r.batch, pos, w)) >= 0;) {
       if (w.index < r.firstIndex || w.index > r.lastIndex || w.property === null) continue;
       const element = r.list[w.index];
       if (!restyled.has(element)) addRestyled(element, root, state, element.getAttribute("style"));
-      restyled.get(element).writes.push(w.property, w.value);
+      restyled.get(element).writes.push(w.property, r.batch.substr(w.from, w.length));
     }
   }
   // Reads the style write at pos of a walk's batch ("index:p:length:value",
-  // p being c, f or s) into w: the position after it, or -1 at the end or
-  // at anything else. Read in place, digit by digit: a redraw's batch holds
-  // tens of thousands of writes, and a substring for each field costs more
-  // than the write it leads to.
+  // p being c, f or s) into w, its value as where it starts and its length:
+  // the position after it, or -1 at the end or at anything else. Read in
+  // place, digit by digit: a redraw's batch holds tens of thousands of
+  // writes, and a substring for each field costs more than the write it
+  // leads to (most of a redraw's are skipped).
   function readWrite(batch, pos, w) {
     let index = 0;
     let k = pos;
@@ -426,7 +427,8 @@
     if (k === from || batch.charCodeAt(k) !== 58) return -1;
     w.index = index;
     w.property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
-    w.value = batch.substr(k + 1, length);
+    w.from = k + 1;
+    w.length = length;
     return k + 1 + length;
   }
   function undeferAll() {
@@ -543,41 +545,45 @@
     }
   }
   // A style write: to a shadowed element's shadow, a restyled element's
-  // writes, or the element itself.
+  // writes, or the element itself. Whether it reached the element now (the
+  // others reach it when settled).
   function writeStyle(element, property, value) {
     const shadow = shadows.get(element);
     if (shadow) {
       shadow.staged.style[property] = value;
-      return;
+      return false;
     }
     const entry = restyled.get(element);
     if (entry) {
       entry.writes.push(property, String(value));
-      return;
+      return false;
     }
     const style = element.style;
-    if (style === null || typeof style !== "object") return;
+    if (style === null || typeof style !== "object") return false;
     value = String(value);
     if (!KEPT_STYLES.has(property)) {
       // A shorthand would change what is kept for its longhands.
       unstyled(element);
       style[property] = value;
-      return;
+      return true;
     }
     let mine = wrote.get(element);
     const had = mine !== undefined ? mine[property] : undefined;
-    if (had === value) return;
+    if (had === value) return false;
     // A value the element holds already, as the engine writes it, is not
     // written again: that would change nothing, yet cost the engine a parse
     // (a recolouring leaves tens of thousands of fonts as they are). One the
     // writer wrote, and nothing changed since, is not read back: the write
     // may change nothing, as a plain write would.
+    let written = false;
     if (had !== undefined || value === "" || style[property] !== value ||
         style.getPropertyPriority(dash(property)) !== "") {
       style[property] = value;
+      written = true;
     }
     if (mine === undefined) wrote.set(element, (mine = Object.create(null)));
     mine[property] = value;
+    return written;
   }
   // A style property's name as the style attribute spells it.
   const dashed = new Map();
@@ -1088,7 +1094,6 @@
     // one after the other (property: c colour, f font family, s font size).
     styles: function (batch) {
       begin();
-      if (hook !== null) restyledNow.push(listRoot !== null ? listRoot : doc.documentElement);
       // The same batch over a content written again as it was: its
       // elements have these styles already.
       const held = listRoot !== null ? deferred.get(listRoot) : undefined;
@@ -1159,25 +1164,39 @@
         }
         return false;
       };
+      // The page is told of the elements whose style this walk changed, each
+      // by the remembered content it is in (a window), else by itself: a
+      // redraw that changes nothing tells nothing.
+      let told = null;
       const flush = () => {
         if (element === null) return;
         const now = !journaled || shadows.has(element) || restyled.has(element) || !repeats()
           ? null : element.getAttribute("style");
+        let changed = false;
         // Without a style attribute, the writes make one as they would.
         if (now === null) {
-          for (let i = 0; i < writes.length; i += 2) writeStyle(element, writes[i], writes[i + 1]);
+          for (let i = 0; i < writes.length; i += 2) {
+            if (writeStyle(element, writes[i], writes[i + 1])) changed = true;
+          }
         } else {
           const style = element.style;
           if (style !== null && typeof style === "object") {
             const want = play(now, writes);
             unstyled(element);
-            if (want !== now) element.setAttribute("style", want === null ? "" : want);
+            if (want !== now) {
+              element.setAttribute("style", want === null ? "" : want);
+              changed = true;
+            }
           }
+        }
+        if (changed && hook !== null) {
+          const which = notedRoot !== null ? notedRoot : element;
+          if (which !== told) restyledNow.push((told = which));
         }
         element = null;
         writes = [];
       };
-      const w = { index: 0, property: null, value: "" };
+      const w = { index: 0, property: null, from: 0, length: 0 };
       for (let pos = 0; (pos = readWrite(batch, pos, w)) >= 0;) {
         const index = w.index;
         const property = w.property;
@@ -1206,7 +1225,7 @@
             }
           }
         }
-        writes.push(property, w.value);
+        writes.push(property, batch.substr(w.from, w.length));
       }
       flush();
       if (rootState !== null) {
