@@ -1,6 +1,7 @@
 #include "hosts/desktop/fast_document.h"
 
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -150,13 +151,24 @@ class ListedElement : public Element {
   }
 
  private:
+  // A redraw queues tens of thousands of writes: the numbers go straight
+  // into the batch, with no string made for each.
+  static void AppendNumber(std::u16string& out, std::uint64_t n) {
+    char16_t digits[20];
+    std::size_t count = 0;
+    do {
+      digits[count++] = static_cast<char16_t>(u'0' + n % 10);
+      n /= 10;
+    } while (n != 0);
+    while (count > 0) out += digits[--count];
+  }
   void Queue(char16_t property, std::u16string_view value) {
     std::u16string& out = document_.pending_styles();
-    out += Utf8ToUtf16(std::to_string(index_));
+    AppendNumber(out, static_cast<std::uint64_t>(index_));
     out += u':';
     out += property;
     out += u':';
-    out += Utf8ToUtf16(std::to_string(value.size()));
+    AppendNumber(out, value.size());
     out += u':';
     out += value;
   }
