@@ -213,16 +213,40 @@ void FastElement::SetInnerHtml(std::u16string_view html) {
 
 void FastElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
   document_.SendStyles();
-  JscRef tags(document_.Call("descendants", {value_}));
-  if (!tags.IsString()) return;
-  const std::u16string all = FromJsString(tags.get());
+  WrittenMarkup& written = document_.written();
+  JscRef answer(document_.Call("descendants", {value_}));
+  std::shared_ptr<const std::u16string> tags;
+  if (answer.get() != nullptr && jsc_value_is_number(answer.get())) {
+    // The elements of a list the writer numbered before: their names are
+    // kept here, or asked for once.
+    const double number = jsc_value_to_double(answer.get());
+    tags = written.FindTags(number);
+    if (tags == nullptr) {
+      JscRef names(document_.Call("tags", {}));
+      if (!names.IsString()) return;
+      tags = written.KeepTags(number, AsciiUpper(FromJsString(names.get())));
+    }
+  } else if (answer.IsString()) {
+    const std::u16string all = FromJsString(answer.get());
+    const std::size_t line = all.find(u'\n');
+    if (line == std::u16string::npos) return;
+    double number = 0;
+    for (std::size_t i = 0; i < line; ++i) {
+      if (all[i] < u'0' || all[i] > u'9') return;
+      number = number * 10 + (all[i] - u'0');
+    }
+    tags = written.KeepTags(number, AsciiUpper(all.substr(line + 1)));
+  } else {
+    return;
+  }
+  const std::u16string& all = *tags;
   if (all.empty()) return;
   std::int32_t index = 0;
   std::size_t pos = 0;
   while (pos <= all.size()) {
     std::size_t end = all.find(u'\n', pos);
     if (end == std::u16string::npos) end = all.size();
-    ListedElement element(document_, index++, AsciiUpper(all.substr(pos, end - pos)));
+    ListedElement element(document_, index++, all.substr(pos, end - pos));
     fn(element);
     pos = end + 1;
   }
@@ -266,6 +290,21 @@ double WrittenMarkup::Record(std::u16string_view id, std::u16string_view markup)
   entry.markup.assign(markup);
   entry.number = next_++;
   return entry.number;
+}
+
+std::shared_ptr<const std::u16string> WrittenMarkup::FindTags(double number) const {
+  for (const auto& [kept, tags] : lists_) {
+    if (kept == number) return tags;
+  }
+  return nullptr;
+}
+
+std::shared_ptr<const std::u16string> WrittenMarkup::KeepTags(double number, std::u16string tags) {
+  auto kept = std::make_shared<const std::u16string>(std::move(tags));
+  if (number == 0) return kept;  // no list to name again
+  if (lists_.size() >= kKeptLists) lists_.pop_front();
+  lists_.emplace_back(number, kept);
+  return kept;
 }
 
 FastDocument::FastDocument(JSCContext* context, JSCValue* writer, WrittenMarkup& written)

@@ -9,7 +9,9 @@
 
 #include <jsc/jsc.h>
 
+#include <deque>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +29,8 @@ JSCValue* MakePageWriter(JSCContext* context);
 // What the page writer was last given to write into the element of each id,
 // kept by the page's control from call to call: the same markup again is not
 // sent to the page, only its number, which the writer holds for the content
-// it wrote (and forgets when anything changes it).
+// it wrote (and forgets when anything changes it). Likewise the tag names of
+// the writer's last element lists, which it numbers.
 class WrittenMarkup {
  public:
   struct Entry {
@@ -43,9 +46,18 @@ class WrittenMarkup {
   // A page at capacity writes some 6,500 ids (windows, lists, option texts).
   static constexpr std::size_t kMaxEntries = 16384;
 
+  // The tag names (upper case, a line each) of the element list the writer
+  // gave number (see its descendants()), kept for the writer's next walks
+  // over the same elements; nullptr when not kept.
+  std::shared_ptr<const std::u16string> FindTags(double number) const;
+  std::shared_ptr<const std::u16string> KeepTags(double number, std::u16string tags);
+  // A redraw walks the whole page twice, and a window or two on its own.
+  static constexpr std::size_t kKeptLists = 4;
+
  private:
   std::unordered_map<std::u16string, Entry> entries_;
   double next_ = 1;
+  std::deque<std::pair<double, std::shared_ptr<const std::u16string>>> lists_;
 };
 
 class FastDocument : public Document {

@@ -156,6 +156,28 @@
   let inCall = false;
   let list = [];                // the last descendant walk
   let listRoot = null;          // the element it walked
+  // The element lists of walks, kept while no node anywhere is added or
+  // taken away (a redraw walks the whole page twice, some 25,000 elements
+  // at capacity): element -> { number, list }, numbered for the host, which
+  // keeps their tag names.
+  let lists = new WeakMap();
+  let listNumber = 0;
+  let shape = null;
+  let reshaped = false;
+  function tagsOf(elements) {
+    return elements.map((e) => String(e.tagName)).join("\n");
+  }
+  function unchangedShape() {
+    if (shape === null) {
+      shape = new MutationObserver(() => { reshaped = true; });
+      shape.observe(doc, { childList: true, subtree: true });
+      return false;
+    }
+    const taken = shape.takeRecords().length;
+    const same = !reshaped && taken === 0;
+    reshaped = false;
+    return same;
+  }
   // The page may ask to be told of each call (window.vellumineWriterHook:
   // begin(), then end(restyled, reattributed) with the elements whose
   // style, or other attributes, the call changed; a walk's root stands for
@@ -1072,8 +1094,10 @@
       settleAll();
       return isElement(element) ? laidOut(element, property) : undefined;
     },
-    // Every element inside element, in document order: their tag names, a
-    // line each; item() and styles() address them by position.
+    // Every element inside element, in document order, numbered: the
+    // number, then their tag names, a line each; item() and styles() address
+    // them by position. Only the number (as a number) when they are the
+    // elements of that number still; tags() gives their names then.
     descendants: function (element) {
       begin();
       if (isElement(element)) {
@@ -1083,9 +1107,23 @@
         undeferAll();
       }
       settleContent();
+      if (!unchangedShape()) lists = new WeakMap();
       listRoot = isElement(element) ? element : null;
-      list = listRoot !== null ? Array.from(element.querySelectorAll("*")) : [];
-      return list.map((e) => String(e.tagName)).join("\n");
+      if (listRoot === null) {
+        list = [];
+        return "0\n";
+      }
+      const kept = lists.get(listRoot);
+      if (kept !== undefined) {
+        list = kept.list;
+        return kept.number;
+      }
+      list = Array.from(element.querySelectorAll("*"));
+      lists.set(listRoot, { number: ++listNumber, list: list });
+      return listNumber + "\n" + tagsOf(list);
+    },
+    tags: function () {
+      return tagsOf(list);
     },
     item: function (index) {
       return index >= 0 && index < list.length ? list[index] : null;

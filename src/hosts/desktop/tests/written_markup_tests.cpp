@@ -49,5 +49,33 @@ TEST(WrittenMarkup, StartsAfreshPastWhatAPageAtCapacityWrites) {
   EXPECT_GT(after, before);
 }
 
+// The tag names of the writer's numbered element lists: the last few are
+// kept, each under its own number, and a list without a number (a walk over
+// nothing) is not.
+TEST(WrittenMarkup, KeepsTheTagNamesOfTheLastFewLists) {
+  WrittenMarkup written;
+  EXPECT_EQ(written.FindTags(1), nullptr);
+  for (std::size_t n = 1; n <= WrittenMarkup::kKeptLists + 1; ++n) {
+    const auto kept =
+        written.KeepTags(static_cast<double>(n), Utf8ToUtf16("DIV\nPRE" + std::to_string(n)));
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(*kept, Utf8ToUtf16("DIV\nPRE" + std::to_string(n)));
+  }
+  // The oldest went; the others are found by number.
+  EXPECT_EQ(written.FindTags(1), nullptr);
+  for (std::size_t n = 2; n <= WrittenMarkup::kKeptLists + 1; ++n) {
+    const auto found = written.FindTags(static_cast<double>(n));
+    ASSERT_NE(found, nullptr) << n;
+    EXPECT_EQ(*found, Utf8ToUtf16("DIV\nPRE" + std::to_string(n)));
+  }
+  // A list given out stays whole after it is dropped.
+  const auto held = written.FindTags(2);
+  written.KeepTags(100, u"P");
+  EXPECT_EQ(written.FindTags(2), nullptr);
+  EXPECT_EQ(*held, u"DIV\nPRE2");
+  EXPECT_EQ(*written.KeepTags(0, u"B"), u"B");
+  EXPECT_EQ(written.FindTags(0), nullptr);
+}
+
 }  // namespace
 }  // namespace vellumine::desktop
