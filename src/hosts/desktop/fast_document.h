@@ -51,8 +51,9 @@ class WrittenMarkup {
   // over the same elements; nullptr when not kept.
   std::shared_ptr<const std::u16string> FindTags(double number) const;
   std::shared_ptr<const std::u16string> KeepTags(double number, std::u16string tags);
-  // A redraw walks the whole page twice, and a window or two on its own.
-  static constexpr std::size_t kKeptLists = 4;
+  // A redraw walks the whole page twice, and each window with options of
+  // its own (a dozen or so) on its own.
+  static constexpr std::size_t kKeptLists = 32;
 
  private:
   std::unordered_map<std::u16string, Entry> entries_;
