@@ -1043,11 +1043,13 @@ var first = { "r-w0": "red", "r-w1": "blue", "r-w2": "green" };
 var second = { "r-w0": "red", "r-w1": "purple", "r-w2": "green" };
 var big = { "r-w0": "20px" };
 // As a redraw goes: the windows' frames and the first two windows drawn,
-// the page walked, the last window drawn, and the page walked again.
-function twoWalks(a, sizes, b, laterSizes) {
+// the page walked, the last window drawn, and the page walked again (with
+// between() done before the last window is drawn).
+function twoWalks(a, sizes, b, laterSizes, between) {
   write("r-root", windows());
   for (var n = 0; n < lines.length - 1; ++n) write("r-w" + n, inner(n, lines[n]));
   walk(a, sizes);
+  if (between) between();
   var last = lines.length - 1;
   write("r-w" + last, inner(last, lines[last]));
   if (b) walk(b, laterSizes);
@@ -1101,29 +1103,17 @@ var steps = [
   ["the first walk otherwise", function () { twoWalks(second, big, second); }],
   ["the same again", function () { twoWalks(second, big, second); }],
   ["a style written between the two walks", function () {
-    write("r-root", windows());
-    write("r-w0", inner(0, lines[0]));
-    write("r-w1", inner(1, lines[1]));
-    walk(second, big);
-    writer.style(writer.find("r-w0_v"), "color", "pink");
-    plainDoc.getElementById("r-w0_v").style.color = "pink";
-    write("r-w2", inner(2, lines[2]));
-    walk(second);
+    twoWalks(second, big, second, null, function () {
+      writer.style(writer.find("r-w0_v"), "color", "pink");
+      plainDoc.getElementById("r-w0_v").style.color = "pink";
+    });
   }],
   ["the same again", function () { twoWalks(second, big, second); }],
   ["and again", function () { twoWalks(second, big, second); }],
   ["the first walk only", function () { twoWalks(second, big, null); }],
   ["two walks", function () { twoWalks(second, big, second); }],
   ["the same again", function () { twoWalks(second, big, second); }],
-  ["a walk over one window between the two", function () {
-    write("r-root", windows());
-    write("r-w0", inner(0, lines[0]));
-    write("r-w1", inner(1, lines[1]));
-    walk(second, big);
-    walkOne();
-    write("r-w2", inner(2, lines[2]));
-    walk(second);
-  }],
+  ["a walk over one window between the two", function () { twoWalks(second, big, second, null, walkOne); }],
   ["two walks", function () { twoWalks(second, big, second); }],
   ["the same again", function () { twoWalks(second, big, second); }],
   ["a window with a line more between two walks", function () { lines[0] = 4; twoWalks(second, big, second); }],
