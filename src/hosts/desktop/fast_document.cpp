@@ -215,31 +215,31 @@ void FastElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
   document_.SendStyles();
   WrittenMarkup& written = document_.written();
   JscRef answer(document_.Call("descendants", {value_}));
-  std::shared_ptr<const std::u16string> tags;
+  std::u16string all;
   if (answer.get() != nullptr && jsc_value_is_number(answer.get())) {
     // The elements of a list the writer numbered before: their names are
     // kept here, or asked for once.
     const double number = jsc_value_to_double(answer.get());
-    tags = written.FindTags(number);
-    if (tags == nullptr) {
+    if (!written.FindTags(number, all)) {
       JscRef names(document_.Call("tags", {}));
       if (!names.IsString()) return;
-      tags = written.KeepTags(number, AsciiUpper(FromJsString(names.get())));
+      all = AsciiUpper(FromJsString(names.get()));
+      written.KeepTags(number, all);
     }
   } else if (answer.IsString()) {
-    const std::u16string all = FromJsString(answer.get());
-    const std::size_t line = all.find(u'\n');
+    const std::u16string text = FromJsString(answer.get());
+    const std::size_t line = text.find(u'\n');
     if (line == std::u16string::npos) return;
     double number = 0;
     for (std::size_t i = 0; i < line; ++i) {
-      if (all[i] < u'0' || all[i] > u'9') return;
-      number = number * 10 + (all[i] - u'0');
+      if (text[i] < u'0' || text[i] > u'9') return;
+      number = number * 10 + (text[i] - u'0');
     }
-    tags = written.KeepTags(number, AsciiUpper(all.substr(line + 1)));
+    all = AsciiUpper(text.substr(line + 1));
+    written.KeepTags(number, all);
   } else {
     return;
   }
-  const std::u16string& all = *tags;
   if (all.empty()) return;
   std::int32_t index = 0;
   std::size_t pos = 0;
@@ -292,19 +292,20 @@ double WrittenMarkup::Record(std::u16string_view id, std::u16string_view markup)
   return entry.number;
 }
 
-std::shared_ptr<const std::u16string> WrittenMarkup::FindTags(double number) const {
-  for (const auto& [kept, tags] : lists_) {
-    if (kept == number) return tags;
+bool WrittenMarkup::FindTags(double number, std::u16string& tags) const {
+  for (const auto& [kept, names] : lists_) {
+    if (kept == number) {
+      tags = names;
+      return true;
+    }
   }
-  return nullptr;
+  return false;
 }
 
-std::shared_ptr<const std::u16string> WrittenMarkup::KeepTags(double number, std::u16string tags) {
-  auto kept = std::make_shared<const std::u16string>(std::move(tags));
-  if (number == 0) return kept;  // no list to name again
+void WrittenMarkup::KeepTags(double number, const std::u16string& tags) {
+  if (number == 0) return;  // no list to name again
   if (lists_.size() >= kKeptLists) lists_.pop_front();
-  lists_.emplace_back(number, kept);
-  return kept;
+  lists_.emplace_back(number, tags);
 }
 
 FastDocument::FastDocument(JSCContext* context, JSCValue* writer, WrittenMarkup& written)

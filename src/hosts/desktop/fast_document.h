@@ -11,7 +11,6 @@
 
 #include <deque>
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -48,9 +47,10 @@ class WrittenMarkup {
 
   // The tag names (upper case, a line each) of the element list the writer
   // gave number (see its descendants()), kept for the writer's next walks
-  // over the same elements; nullptr when not kept.
-  std::shared_ptr<const std::u16string> FindTags(double number) const;
-  std::shared_ptr<const std::u16string> KeepTags(double number, std::u16string tags);
+  // over the same elements: copied into tags, false when not kept. (No
+  // shared pointers here: the engine's own would be released through them.)
+  bool FindTags(double number, std::u16string& tags) const;
+  void KeepTags(double number, const std::u16string& tags);
   // A redraw walks the whole page twice, and each window with options of
   // its own (a dozen or so) on its own.
   static constexpr std::size_t kKeptLists = 32;
@@ -58,7 +58,7 @@ class WrittenMarkup {
  private:
   std::unordered_map<std::u16string, Entry> entries_;
   double next_ = 1;
-  std::deque<std::pair<double, std::shared_ptr<const std::u16string>>> lists_;
+  std::deque<std::pair<double, std::u16string>> lists_;
 };
 
 class FastDocument : public Document {
