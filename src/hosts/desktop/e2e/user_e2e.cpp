@@ -1118,13 +1118,20 @@ TEST_F(UserApp, TheWindowThePagesWindowsAndTheDialogsFitTheScreen) {
   const char* argv[] = {VELLUMINE_APP, "--data", data_.c_str(), nullptr};
   ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr, G_SPAWN_DEFAULT, nullptr,
                             nullptr, &pid, nullptr));
-  std::string found;
-  RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)},
-             &found);
+  // xdotool walks the whole window tree and gives up (BadWindow) when a
+  // window goes away under it, as the dialogs above may still be doing:
+  // asked again then.
   std::string geometry;
-  if (!found.empty()) {
-    RunProgram({"xdotool", "getwindowgeometry", "--shell", found.substr(0, found.find('\n'))},
-               &geometry);
+  for (int attempt = 0; attempt < 10 && geometry.find("HEIGHT=") == std::string::npos; ++attempt) {
+    if (attempt > 0) Pump(300);
+    std::string found;
+    RunProgram({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)},
+               &found);
+    geometry.clear();
+    if (!found.empty()) {
+      RunProgram({"xdotool", "getwindowgeometry", "--shell", found.substr(0, found.find('\n'))},
+                 &geometry);
+    }
   }
   kill(pid, SIGTERM);
   g_spawn_close_pid(pid);
