@@ -214,31 +214,17 @@ void FastElement::SetInnerHtml(std::u16string_view html) {
 void FastElement::ForEachDescendant(const std::function<void(Element&)>& fn) {
   document_.SendStyles();
   WrittenMarkup& written = document_.written();
-  JscRef answer(document_.Call("descendants", {value_}));
+  JscRef number(document_.Call("descendants", {value_}));
+  if (number.get() == nullptr || !jsc_value_is_number(number.get())) return;
+  // The writer numbers its lists: the names of one listed before are kept
+  // here, those of any other are asked for once.
+  const double listed = jsc_value_to_double(number.get());
   std::u16string all;
-  if (answer.get() != nullptr && jsc_value_is_number(answer.get())) {
-    // The elements of a list the writer numbered before: their names are
-    // kept here, or asked for once.
-    const double number = jsc_value_to_double(answer.get());
-    if (!written.FindTags(number, all)) {
-      JscRef names(document_.Call("tags", {}));
-      if (!names.IsString()) return;
-      all = AsciiUpper(FromJsString(names.get()));
-      written.KeepTags(number, all);
-    }
-  } else if (answer.IsString()) {
-    const std::u16string text = FromJsString(answer.get());
-    const std::size_t line = text.find(u'\n');
-    if (line == std::u16string::npos) return;
-    double number = 0;
-    for (std::size_t i = 0; i < line; ++i) {
-      if (text[i] < u'0' || text[i] > u'9') return;
-      number = number * 10 + (text[i] - u'0');
-    }
-    all = AsciiUpper(text.substr(line + 1));
-    written.KeepTags(number, all);
-  } else {
-    return;
+  if (!written.FindTags(listed, all)) {
+    JscRef names(document_.Call("tags", {}));
+    if (!names.IsString()) return;
+    all = AsciiUpper(FromJsString(names.get()));
+    written.KeepTags(listed, all);
   }
   if (all.empty()) return;
   std::int32_t index = 0;

@@ -57,18 +57,22 @@
     "noembed", "noframes", "script", "style", "textarea", "title", "xmp", "plaintext"]);
 
   // element -> { number, journal: Map(element -> style) | null, fresh, batch,
-  // chain, stood, next, replays }: the number the host gave the markup it
+  // chain, next, replays }: the number the host gave the markup it
   // last wrote into it; fresh while nothing inside has been styled since its
   // markup (or since it was restarted); batch, the style batch of a walk over
   // it that styled it from fresh, while nothing else has styled anything
   // inside; chain, the walks over what holds it (see walks) that styled it
   // since fresh, in one call and in their order, while nothing else has.
-  // While it is deferred: stood, how many of its chain's walks came again
-  // as they were; next, the records of those; replays, their writes into it,
+  // While it is deferred: next, this call's records of the walks of its
+  // chain that came again as they were; replays, their writes into it,
   // skipped then, to be played if it is restarted before its chain is over.
   function newState(number) {
-    return { number: number || 0, journal: null, fresh: true, batch: null, chain: null, stood: 0,
-             next: null, replays: null };
+    return { number: number || 0, journal: null, fresh: true, batch: null, chain: null, next: null,
+             replays: null };
+  }
+  // The walk a deferred content's chain expects next, if it has a chain.
+  function awaited(state) {
+    return state.chain === null ? undefined : state.chain[state.next === null ? 0 : state.next.length];
   }
   // Elements grouped under a key element (the element written, the content
   // restyled or deferred), with each key's ancestors counted: the keys at or
@@ -164,9 +168,6 @@
   let listNumber = 0;
   let shape = null;
   let reshaped = false;
-  function tagsOf(elements) {
-    return elements.map((e) => String(e.tagName)).join("\n");
-  }
   function unchangedShape() {
     if (shape === null) {
       shape = new MutationObserver(() => { reshaped = true; });
@@ -392,7 +393,6 @@
   function defer(root, state) {
     deferred.set(root, state);
     deferredBy.add(root, root);
-    state.stood = 0;
     state.next = null;
     state.replays = null;
   }
@@ -407,7 +407,6 @@
     const next = state.next;
     state.replays = null;
     state.next = null;
-    state.stood = 0;
     if (stand) return;
     restartNow(root, state, false);
     if (replays === null) return;
@@ -470,7 +469,7 @@
     for (const root of deferredBy.within(element)) {
       const state = deferred.get(root);
       if (root === element ||
-          (spare !== undefined && state.chain !== null && state.chain[state.stood] === spare)) {
+          (spare !== undefined && awaited(state) === spare)) {
         continue;
       }
       undefer(root, false);
@@ -1094,10 +1093,10 @@
       settleAll();
       return isElement(element) ? laidOut(element, property) : undefined;
     },
-    // Every element inside element, in document order, numbered: the
-    // number, then their tag names, a line each; item() and styles() address
-    // them by position. Only the number (as a number) when they are the
-    // elements of that number still; tags() gives their names then.
+    // Lists every element inside element, in document order, and gives the
+    // list's number: the same number while they are the same elements (0
+    // for a list of nothing). tags() gives their tag names, a line each;
+    // item() and styles() address them by position.
     descendants: function (element) {
       begin();
       if (isElement(element)) {
@@ -1111,7 +1110,7 @@
       listRoot = isElement(element) ? element : null;
       if (listRoot === null) {
         list = [];
-        return "0\n";
+        return 0;
       }
       const kept = lists.get(listRoot);
       if (kept !== undefined) {
@@ -1120,10 +1119,10 @@
       }
       list = Array.from(element.querySelectorAll("*"));
       lists.set(listRoot, { number: ++listNumber, list: list });
-      return listNumber + "\n" + tagsOf(list);
+      return listNumber;
     },
     tags: function () {
-      return tagsOf(list);
+      return list.map((e) => String(e.tagName)).join("\n");
     },
     item: function (index) {
       return index >= 0 && index < list.length ? list[index] : null;
@@ -1158,18 +1157,17 @@
         const same = last.batch === batch;
         for (const [root, at] of last.roots) {
           const state = deferred.get(root);
-          if (state === undefined || state.chain === null || state.chain[state.stood] !== last) continue;
+          if (state === undefined || awaited(state) !== last) continue;
           if (same && list[at.firstIndex] === at.first && list[at.lastIndex] === at.last) {
             forgetAbove(root);
             if (skip === null) skip = new Uint8Array(list.length);
             skip.fill(1, at.firstIndex, at.lastIndex + 1);
             walk.roots.set(root, at);
             const next = state.next === null ? [walk] : state.next.concat([walk]);
-            if (state.stood + 1 === state.chain.length) {
+            if (next.length === state.chain.length) {
               undefer(root, true);
               state.chain = next;
             } else {
-              ++state.stood;
               state.next = next;
               const skipped = { batch: batch, list: list, firstIndex: at.firstIndex, lastIndex: at.lastIndex };
               state.replays = state.replays === null ? [skipped] : state.replays.concat([skipped]);

@@ -829,9 +829,8 @@ function write(id, w, p, given) {
 var names = { c: "color", f: "fontFamily", s: "fontSize" };
 var theme = 0;
 function walk(w, p) {
-  // The list's number and its tags, or only the number of a list it kept.
-  var answer = writer.descendants(w);
-  var tags = typeof answer == "number" ? writer.tags() : answer.slice(answer.indexOf("\n") + 1);
+  writer.descendants(w);
+  var tags = writer.tags();
   var list = p.querySelectorAll("*");
   var count = tags === "" ? 0 : tags.split("\n").length;
   if (count != list.length) throw new Error("the walk found " + count + " elements, not " + list.length);
