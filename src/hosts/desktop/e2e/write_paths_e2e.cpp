@@ -386,11 +386,10 @@ TEST_F(WritePaths, KeepsTheNodesOfWhatDidNotChange) {
 }
 
 // New memo windows that do not fit in view pile up in the corner, where the
-// page does not draw a window that two windows above it cover: it is out of
-// the drawing (and of style and layout) as long as they do, and comes back
-// up when it would show: its content or font changed, or the top went.
-// When more than a hundred windows must be read at once, they are read a
-// hundred at a time, so the whole pile is never in the drawing together.
+// page draws the top two: a window under them is out of the drawing (and of
+// style and layout), whatever its content or font, until it comes to the
+// top. When more than a hundred windows must be read at once, they are read
+// a hundred at a time, so the whole pile is never in the drawing together.
 TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
   Session page((root_ / "pile").string());
@@ -400,10 +399,11 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
     await new Promise(function (r) { setTimeout(r, 0); });
     return "ok";)JS"),
             "ok");
-  // The windows under the pile, where the top two stand, and whether each
-  // window under would be covered by two above it (all of a pile share its
-  // corner): all are brought up for a moment (the page puts them back
-  // under once it sees the change).
+  // The windows under the pile, where the top two stand, and the pile's
+  // windows drawn below its top two: a new window's place fans out from the
+  // last, so every new shown window after the first under is in the pile.
+  // All under are brought up for a moment (the page puts them back under
+  // once it sees the change).
   const std::string probe = R"JS(
     await new Promise(function (r) { setTimeout(r, 0); });
     var all = Array.from(document.querySelectorAll("#memofield > div"));
@@ -417,14 +417,12 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
              Math.abs(r.bottom - vh) < 1;
     });
     var last = under.length ? all.indexOf(under[under.length - 1]) : -1;
+    var showing = all.slice(under.length ? all.indexOf(under[0]) : all.length)
+        .filter(function (w) {
+          return w.getAttribute("aria-hidden") === null && !/px$/.test(w.style.left) &&
+                 w.style.visibility != "hidden" && !w.style.zIndex;
+        }).slice(0, -2);
     under.forEach(function (w) { w.removeAttribute("aria-hidden"); });
-    var showing = under.filter(function (u) {
-      var n = 0;
-      for (var k = all.indexOf(u) + 1; k < all.length && n < 2; ++k) {
-        if (all[k].offsetWidth >= u.offsetWidth && all[k].offsetHeight >= u.offsetHeight) ++n;
-      }
-      return n < 2;
-    });
     // Brought up, a window draws its lines again (what is out of the
     // drawing keeps its children out only while it is).
     var blank = under.filter(function (u) {
@@ -451,12 +449,11 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
     EXPECT_EQ(pile["back"], pile["under"]);
     return pile;
   };
-  // A smaller window on top leaves the pile under it as it was (the one
-  // under the top is no longer covered twice, the new one is not yet).
+  // A smaller window on top sends one more under (the one that was second).
   const int under = check("the memos added")["under"].get<int>();
   page.Eval("Skerrow.AddMemo(document, 'small', 'x'); ''");
-  EXPECT_EQ(check("a small memo added")["under"].get<int>(), under);
-  // A window under the pile that grows taller than the top two shows.
+  EXPECT_EQ(check("a small memo added")["under"].get<int>(), under + 1);
+  // A window under the pile that grows taller than the top two stays under.
   const std::string lines = R"JS("long\n".repeat(40))JS";
   EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
                            "Skerrow.RenewMemo(document, 'grown', " +
@@ -465,7 +462,7 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
                            "await new Promise(function (r) { setTimeout(r, 0); });"
                            "return String(Array.from(document.querySelectorAll('#memofield > div'))"
                            ".filter(function (w) { return w.textContent.indexOf('grown') >= 0 &&"
-                           " w.getAttribute('aria-hidden') === null; }).length);"),
+                           " w.getAttribute('aria-hidden') === 'true'; }).length);"),
             "1");
   check("a memo under the pile grown");
   // A new text colour alone leaves the windows under where they are.
@@ -475,13 +472,10 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
                            "await new Promise(function (r) { setTimeout(r, 0); });"
                            "return String(u.getAttribute('aria-hidden'));"),
             "true");
-  // Every window's font grows: the pile stays one.
-  page.Eval("Skerrow.ChangeOption(document, 'MenuFontSize', 3); ''");
-  check("the font changed");
-  // The page drawn anew: every memo window is new, and read at most a
-  // hundred at a time. Counted at each read of a window's place: the memo
-  // windows then in the drawing.
-  const auto drawn = nlohmann::json::parse(page.EvalAsync(R"JS(
+  // Every window's font grows: the pile stays one, and no window under it
+  // comes into the drawing to be read. Counted at each read of a window's
+  // place: the memo windows then in the drawing.
+  const std::string count_drawn = R"JS(
     var most = 0, proto = HTMLElement.prototype;
     var own = Object.getOwnPropertyDescriptor(proto, "offsetLeft");
     function inDrawing() {
@@ -490,7 +484,25 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
     Object.defineProperty(proto, "offsetLeft", { configurable: true, get: function () {
       most = Math.max(most, inDrawing());
       return own.get.call(this);
-    } });
+    } });)JS";
+  const auto grown = nlohmann::json::parse(page.EvalAsync(count_drawn + R"JS(
+    var before = inDrawing();
+    try {
+      Skerrow.ChangeOption(document, "MenuFontSize", 3);
+      await new Promise(function (r) { setTimeout(r, 0); });
+    } finally {
+      Object.defineProperty(proto, "offsetLeft", own);
+    }
+    return JSON.stringify({ before: before, most: most, after: inDrawing() });)JS"));
+  SCOPED_TRACE(grown.dump());
+  EXPECT_GT(grown["most"].get<int>(), 0);
+  EXPECT_EQ(grown["most"], grown["before"]);
+  EXPECT_EQ(grown["after"], grown["before"]);
+  check("the font changed");
+  // The page drawn anew: every memo window is new, and read at most a
+  // hundred at a time. Counted at each read of a window's place: the memo
+  // windows then in the drawing.
+  const auto drawn = nlohmann::json::parse(page.EvalAsync(count_drawn + R"JS(
     try {
       document.getElementById("memofield").innerHTML = "";
       Skerrow.InitPage(document);
@@ -505,19 +517,31 @@ TEST_F(WritePaths, APileDrawsOnlyWhatShows) {
   EXPECT_LE(drawn["most"].get<int>(), drawn["after"].get<int>() + 100);
   check("the page drawn anew");
   // One window under the pile is restyled as the control restyles a
-  // window, every element of it, to a larger font: it shows.
+  // window, every element of it, to a larger font: it stays under.
   EXPECT_EQ(page.EvalAsync("var u = document.querySelector('#memofield > div[aria-hidden]');"
                            "u.querySelectorAll('*').forEach(function (e) {"
                            " e.style.fontSize = '30px'; e.style.color = 'red'; });"
                            "await new Promise(function (r) { setTimeout(r, 0); });"
                            "return String(u.getAttribute('aria-hidden'));"),
-            "null");
+            "true");
   check("a memo under the pile restyled");
-  // The top window goes: the one under it comes up into the corner.
+  // The top window goes: the one under the top two comes up into the
+  // corner, drawn with its lines.
+  const int before_removal = check("before the top memo goes")["under"].get<int>();
   page.Eval(
       "Skerrow.RemoveMemo(document, document.getElementById('memofield')"
       ".children.length - 1); ''");
-  check("the top memo removed");
+  EXPECT_EQ(check("the top memo removed")["under"].get<int>(), before_removal - 1);
+  // A window under the pile placed by a record of its own leaves the pile
+  // and is drawn where it was put.
+  EXPECT_EQ(page.EvalAsync("var all = document.querySelectorAll('#memofield > div[aria-hidden]');"
+                           "var u = all[all.length - 1];"
+                           "u.style.left = '40px'; u.style.top = '50px';"
+                           "await new Promise(function (r) { setTimeout(r, 0); });"
+                           "var r = u.getBoundingClientRect();"
+                           "return [String(u.getAttribute('aria-hidden')), r.left, r.top].join();"),
+            "null,40,50");
+  check("a memo under the pile placed");
 }
 
 // A memo or link menu window that is hidden is out of the drawing until it
@@ -720,7 +744,10 @@ void ExpectWhatThePageMadeToBeAFreshLook(const fs::path& root, const char* plain
     function afresh() {
       known = new WeakMap();
       Array.from(allWindows()).forEach(function (e) {
-        if (under.has(e)) under.get(e).changed = true;
+        if (under.has(e)) {
+          under.delete(e);
+          e.removeAttribute("aria-hidden");
+        }
       });
       tidy();
     }
