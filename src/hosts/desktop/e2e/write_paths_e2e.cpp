@@ -7,6 +7,7 @@
 // the same in both.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -36,6 +37,24 @@ function random(seed) {
 var rnd = random(seed);
 function pick(n) { return Math.floor(rnd() * n); }
 function one(list) { return list[pick(list.length)]; }
+)JS";
+
+// Holds the page's "today" at the instant the run began (startedAt, set
+// before it), in both runs: a run that crosses midnight would otherwise move
+// the calendar's Tab stop to the new day in the run that redrew the calendar
+// and leave it in the run that kept the calendar's nodes.
+constexpr char kHeldToday[] = R"JS(
+(function (Real) {
+  function Held(...args) {
+    if (!new.target) return new Real(startedAt).toString();
+    return args.length ? new Real(...args) : new Real(startedAt);
+  }
+  Held.prototype = Real.prototype;
+  Held.now = Real.now;
+  Held.UTC = Real.UTC;
+  Held.parse = Real.parse;
+  window.Date = Held;
+})(window.Date);
 )JS";
 
 // Sets up a sequence in the page: window.playStep() plays its next step
@@ -269,8 +288,12 @@ class WritePaths : public ::testing::Test {
       pictures += Js((root_ / "files" / name).string()) + ",";
     }
     pictures += "\"*.png\"]";
+    const auto started = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
     return "var seed = " + std::to_string(seed) + ", files = " + files +
-           ", pictures = " + pictures + ";\n" + kRandom + kDriver;
+           ", pictures = " + pictures + ", startedAt = " + std::to_string(started) + ";\n" +
+           kHeldToday + kRandom + kDriver;
   }
 
   // Plays the sequence of seed in both ways and compares every state.
