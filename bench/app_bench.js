@@ -20,6 +20,9 @@
 //                       after the timed calls
 //   call_ms             each timed call: from the call to the end of the
 //                       layout that follows it and of the page's reaction
+//   frame_ms            each timed call: from the call to the first frame
+//                       the engine paints after that (what the user sees;
+//                       no target)
 // A command's setup and the undoing of its change between timed calls are
 // not timed; the page has finished reacting to them before the next call.
 (function () {
@@ -69,6 +72,15 @@
   });
 
   function nextTask() { return new Promise(function (resolve) { setTimeout(resolve, 0); }); }
+  // The second animation frame after a change comes once the first one,
+  // the one that shows the change, has been painted. A page that is not
+  // shown gets no frames: the run goes on after 5 s, and the figure shows it.
+  function painted() {
+    return new Promise(function (resolve) {
+      setTimeout(resolve, 5000);
+      requestAnimationFrame(function () { requestAnimationFrame(resolve); });
+    });
+  }
   function tidyDone() { return new Promise(function (resolve) { waiters.push(resolve); }); }
 
   // After a change: the page's observers run in the microtasks that follow
@@ -252,7 +264,7 @@
   // the report are separate steps, so that each gets the fresh user
   // activation a click would give (an undoing that asks first needs one, and
   // a slow call with the page's reaction may outlast the one before).
-  var step = { started: false, command: null, lines: null, times: [], splits: [], undone: 0 };
+  var step = { started: false, command: null, lines: null, times: [], splits: [], frames: [], undone: 0 };
 
   async function start() {
     wrapTidy();
@@ -292,6 +304,8 @@
     await reaction();
     step.times.push(performance.now() - t0);
     step.splits.push([t1 - t0, t2 - t1, performance.now() - t2].map(function (t) { return t.toFixed(1); }).join("/"));
+    await painted();
+    step.frames.push(performance.now() - t0);
     if (!step.command.after) step.undone = step.times.length;
     return null;
   }
@@ -316,7 +330,9 @@
     lines.push("command=" + config.command, "call_ms=" + times.map(function (t) { return t.toFixed(1); }).join(","),
                "median_ms=" + m.toFixed(1), "max_ms=" + Math.max.apply(null, times).toFixed(1),
                "ratio=" + (m / y.ms).toFixed(3),
-               "split_ms=" + step.splits.join(","));
+               "split_ms=" + step.splits.join(","),
+               "frame_ms=" + step.frames.map(function (t) { return t.toFixed(1); }).join(","),
+               "frame_median_ms=" + median(step.frames).toFixed(1));
     return lines.join("\n");
   }
 
