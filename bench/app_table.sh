@@ -17,6 +17,7 @@ function median(list, n,   a, i, j, t) {
 function add(key, value) { seen[key] = seen[key] == "" ? value : seen[key] "," value }
 function mb(bytes) { return sprintf("%.0f MB", bytes / 1e6) }
 function yes(ok) { return ok ? "yes" : "**no**" }
+function orDash(value) { return value == "" ? "–" : value }
 {
   scale = $1; command = $2; split($3, kv, "="); key = kv[1]; value = substr($3, length(key) + 2)
   if (key == "failed") { failed[scale, command] = 1; next }
@@ -54,7 +55,7 @@ END {
   print "|---|---:|---:|"
   for (i = 1; i <= ncommands; ++i) {
     c = name[i]
-    printf "| %s | %s | %s |\n", c, v["tenth", c, "frame_median_ms"] == "" ? "–" : v["tenth", c, "frame_median_ms"], v["full", c, "frame_median_ms"] == "" ? "–" : v["full", c, "frame_median_ms"]
+    printf "| %s | %s | %s |\n", c, orDash(v["tenth", c, "frame_median_ms"]), orDash(v["full", c, "frame_median_ms"])
   }
   print ""
   print "| Start-up (median over the runs) | tenth | full | Target | Met |"
