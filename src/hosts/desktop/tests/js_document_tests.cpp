@@ -184,6 +184,28 @@ TEST_F(JsPage, ALoneSurrogateBecomesAReplacementNotAnEmptyText) {
   g_object_unref(js);
 }
 
+TEST_F(JsPage, EveryWidthOfCharacterCrossesWholeAtAnyPlace) {
+  // One, two, three and four bytes each, at the start, between and at the
+  // end; a high surrogate last, with nothing to pair with.
+  const std::u16string cases[] = {u"",
+                                  u"\u00E9",
+                                  u"\u00E9x\u30E1\U0001F600",
+                                  u"\U0001F600\u00E9",
+                                  std::u16string(u"x\U0001F600\xD83D", 4),
+                                  std::u16string(u"\xDE00\xD83D", 2)};
+  const std::u16string want[] = {u"",
+                                 u"\u00E9",
+                                 u"\u00E9x\u30E1\U0001F600",
+                                 u"\U0001F600\u00E9",
+                                 u"x\U0001F600\uFFFD",
+                                 u"\uFFFD\uFFFD"};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    JSCValue* js = ToJsString(context_, cases[i]);
+    EXPECT_EQ(FromJsString(js), want[i]) << "case " << i;
+    g_object_unref(js);
+  }
+}
+
 TEST(PixelLength, ReadsTheLeadingIntegerOfAPixelLength) {
   EXPECT_EQ(ParsePixelLength("12px"), 12);
   EXPECT_EQ(ParsePixelLength("-3px"), -3);
