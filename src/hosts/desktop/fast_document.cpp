@@ -151,26 +151,8 @@ class ListedElement : public Element {
   }
 
  private:
-  // A redraw queues tens of thousands of writes: the numbers go straight
-  // into the batch, with no string made for each.
-  static void AppendNumber(std::u16string& out, std::uint64_t n) {
-    char16_t digits[20];
-    std::size_t count = 0;
-    do {
-      digits[count++] = static_cast<char16_t>(u'0' + n % 10);
-      n /= 10;
-    } while (n != 0);
-    while (count > 0) out += digits[--count];
-  }
   void Queue(char16_t property, std::u16string_view value) {
-    std::u16string& out = document_.pending_styles();
-    AppendNumber(out, static_cast<std::uint64_t>(index_));
-    out += u':';
-    out += property;
-    out += u':';
-    AppendNumber(out, value.size());
-    out += u':';
-    out += value;
+    document_.QueueStyle(index_, property, value);
   }
   Element& Itself() {
     document_.SendStyles();
@@ -324,10 +306,55 @@ JSCValue* FastDocument::Call(const char* method, std::initializer_list<JSCValue*
   return result;
 }
 
+namespace {
+
+// A redraw queues tens of thousands of writes: the numbers go straight into
+// the batch, with no string made for each.
+void AppendNumber(std::u16string& out, std::uint64_t n) {
+  char16_t digits[20];
+  std::size_t count = 0;
+  do {
+    digits[count++] = static_cast<char16_t>(u'0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  while (count > 0) out += digits[--count];
+}
+
+}  // namespace
+
+void FastDocument::QueueStyle(std::int32_t index, char16_t property, std::u16string_view value) {
+  // A walk gives most elements the value it gave the one before: that one
+  // is "=", so the batch carries each value once per run and the page makes
+  // one string of it.
+  LastStyle* last = nullptr;
+  for (LastStyle& slot : last_styles_) {
+    if (slot.property == property || slot.property == 0) {
+      last = &slot;
+      break;
+    }
+  }
+  AppendNumber(pending_styles_, static_cast<std::uint64_t>(index));
+  pending_styles_ += u':';
+  pending_styles_ += property;
+  pending_styles_ += u':';
+  if (last != nullptr && last->property == property && last->value == value) {
+    pending_styles_ += u'=';
+    return;
+  }
+  AppendNumber(pending_styles_, value.size());
+  pending_styles_ += u':';
+  pending_styles_ += value;
+  if (last != nullptr) {
+    last->property = property;
+    last->value.assign(value);
+  }
+}
+
 void FastDocument::SendStyles() {
   if (pending_styles_.empty()) return;
   JscRef batch(ToJsString(context_, pending_styles_));
   pending_styles_.clear();
+  for (LastStyle& slot : last_styles_) slot.property = 0;
   JscRef done(Call("styles", {batch.get()}));
 }
 

@@ -83,8 +83,10 @@ class FastDocument : public Document {
   JSCValue* Call(const char* method, std::initializer_list<JSCValue*> args);
   JSCContext* context() const { return context_; }
   WrittenMarkup& written() { return written_; }
-  // Style writes of the current descendant walk, sent when it ends.
-  std::u16string& pending_styles() { return pending_styles_; }
+  // Queues a style write on the element at index of the current descendant
+  // walk (property: c colour, f font family, s font size); the walk's
+  // writes are sent when it ends.
+  void QueueStyle(std::int32_t index, char16_t property, std::u16string_view value);
   void SendStyles();
 
  private:
@@ -92,6 +94,12 @@ class FastDocument : public Document {
   JSCValue* writer_;
   WrittenMarkup& written_;
   std::u16string pending_styles_;
+  // The last value queued for each property in the pending batch.
+  struct LastStyle {
+    char16_t property = 0;
+    std::u16string value;
+  };
+  LastStyle last_styles_[3];
 };
 
 }  // namespace vellumine::desktop

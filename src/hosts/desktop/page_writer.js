@@ -417,20 +417,25 @@
   // The writes of a walk into root's elements, from the first to the last
   // position it styled, played on their markup's styles.
   function replay(root, state, r) {
-    const w = { index: 0, property: null, from: 0, length: 0 };
+    const w = reader();
     for (let pos = 0; (pos = readWrite(r.batch, pos, w)) >= 0;) {
       if (w.index < r.firstIndex || w.index > r.lastIndex || w.property === null) continue;
       const element = r.list[w.index];
       if (!restyled.has(element)) addRestyled(element, root, state, element.getAttribute("style"));
-      restyled.get(element).writes.push(w.property, r.batch.substr(w.from, w.length));
+      restyled.get(element).writes.push(w.property, valueOf(r.batch, w));
     }
   }
   // Reads the style write at pos of a walk's batch ("index:p:length:value",
-  // p being c, f or s) into w, its value as where it starts and its length:
-  // the position after it, or -1 at the end or at anything else. Read in
-  // place, digit by digit: a redraw's batch holds tens of thousands of
-  // writes, and a substring for each field costs more than the write it
-  // leads to (most of a redraw's are skipped).
+  // p being c, f or s, or "index:p:=" for the value the last write of p in
+  // the batch had) into w (from reader()): the position after it, or -1 at
+  // the end or at anything else. Read in place, digit by digit: a redraw's
+  // batch holds tens of thousands of writes, and a substring for each field
+  // costs more than the write it leads to (most of a redraw's are skipped).
+  // valueOf(batch, w) makes the value's string, once for a run of the same.
+  function reader() {
+    const slot = () => ({ from: -1, length: 0, text: null });
+    return { index: 0, property: null, slot: null, c: slot(), f: slot(), s: slot() };
+  }
   function readWrite(batch, pos, w) {
     let index = 0;
     let k = pos;
@@ -439,18 +444,35 @@
     }
     if (k === pos || batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) return -1;
     const code = batch.charCodeAt(k + 1);
-    let length = 0;
+    const slot = code === 99 ? w.c : code === 102 ? w.f : code === 115 ? w.s : null;
     const from = k + 3;
-    k = from;
-    for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
-      length = length * 10 + (d - 48);
+    let end;
+    if (batch.charCodeAt(from) === 61) {
+      if (slot === null || slot.from < 0) return -1;
+      end = from + 1;
+    } else {
+      let length = 0;
+      k = from;
+      for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
+        length = length * 10 + (d - 48);
+      }
+      if (k === from || batch.charCodeAt(k) !== 58) return -1;
+      end = k + 1 + length;
+      if (slot !== null) {
+        slot.from = k + 1;
+        slot.length = length;
+        slot.text = null;
+      }
     }
-    if (k === from || batch.charCodeAt(k) !== 58) return -1;
     w.index = index;
     w.property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
-    w.from = k + 1;
-    w.length = length;
-    return k + 1 + length;
+    w.slot = slot;
+    return end;
+  }
+  function valueOf(batch, w) {
+    const slot = w.slot;
+    if (slot.text === null) slot.text = batch.substr(slot.from, slot.length);
+    return slot.text;
   }
   function undeferAll() {
     if (deferred.size === 0) return;
@@ -1128,7 +1150,8 @@
       return index >= 0 && index < list.length ? list[index] : null;
     },
     // Style writes on the listed elements: "index:property:length:value"
-    // one after the other (property: c colour, f font family, s font size).
+    // or "index:property:=" one after the other (property: c colour, f font
+    // family, s font size; = the value of the last write of that property).
     styles: function (batch) {
       begin();
       // The same batch over a content written again as it was: its
@@ -1232,7 +1255,7 @@
         element = null;
         writes = [];
       };
-      const w = { index: 0, property: null, from: 0, length: 0 };
+      const w = reader();
       for (let pos = 0; (pos = readWrite(batch, pos, w)) >= 0;) {
         const index = w.index;
         const property = w.property;
@@ -1261,7 +1284,7 @@
             }
           }
         }
-        writes.push(property, batch.substr(w.from, w.length));
+        writes.push(property, valueOf(batch, w));
       }
       flush();
       if (rootState !== null) {

@@ -885,13 +885,17 @@ function walk(w, p) {
   var list = p.querySelectorAll("*");
   var count = tags === "" ? 0 : tags.split("\n").length;
   if (count != list.length) throw new Error("the walk found " + count + " elements, not " + list.length);
-  var batch = "";
+  // As the host sends them: "=" for the value of the batch's last write of
+  // the same property.
+  var batch = "", last = {};
   for (var i = 0; i < list.length; ++i) {
     var props = theme % 3 == 2 && i % 2 ? ["c", "s", "c"] : ["c", "f", "s"];
     for (var k = 0; k < props.length; ++k) {
       var v = props[k] == "c" ? ["red", "rgb(0, 0, 255)", "#123456"][(theme + k) % 3]
             : props[k] == "f" ? ["serif", "\"ＭＳ ゴシック\""][theme % 2] : ["13px", "15px"][theme % 2];
-      batch += i + ":" + props[k] + ":" + v.length + ":" + v;
+      var same = last[props[k]] === v;
+      last[props[k]] = v;
+      batch += i + ":" + props[k] + ":" + (same ? "=" : v.length + ":" + v);
       list[i].style[names[props[k]]] = v;
     }
   }
@@ -1049,19 +1053,26 @@ function write(id, markup) {
   }
   p.innerHTML = markup;
 }
+// A write of a walk's batch as the host makes it: "=" for the value the
+// batch's last write of that property had.
+function entry(last, i, p, v) {
+  var same = last[p] === v;
+  last[p] = v;
+  return i + ":" + p + ":" + (same ? "=" : v.length + ":" + v);
+}
 // Every DIV and PRE in the colour of its window; with sizes, the PREs of
 // the windows it names in that size too.
 function walk(colours, sizes) {
   writer.descendants(live);
-  var list = plain.querySelectorAll("*"), batch = "";
+  var list = plain.querySelectorAll("*"), batch = "", last = {};
   for (var i = 0; i < list.length; ++i) {
     if (list[i].tagName != "DIV" && list[i].tagName != "PRE") continue;
     var w = list[i].closest("#r-root > div"), v = colours[w.id];
-    batch += i + ":c:" + v.length + ":" + v;
+    batch += entry(last, i, "c", v);
     list[i].style.color = v;
     var size = sizes && list[i].tagName == "PRE" ? sizes[w.id] : undefined;
     if (size) {
-      batch += i + ":s:" + size.length + ":" + size;
+      batch += entry(last, i, "s", size);
       list[i].style.fontSize = size;
     }
   }
@@ -1082,9 +1093,9 @@ function rewrite() {
 // One window in red (as one with options of its own is styled).
 function walkOne() {
   writer.descendants(writer.find("r-w1"));
-  var list = plainDoc.getElementById("r-w1").querySelectorAll("*"), batch = "";
+  var list = plainDoc.getElementById("r-w1").querySelectorAll("*"), batch = "", last = {};
   for (var i = 0; i < list.length; ++i) {
-    batch += i + ":c:3:red";
+    batch += entry(last, i, "c", "red");
     list[i].style.color = "red";
   }
   writer.styles(batch);
