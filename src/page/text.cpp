@@ -154,9 +154,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 
 // Sized first, then written through a pointer: every page write passes
 // through here, and a check for room at each byte costs more than the
-// second pass. A lone surrogate is written as the three bytes it would have
-// as a code point.
-std::string Utf16ToUtf8(std::u16string_view utf16) {
+// second pass.
+std::size_t Utf8Size(std::u16string_view utf16) {
   const std::size_t n = utf16.size();
   std::size_t bytes = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -172,8 +171,11 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
       bytes += 3;
     }
   }
-  std::string out(bytes, '\0');
-  char* p = out.data();
+  return bytes;
+}
+
+void WriteUtf8(std::u16string_view utf16, char* p, bool lone_as_replacement) {
+  const std::size_t n = utf16.size();
   for (std::size_t i = 0; i < n; ++i) {
     char32_t cp = utf16[i];
     if (cp < 0x80) {
@@ -189,11 +191,17 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
       *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
+      if (lone_as_replacement && cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
       *p++ = static_cast<char>(0xE0 | (cp >> 12));
       *p++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
       *p++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
   }
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out(Utf8Size(utf16), '\0');
+  WriteUtf8(utf16, out.data(), false);
   return out;
 }
 

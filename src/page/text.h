@@ -37,6 +37,13 @@ std::u16string_view UpToZero(std::u16string_view text);
 
 // Conversions at the platform boundary. Invalid sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
+// A lone surrogate is written as the three bytes it would have as a code
+// point.
 std::string Utf16ToUtf8(std::u16string_view utf16);
+// The same in two steps, into a buffer of the caller's: its size, then the
+// bytes (Utf8Size of them); a lone surrogate takes U+FFFD's three bytes
+// instead where lone_as_replacement.
+std::size_t Utf8Size(std::u16string_view utf16);
+void WriteUtf8(std::u16string_view utf16, char* out, bool lone_as_replacement);
 
 }  // namespace vellumine

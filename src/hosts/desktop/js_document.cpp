@@ -26,52 +26,12 @@ std::u16string PixelText(std::int32_t px) { return Utf8ToUtf16(std::to_string(px
 
 JSCValue* ToJsString(JSCContext* context, std::u16string_view text) {
   // The engine takes UTF-8 and makes an empty string of bytes that are not:
-  // a lone surrogate would blank the whole text, so it becomes U+FFFD. One
-  // pass to size, one to write straight into the buffer the engine reads: a
-  // redraw sends megabytes of markup, nearly all of it ASCII.
-  const std::size_t n = text.size();
-  const char16_t* in = text.data();
-  auto paired = [&](std::size_t i) {
-    return in[i] >= 0xD800 && in[i] <= 0xDBFF && i + 1 < n && in[i + 1] >= 0xDC00 &&
-           in[i + 1] <= 0xDFFF;
-  };
-  std::size_t bytes = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t c = in[i];
-    if (c < 0x80) {
-      bytes += 1;
-    } else if (c < 0x800) {
-      bytes += 2;
-    } else if (paired(i)) {
-      bytes += 4;
-      ++i;
-    } else {
-      bytes += 3;  // lone surrogates too, as U+FFFD
-    }
-  }
-  auto* out = static_cast<unsigned char*>(g_malloc(bytes > 0 ? bytes : 1));
-  unsigned char* p = out;
-  for (std::size_t i = 0; i < n; ++i) {
-    char32_t c = in[i];
-    if (c < 0x80) {
-      *p++ = static_cast<unsigned char>(c);
-    } else if (c < 0x800) {
-      *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else if (paired(i)) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00);
-      ++i;
-      *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    } else {
-      if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
-      *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-      *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-      *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-    }
-  }
+  // a lone surrogate would blank the whole text, so it becomes U+FFFD. The
+  // bytes go straight into the buffer the engine takes over: a redraw sends
+  // megabytes of markup.
+  const std::size_t bytes = Utf8Size(text);
+  char* out = static_cast<char*>(g_malloc(bytes > 0 ? bytes : 1));
+  WriteUtf8(text, out, true);
   GBytes* utf8 = g_bytes_new_take(out, bytes);
   JSCValue* value = jsc_value_new_string_from_bytes(context, utf8);
   g_bytes_unref(utf8);
