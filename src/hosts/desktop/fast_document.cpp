@@ -326,35 +326,26 @@ void FastDocument::QueueStyle(std::int32_t index, char16_t property, std::u16str
   // A walk gives most elements the value it gave the one before: that one
   // is "=", so the batch carries each value once per run and the page makes
   // one string of it.
-  LastStyle* last = nullptr;
-  for (LastStyle& slot : last_styles_) {
-    if (slot.property == property || slot.property == 0) {
-      last = &slot;
-      break;
-    }
-  }
+  const int slot = property == u'c' ? 0 : property == u'f' ? 1 : property == u's' ? 2 : -1;
   AppendNumber(pending_styles_, static_cast<std::uint64_t>(index));
   pending_styles_ += u':';
   pending_styles_ += property;
   pending_styles_ += u':';
-  if (last != nullptr && last->property == property && last->value == value) {
+  if (slot >= 0 && last_styles_[slot] == value) {
     pending_styles_ += u'=';
     return;
   }
   AppendNumber(pending_styles_, value.size());
   pending_styles_ += u':';
   pending_styles_ += value;
-  if (last != nullptr) {
-    last->property = property;
-    last->value.assign(value);
-  }
+  if (slot >= 0) last_styles_[slot].emplace(value);
 }
 
 void FastDocument::SendStyles() {
   if (pending_styles_.empty()) return;
   JscRef batch(ToJsString(context_, pending_styles_));
   pending_styles_.clear();
-  for (LastStyle& slot : last_styles_) slot.property = 0;
+  for (auto& last : last_styles_) last.reset();
   JscRef done(Call("styles", {batch.get()}));
 }
 

@@ -11,6 +11,7 @@
 
 #include <deque>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -94,12 +95,8 @@ class FastDocument : public Document {
   JSCValue* writer_;
   WrittenMarkup& written_;
   std::u16string pending_styles_;
-  // The last value queued for each property in the pending batch.
-  struct LastStyle {
-    char16_t property = 0;
-    std::u16string value;
-  };
-  LastStyle last_styles_[3];
+  // The last value queued for each property (c, f, s) in the pending batch.
+  std::optional<std::u16string> last_styles_[3];
 };
 
 }  // namespace vellumine::desktop

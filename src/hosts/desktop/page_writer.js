@@ -433,8 +433,9 @@
   // costs more than the write it leads to (most of a redraw's are skipped).
   // valueOf(batch, w) makes the value's string, once for a run of the same.
   function reader() {
-    const slot = () => ({ from: -1, length: 0, text: null });
-    return { index: 0, property: null, slot: null, c: slot(), f: slot(), s: slot() };
+    const slot = (property) => ({ property: property, from: -1, length: 0, text: null });
+    return { index: 0, property: null, slot: null, c: slot("color"), f: slot("fontFamily"),
+             s: slot("fontSize") };
   }
   function readWrite(batch, pos, w) {
     let index = 0;
@@ -465,7 +466,7 @@
       }
     }
     w.index = index;
-    w.property = code === 99 ? "color" : code === 102 ? "fontFamily" : code === 115 ? "fontSize" : null;
+    w.property = slot !== null ? slot.property : null;
     w.slot = slot;
     return end;
   }
