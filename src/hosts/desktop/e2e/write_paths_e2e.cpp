@@ -612,6 +612,44 @@ TEST_F(WritePaths, AHiddenWindowIsOutOfTheDrawingUntilShown) {
   EXPECT_TRUE(seen["sameBox"]);
 }
 
+// The page's own panels leave the drawing while hidden too, and come back
+// at once when opened; one with something inside made visible on its own
+// stays drawn, since that shows.
+TEST_F(WritePaths, AHiddenPanelIsOutOfTheDrawingUnlessSomethingInsideShows) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "panels").string());
+  ASSERT_TRUE(page.loaded());
+  const auto seen = nlohmann::json::parse(page.EvalAsync(R"JS(
+    var tick = function () { return new Promise(function (r) { setTimeout(r, 0); }); };
+    var option = document.getElementById("option");
+    var drawn = function (w) { return w.getClientRects().length > 0; };
+    var out = {};
+    await tick();
+    out.closed = [option.getAttribute("aria-hidden"), drawn(option)];
+    change("option");
+    out.openedAtOnce = [drawn(option), option.offsetWidth > 0];
+    await tick();
+    out.opened = [option.getAttribute("aria-hidden"), drawn(option)];
+    change("option");
+    await tick();
+    out.closedAgain = [option.getAttribute("aria-hidden"), drawn(option)];
+    var line = document.getElementById("option_menu");
+    line.style.visibility = "visible";
+    await tick();
+    out.insideShown = [option.getAttribute("aria-hidden"), drawn(line)];
+    line.style.visibility = "";
+    await tick();
+    out.insideHidden = [option.getAttribute("aria-hidden"), drawn(option)];
+    return JSON.stringify(out);)JS"));
+  SCOPED_TRACE(seen.dump());
+  EXPECT_EQ(seen["closed"], nlohmann::json::parse(R"(["true", false])"));
+  EXPECT_EQ(seen["openedAtOnce"], nlohmann::json::parse("[true, true]"));
+  EXPECT_EQ(seen["opened"], nlohmann::json::parse("[null, true]"));
+  EXPECT_EQ(seen["closedAgain"], nlohmann::json::parse(R"(["true", false])"));
+  EXPECT_EQ(seen["insideShown"], nlohmann::json::parse("[null, true]"));
+  EXPECT_EQ(seen["insideHidden"], nlohmann::json::parse(R"(["true", false])"));
+}
+
 // At start-up the control writes every window at once (InitPage, in the
 // body's onload): the engine's first layout, whoever asks for it, lays out
 // no more than a hundred of them, and the page then shows the same piles as
