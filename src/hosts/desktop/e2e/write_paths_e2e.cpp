@@ -612,6 +612,33 @@ TEST_F(WritePaths, AHiddenWindowIsOutOfTheDrawingUntilShown) {
   EXPECT_TRUE(seen["sameBox"]);
 }
 
+// A window a call hides is out of the drawing when the call returns, and
+// one it shows is back in it: nothing lays either out in between.
+TEST_F(WritePaths, AWindowACallHidesIsOutOfTheDrawingWhenTheCallReturns) {
+  g_setenv("VELLUMINE_PLAIN_WRITES", "0", TRUE);
+  Session page((root_ / "hidden-by-call").string());
+  ASSERT_TRUE(page.loaded());
+  const auto seen = nlohmann::json::parse(page.EvalAsync(R"JS(
+    for (var i = 0; i < 3; ++i) Skerrow.AddMemo(document, "memo " + i, "text " + i);
+    await new Promise(function (r) { setTimeout(r, 0); });
+    var id = document.getElementById("memofield").children[1].id;
+    var state = function () {
+      var w = document.getElementById(id);
+      return [w.style.visibility, w.getAttribute("aria-hidden"), w.getClientRects().length > 0];
+    };
+    var out = {};
+    Skerrow.SetWndPos(id, 40, 50, 0);
+    Skerrow.InitPage(document);
+    out.hidden = state();
+    Skerrow.SetWndPos(id, 40, 50, 1);
+    Skerrow.InitPage(document);
+    out.shown = state();
+    return JSON.stringify(out);)JS"));
+  SCOPED_TRACE(seen.dump());
+  EXPECT_EQ(seen["hidden"], nlohmann::json::parse(R"(["hidden", "true", false])"));
+  EXPECT_EQ(seen["shown"], nlohmann::json::parse(R"(["visible", null, true])"));
+}
+
 // The page's own panels leave the drawing while hidden too, and come back
 // at once when opened; one with something inside made visible on its own
 // stays drawn, since that shows.
