@@ -892,7 +892,8 @@ constexpr char kWriterScript[] =
 
 // What both writer-alone drivers start from: the writer's script, then a root
 // of the given id in the live page, written through the writer, and its twin
-// in an inactive document, written plainly.
+// in an inactive document, written plainly; and the host's form of a walk's
+// style write.
 std::string WriterAlone(const std::string& root_id) {
   return "var writer = (\n" + std::string(kWriterScript) + "\n);\n" +
          R"JS(var live = document.createElement("div");
@@ -903,6 +904,13 @@ var plainDoc = document.implementation.createHTMLDocument("");
 var plain = plainDoc.createElement("div");
 plain.id = live.id;
 plainDoc.body.appendChild(plain);
+// A write of a walk's batch as the host makes it: "=" for the value the
+// batch's last write of that property had.
+function entry(last, i, p, v) {
+  var same = last[p] === v;
+  last[p] = v;
+  return i + ":" + p + ":" + (same ? "=" : v.length + ":" + v);
+}
 )JS";
 }
 
@@ -950,17 +958,13 @@ function walk(w, p) {
   var list = p.querySelectorAll("*");
   var count = tags === "" ? 0 : tags.split("\n").length;
   if (count != list.length) throw new Error("the walk found " + count + " elements, not " + list.length);
-  // As the host sends them: "=" for the value of the batch's last write of
-  // the same property.
   var batch = "", last = {};
   for (var i = 0; i < list.length; ++i) {
     var props = theme % 3 == 2 && i % 2 ? ["c", "s", "c"] : ["c", "f", "s"];
     for (var k = 0; k < props.length; ++k) {
       var v = props[k] == "c" ? ["red", "rgb(0, 0, 255)", "#123456"][(theme + k) % 3]
             : props[k] == "f" ? ["serif", "\"ＭＳ ゴシック\""][theme % 2] : ["13px", "15px"][theme % 2];
-      var same = last[props[k]] === v;
-      last[props[k]] = v;
-      batch += i + ":" + props[k] + ":" + (same ? "=" : v.length + ":" + v);
+      batch += entry(last, i, props[k], v);
       list[i].style[names[props[k]]] = v;
     }
   }
@@ -1117,13 +1121,6 @@ function write(id, markup) {
     writer.html(w, markup, numbers);
   }
   p.innerHTML = markup;
-}
-// A write of a walk's batch as the host makes it: "=" for the value the
-// batch's last write of that property had.
-function entry(last, i, p, v) {
-  var same = last[p] === v;
-  last[p] = v;
-  return i + ":" + p + ":" + (same ? "=" : v.length + ":" + v);
 }
 // Every DIV and PRE in the colour of its window; with sizes, the PREs of
 // the windows it names in that size too.
