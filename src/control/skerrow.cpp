@@ -101,7 +101,32 @@ void CSkerrow::LoadFolder() {
   memos::LoadMemoList(store_, state_);
   windows::ForgetFixedPanels(state_);
   loaded_ = true;
+  ever_loaded_ = true;
   seen_ = store_.Signature();
+}
+
+FolderPreload PreloadFolder(Platform& platform) {
+  std::mt19937 unused;  // keys are drawn only for writes, and this writes no file
+  Store store(platform, platform.DataFolder(), &unused);
+  FolderPreload preload;
+  preload.data_folder = store.data_folder();
+  LoadConfig(store, preload.state);
+  LoadWallPaperList(store, preload.state);
+  links::LoadLinkMenus(store, preload.state);
+  memos::LoadMemoList(store, preload.state);
+  preload.reads = store.TakeReads();
+  return preload;
+}
+
+void CSkerrow::Prime(FolderPreload preload) {
+  if (ever_loaded_ || call_depth_ != 0 || preload.data_folder != store_.data_folder()) return;
+  // The loaders keep an entry only when its file is still as noted: the
+  // tables and the notes go together.
+  state_.wallpapers = std::move(preload.state.wallpapers);
+  state_.wallpaper_defaults = std::move(preload.state.wallpaper_defaults);
+  state_.menus = std::move(preload.state.menus);
+  state_.memos = std::move(preload.state.memos);
+  store_.AdoptReads(std::move(preload.reads));
 }
 
 void CSkerrow::EndCall() {

@@ -38,6 +38,22 @@ enum class ReloadStyle {
   kRedrawPage,  // InitPage on the call's document: load, then redraw the page
 };
 
+// What a load of the data folder made ahead of a control's first call: the
+// wallpapers, menus and memos, and the stamps of the item files they were
+// read from (see PreloadFolder and CSkerrow::Prime).
+struct FolderPreload {
+  std::u16string data_folder;
+  ControlState state;
+  Store::Reads reads;
+};
+
+// Reads the data folder as a control's load does, through a platform of its
+// own, so that a host may run it on another thread while it readies the page.
+// It takes no lock and removes nothing; it only makes the folders a load
+// makes. A file it finds damaged is not noted as read, so the control's own
+// load reads it again and reports it.
+FolderPreload PreloadFolder(Platform& platform);
+
 class CSkerrow : public MessagePath {
  public:
   // Takes the data folder from the platform, sets the option defaults and
@@ -91,6 +107,11 @@ class CSkerrow : public MessagePath {
   // Loads the data folder as InitPage does, under the folder's lock, without
   // writing the page (the runner's load before a script's first call).
   void LoadState();
+  // Before the first load only: takes a preload of this control's data folder,
+  // whose item files that are still as the preload read them the first load
+  // then takes from it instead of reading them again. Anything else is
+  // ignored; the first load reads every list, as it always does.
+  void Prime(FolderPreload preload);
   // True once the folder has been loaded and no save has failed since.
   bool loaded() const { return loaded_; }
 
@@ -158,6 +179,7 @@ class CSkerrow : public MessagePath {
   ReloadStyle reload_style_ = ReloadStyle::kStateOnly;
   std::unique_ptr<FileLock> lock_;
   bool loaded_ = false;
+  bool ever_loaded_ = false;
   // A load without the page left the page showing older data.
   bool page_stale_ = false;
   FolderSignature seen_;  // the folder as last loaded or saved

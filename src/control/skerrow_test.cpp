@@ -380,6 +380,87 @@ TEST_F(SharedFolder, ALoadReadsAgainOnlyTheItemFilesChangedSinceTheLast) {
   EXPECT_EQ(at(failing), std::pair(40, 50));
 }
 
+// A load made ahead of the first call on another platform, as the desktop
+// host does on another thread while the page loads.
+FolderPreload Preload(const fs::path& data) {
+  PosixPlatform files;
+  files.set_data_folder(U16(data) + u"/");
+  return PreloadFolder(files);
+}
+
+TEST_F(SharedFolder, APreloadSparesTheFirstLoadOnlyTheFilesStillAsItReadThem) {
+  MakeSample(data(), files());
+  Writer other(data());
+  other.control.InitPage(*other.doc);
+  const ControlState& o = other.control.state();
+  // One memo's file ends in a broken record.
+  const ItemKey damaged_key = o.memos[2].key;
+  const fs::path damaged = data() / "memo" / U8(KeyHex(damaged_key));
+  std::ofstream(damaged, std::ios::binary | std::ios::app) << "\x05\x00";
+  AgeFolder(data());
+  FolderPreload preload = Preload(data());
+
+  // Another writer changes a memo and a menu between the preload and the
+  // first call.
+  const fs::path memo0 = data() / "memo" / U8(KeyHex(o.memos[0].key));
+  const fs::path memo1 = data() / "memo" / U8(KeyHex(o.memos[1].key));
+  const fs::path menu0 = data() / "linkmenu" / U8(KeyHex(o.menus[0].key));
+  const fs::path menu1 = data() / "linkmenu" / U8(KeyHex(o.menus[1].key));
+  const fs::path wp = data() / "wp" / U8(KeyHex(o.wallpapers[0].key));
+  other.control.RenewMemo(*other.doc, u"changed", u"elsewhere", 1);
+  other.control.AddLink(*other.doc, U16(files() / "b.jpg"), 0);
+
+  PosixPlatform real;
+  ReadLog log(real);
+  ScriptedPlatform ui(log, U16(data()) + u"/");
+  CSkerrow control(ui);
+  control.Prime(std::move(preload));
+  // The load alone: InitPage's saves read the files they would replace.
+  control.LoadState();
+  EXPECT_FALSE(log.Read(memo0));
+  EXPECT_FALSE(log.Read(menu1));
+  EXPECT_FALSE(log.Read(wp));
+  EXPECT_TRUE(log.Read(memo1));
+  EXPECT_TRUE(log.Read(menu0));
+  // Found damaged by the preload, it is read and found damaged again.
+  EXPECT_TRUE(log.Read(damaged));
+  EXPECT_TRUE(control.store().IsDamaged(u"memo/" + KeyHex(damaged_key)));
+
+  // What the first load made is what a load without the preload makes.
+  auto doc = HtmlDocument::Parse(testing::BundledPage());
+  control.InitPage(*doc);
+  Writer plain(data());
+  plain.control.InitPage(*plain.doc);
+  const ControlState& s = control.state();
+  const ControlState& p = plain.control.state();
+  ASSERT_EQ(s.memos.size(), p.memos.size());
+  for (std::size_t i = 0; i < s.memos.size(); ++i) {
+    EXPECT_EQ(s.memos[i].subject, p.memos[i].subject) << i;
+    EXPECT_EQ(s.memos[i].message, p.memos[i].message) << i;
+  }
+  ASSERT_EQ(s.menus.size(), p.menus.size());
+  for (std::size_t i = 0; i < s.menus.size(); ++i) {
+    EXPECT_EQ(s.menus[i].links.size(), p.menus[i].links.size()) << i;
+  }
+  ASSERT_EQ(s.wallpapers.size(), 1u);
+  EXPECT_EQ(s.wallpapers[0].windows.size(), p.wallpapers[0].windows.size());
+  EXPECT_EQ(doc->OuterHtmlById(u"memofield"), plain.doc->OuterHtmlById(u"memofield"));
+  EXPECT_EQ(doc->OuterHtmlById(u"linkfield"), plain.doc->OuterHtmlById(u"linkfield"));
+}
+
+TEST_F(SharedFolder, APreloadComingAfterTheFirstLoadChangesNothing) {
+  MakeSample(data(), files());
+  AgeFolder(data());
+  FolderPreload late = Preload(data());
+  Writer w(data());
+  w.control.InitPage(*w.doc);
+  w.control.RenewMemo(*w.doc, u"renewed", u"here", 0);
+  w.control.Prime(std::move(late));
+  EXPECT_EQ(w.control.state().memos[0].subject, u"renewed");
+  w.control.ChangeMemoPage(*w.doc, 0);
+  EXPECT_NE(w.Html(u"memofield").find("renewed"), std::string::npos);
+}
+
 // --- Write order: a failed step ---
 
 struct FailCase {

@@ -28,6 +28,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/state.h"
@@ -110,6 +111,14 @@ class Store {
   // differ.
   void ForgetReads() { reads_.clear(); }
   static constexpr std::int64_t kSettledNs = 3'000'000'000;
+  // The noted reads, by relative path: a load made by another store of the
+  // same folder (one ahead of the first call) hands them over with what it
+  // made of the files.
+  using Reads = std::map<std::u16string, FileStamp, std::less<>>;
+  Reads TakeReads() { return std::exchange(reads_, {}); }
+  // Notes reads of another store of the same folder; those already noted
+  // here stay as they are.
+  void AdoptReads(Reads reads) { reads_.merge(reads); }
 
   // --- Damaged files ---
   void MarkDamaged(std::u16string_view relative);
@@ -136,7 +145,7 @@ class Store {
   std::set<std::u16string, std::less<>> damaged_;
   std::vector<std::u16string> kept_;
   std::map<std::u16string, FileStamp, std::less<>> own_;
-  std::map<std::u16string, FileStamp, std::less<>> reads_;  // see ReadNoted
+  Reads reads_;  // see ReadNoted
   std::mt19937_64 stamps_;
   std::mt19937 own_random_;  // used only when no engine was handed over
   std::mt19937& random_;

@@ -3,6 +3,8 @@
 #include <webkit2/webkit-web-extension.h>
 
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -27,6 +29,9 @@ struct ExtensionState {
   WebKitScriptWorld* guard_world = nullptr;
   vellumine::desktop::WritePath write_path = vellumine::desktop::WritePath::kFast;
   std::uint32_t ticks = 0;
+  // The data folder read on another thread while the page loads, for the
+  // first page's control.
+  std::future<vellumine::FolderPreload> preload;
 };
 
 ExtensionState* g_state = nullptr;
@@ -70,9 +75,9 @@ void OnWindowObjectCleared(WebKitScriptWorld* world, WebKitWebPage* page, WebKit
   JSCContext* context = webkit_frame_get_js_context_for_script_world(frame, world);
   if (context == nullptr) return;
   JSCContext* guard = PrepareGuard(frame, page);
-  vellumine::desktop::InstallSkerrow(context, g_state->data_folder,
-                                     g_state->channel.connected() ? &g_state->channel : nullptr,
-                                     guard, g_state->write_path, g_state->ticks);
+  vellumine::desktop::InstallSkerrow(
+      context, g_state->data_folder, g_state->channel.connected() ? &g_state->channel : nullptr,
+      guard, g_state->write_path, g_state->ticks, std::move(g_state->preload));
   vellumine::desktop::InstallAppBridge(context, guard, g_state->start_at_login);
   if (guard != nullptr) g_object_unref(guard);
   g_object_unref(context);
@@ -129,10 +134,17 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
       {autostart_file, autostart_entry},
       webkit_script_world_new_with_name("vellumine-guard"),
       plain ? vellumine::desktop::WritePath::kPlain : vellumine::desktop::WritePath::kFast,
-      ticks};
+      ticks,
+      {}};
   // Without the window's process the control still works; its dialogs then
   // answer as cancelled.
   g_state->channel.Connect(socket_path, token);
+  // The page's first call loads the whole folder; most of that reading can
+  // be done now, while the engine starts and loads the page.
+  auto files = std::make_shared<vellumine::PosixPlatform>();
+  files->set_data_folder(folder);
+  g_state->preload =
+      std::async(std::launch::async, [files] { return vellumine::PreloadFolder(*files); });
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
                    G_CALLBACK(OnWindowObjectCleared), nullptr);
 }

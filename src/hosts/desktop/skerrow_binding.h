@@ -10,9 +10,11 @@
 #include <jsc/jsc.h>
 
 #include <cstdint>
+#include <future>
 #include <string>
 #include <string_view>
 
+#include "control/skerrow.h"
 #include "hosts/desktop/channel.h"
 #include "page/text.h"
 
@@ -59,9 +61,11 @@ enum class WritePath {
 // nullptr; without guard no call counts as the user's; ticks, when not 0,
 // seeds the control's random source instead of the clock. The control keeps
 // the page showing what is saved: it watches the folder and redraws the page
-// when another writer changed it.
+// when another writer changed it. preload, when valid, is a load of the same
+// folder under way (PreloadFolder): the control takes it before its first
+// call, waiting for it if it has not ended.
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
                     JSCContext* guard = nullptr, WritePath path = WritePath::kFast,
-                    std::uint32_t ticks = 0);
+                    std::uint32_t ticks = 0, std::future<FolderPreload> preload = {});
 
 }  // namespace vellumine::desktop
