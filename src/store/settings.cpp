@@ -11,7 +11,9 @@ namespace vellumine {
 namespace {
 
 const KeyTable& SettingsKeys() {
-  static const KeyTable table(kSettingsKeys);
+  // Never destroyed: a load on another thread (the desktop host's preload)
+  // may still be reading it while the process exits.
+  static const KeyTable& table = *new KeyTable(kSettingsKeys);
   return table;
 }
 
