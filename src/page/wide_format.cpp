@@ -33,6 +33,10 @@ std::size_t Columns(std::u16string_view text) {
 // Appends text padded to width display columns.
 void AppendPadded(std::u16string& dest, std::u16string_view text, std::size_t width, bool left,
                   bool zero) {
+  if (width == 0) {  // most conversions: no pass over a long text to count it
+    dest.append(text);
+    return;
+  }
   const std::size_t columns = Columns(text);
   const std::size_t pad = width > columns ? width - columns : 0;
   if (left) {
@@ -92,6 +96,44 @@ std::string BoundedConversion(const std::string& spec, bool trims_zeros) {
   return out;
 }
 
+// "%d", "%u", "%x" and "%08x", the conversions markup and file names are
+// made of, written directly: the byte formatter costs a conversion text and
+// a call for each, and a redraw at capacity makes hundreds of thousands.
+bool AppendPlainNumber(std::u16string& dest, std::u16string_view spec, char16_t letter,
+                       std::int32_t value) {
+  std::size_t min_digits = 1;
+  if (spec.size() == 4 && spec[1] == u'0' && spec[2] == u'8' && letter == u'x') {
+    min_digits = 8;
+  } else if (spec.size() != 2) {
+    return false;
+  }
+  char16_t digits[16];
+  std::size_t count = 0;
+  if (letter == u'x') {
+    auto v = static_cast<std::uint32_t>(value);
+    do {
+      digits[count++] = u"0123456789abcdef"[v & 0xF];
+      v >>= 4;
+    } while (v != 0);
+  } else if (letter == u'd' || letter == u'i' || letter == u'u') {
+    const bool negative = letter != u'u' && value < 0;
+    // Through 64 bits: the lowest int has no positive of its own.
+    std::uint64_t v = letter == u'u' ? static_cast<std::uint32_t>(value)
+                      : negative     ? static_cast<std::uint64_t>(-static_cast<std::int64_t>(value))
+                                     : static_cast<std::uint64_t>(value);
+    do {
+      digits[count++] = static_cast<char16_t>(u'0' + v % 10);
+      v /= 10;
+    } while (v != 0);
+    if (negative) dest.push_back(u'-');
+  } else {
+    return false;
+  }
+  for (std::size_t k = count; k < min_digits; ++k) dest.push_back(u'0');
+  while (count > 0) dest.push_back(digits[--count]);
+  return true;
+}
+
 // Hands one numeric conversion to the byte formatter. The conversion text is
 // rebuilt without length letters so the argument's type is always the one
 // the formatter reads.
@@ -141,10 +183,13 @@ std::size_t WideFormat(std::u16string& dest, std::u16string_view format,
 
   std::size_t i = 0;
   while (i < format.size()) {
-    const char16_t c = format[i];
-    if (c != u'%') {
-      dest.push_back(c);
-      ++i;
+    if (format[i] != u'%') {
+      // The text up to the next conversion, at once.
+      const std::size_t next_percent = format.find(u'%', i);
+      const std::size_t end =
+          next_percent == std::u16string_view::npos ? format.size() : next_percent;
+      dest.append(format.substr(i, end - i));
+      i = end;
       continue;
     }
     const std::size_t begin = i++;
@@ -194,7 +239,7 @@ std::size_t WideFormat(std::u16string& dest, std::u16string_view format,
         const double d = a->double_value();
         if (d >= -2147483648.0 && d <= 2147483647.0) v = static_cast<std::int32_t>(d);
       }
-      AppendNumber(dest, spec, letter, v);
+      if (!AppendPlainNumber(dest, spec, letter, v)) AppendNumber(dest, spec, letter, v);
     } else if (IsFloatConversion(letter)) {
       const FormatArg* a = take();
       double v = 0;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
+
+#include "page/text.h"
 
 namespace vellumine {
 namespace {
@@ -65,6 +69,21 @@ TEST(WideFormatNumbers, IntegersGoThroughTheByteFormatter) {
   EXPECT_EQ(WideFormatted(u"%d", {u"12"}), u"0");
   EXPECT_EQ(WideFormatted(u"%d", {-3.9}), u"-3");
   EXPECT_EQ(WideFormatted(u"%d", {1e300}), u"0");
+}
+
+TEST(WideFormatNumbers, TheCommonConversionsWriteWhatTheByteFormatterWrites) {
+  // "%d", "%i", "%u", "%x" and "%08x" are written without it; every value,
+  // the extremes included, must read the same as it formats them.
+  const std::int32_t values[] = {0,    1,          -1,        9,           10,    -10,   255,
+                                 4096, 0x7fffffff, INT32_MIN, -2147483647, 65535, 0x12ab};
+  for (const std::int32_t v : values) {
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "%d|%i|%u|%x|%08x|[%d]", static_cast<int>(v),
+                  static_cast<int>(v), static_cast<unsigned>(v), static_cast<unsigned>(v),
+                  static_cast<unsigned>(v), static_cast<int>(v));
+    EXPECT_EQ(WideFormatted(u"%d|%i|%u|%x|%08x|[%d]", {v, v, v, v, v, v}), Utf8ToUtf16(expected))
+        << v;
+  }
 }
 
 TEST(WideFormatNumbers, FloatingPoint) {
