@@ -3,7 +3,6 @@
 #include <webkit2/webkit-web-extension.h>
 
 #include <cstdint>
-#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,7 +30,7 @@ struct ExtensionState {
   std::uint32_t ticks = 0;
   // The data folder read on another thread while the page loads, for the
   // first page's control.
-  std::future<vellumine::FolderPreload> preload;
+  std::unique_ptr<vellumine::desktop::FolderPreloadTask> preload;
 };
 
 ExtensionState* g_state = nullptr;
@@ -141,10 +140,7 @@ extern "C" G_MODULE_EXPORT void webkit_web_extension_initialize_with_user_data(
   g_state->channel.Connect(socket_path, token);
   // The page's first call loads the whole folder; most of that reading can
   // be done now, while the engine starts and loads the page.
-  auto files = std::make_shared<vellumine::PosixPlatform>();
-  files->set_data_folder(folder);
-  g_state->preload =
-      std::async(std::launch::async, [files] { return vellumine::PreloadFolder(*files); });
+  g_state->preload = std::make_unique<vellumine::desktop::FolderPreloadTask>(folder);
   g_signal_connect(webkit_script_world_get_default(), "window-object-cleared",
                    G_CALLBACK(OnWindowObjectCleared), nullptr);
 }

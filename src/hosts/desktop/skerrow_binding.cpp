@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <exception>
-#include <future>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -26,7 +25,8 @@ namespace {
 // from outside is loaded and drawn shortly after it happens.
 struct PageControl {
   PageControl(const std::u16string& data_folder, ChannelClient* channel, JSCContext* context,
-              JSCContext* guard_world, std::uint32_t ticks, std::future<FolderPreload> ahead)
+              JSCContext* guard_world, std::uint32_t ticks,
+              std::unique_ptr<FolderPreloadTask> ahead)
       : preload(std::move(ahead)),
         platform(channel, ticks),
         control((platform.set_data_folder(data_folder), platform)),
@@ -63,18 +63,15 @@ struct PageControl {
   // The control, which first takes the folder's preload if one is on its
   // way: waiting for its end costs less than the reading it saves.
   CSkerrow& Control() {
-    if (preload.valid()) {
-      try {
-        control.Prime(preload.get());
-      } catch (const std::exception&) {
-        // Without it the first load reads every file itself.
-      }
+    if (preload != nullptr) {
+      if (std::optional<FolderPreload> read = preload->Take()) control.Prime(std::move(*read));
+      preload.reset();
     }
     return control;
   }
 
   // Declared first: destroyed last, it waits for a preload still under way.
-  std::future<FolderPreload> preload;
+  std::unique_ptr<FolderPreloadTask> preload;
   DesktopPlatform platform;
   CSkerrow control;
   JSCContext* guard;
@@ -365,9 +362,29 @@ const char* const* SkerrowMethodNames(std::size_t* count) {
   return names.data();
 }
 
+FolderPreloadTask::FolderPreloadTask(const std::u16string& data_folder) {
+  files_.set_data_folder(data_folder);
+  thread_ = std::thread([this] {
+    try {
+      result_ = PreloadFolder(files_);
+    } catch (const std::exception&) {
+      // Without it the first load reads every file itself.
+    }
+  });
+}
+
+FolderPreloadTask::~FolderPreloadTask() {
+  if (thread_.joinable()) thread_.join();
+}
+
+std::optional<FolderPreload> FolderPreloadTask::Take() {
+  if (thread_.joinable()) thread_.join();
+  return std::exchange(result_, std::nullopt);
+}
+
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
                     JSCContext* guard, WritePath path, std::uint32_t ticks,
-                    std::future<FolderPreload> preload) {
+                    std::unique_ptr<FolderPreloadTask> preload) {
   JSCClass* klass = SkerrowClass(context);
   if (g_current != nullptr) g_current->Retire();
   auto* page = new PageControl(data_folder, channel, context, guard, ticks, std::move(preload));

@@ -10,13 +10,16 @@
 #include <jsc/jsc.h>
 
 #include <cstdint>
-#include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "control/skerrow.h"
 #include "hosts/desktop/channel.h"
 #include "page/text.h"
+#include "platform/posix_platform.h"
 
 namespace vellumine::desktop {
 
@@ -56,16 +59,36 @@ enum class WritePath {
   kPlain,  // each one as it is (js_document.h): for comparisons
 };
 
+// The data folder read on a thread of its own (PreloadFolder) while the page
+// loads, for the first page's control. (A thread and not std::async: the
+// shared state of a future would put the standard library's shared pointer
+// code in this module, where the engine's own calls could bind to it.)
+class FolderPreloadTask {
+ public:
+  // Starts reading data_folder (canonical, ending with "/").
+  explicit FolderPreloadTask(const std::u16string& data_folder);
+  ~FolderPreloadTask();  // waits for the thread
+  FolderPreloadTask(const FolderPreloadTask&) = delete;
+  FolderPreloadTask& operator=(const FolderPreloadTask&) = delete;
+  // What the thread read, once it has ended; nullopt when the read failed
+  // or was taken already.
+  std::optional<FolderPreload> Take();
+
+ private:
+  PosixPlatform files_;
+  std::optional<FolderPreload> result_;
+  std::thread thread_;
+};
+
 // Creates a fresh control on data_folder (the canonical data folder, ending
 // with "/") and sets it as the global `Skerrow` of context. channel may be
 // nullptr; without guard no call counts as the user's; ticks, when not 0,
 // seeds the control's random source instead of the clock. The control keeps
 // the page showing what is saved: it watches the folder and redraws the page
-// when another writer changed it. preload, when valid, is a load of the same
-// folder under way (PreloadFolder): the control takes it before its first
-// call, waiting for it if it has not ended.
+// when another writer changed it. preload, when given, reads the same
+// folder: the control takes what it read before its first call.
 void InstallSkerrow(JSCContext* context, const std::u16string& data_folder, ChannelClient* channel,
                     JSCContext* guard = nullptr, WritePath path = WritePath::kFast,
-                    std::uint32_t ticks = 0, std::future<FolderPreload> preload = {});
+                    std::uint32_t ticks = 0, std::unique_ptr<FolderPreloadTask> preload = nullptr);
 
 }  // namespace vellumine::desktop
