@@ -85,6 +85,19 @@ void CSkerrow::Reload(Document* document) {
   LoadFolder();
 }
 
+namespace {
+
+// The tables a load reads, in the order each needs: the wallpapers' windows
+// take their style defaults from the global options.
+void ReadTables(Store& store, ControlState& state) {
+  LoadConfig(store, state);
+  LoadWallPaperList(store, state);
+  links::LoadLinkMenus(store, state);
+  memos::LoadMemoList(store, state);
+}
+
+}  // namespace
+
 void CSkerrow::LoadFolder() {
   // Under the folder's lock: no writer of this system is half-way through a
   // save, so a temporary left in the folder is a crashed save's.
@@ -95,10 +108,7 @@ void CSkerrow::LoadFolder() {
   state_.options = PageOptions{};
   state_.windows.clear();
   state_.current_wallpaper = -1;
-  LoadConfig(store_, state_);
-  LoadWallPaperList(store_, state_);
-  links::LoadLinkMenus(store_, state_);
-  memos::LoadMemoList(store_, state_);
+  ReadTables(store_, state_);
   windows::ForgetFixedPanels(state_);
   loaded_ = true;
   ever_loaded_ = true;
@@ -110,10 +120,7 @@ FolderPreload PreloadFolder(Platform& platform) {
   Store store(platform, platform.DataFolder(), &unused);
   FolderPreload preload;
   preload.data_folder = store.data_folder();
-  LoadConfig(store, preload.state);
-  LoadWallPaperList(store, preload.state);
-  links::LoadLinkMenus(store, preload.state);
-  memos::LoadMemoList(store, preload.state);
+  ReadTables(store, preload.state);
   preload.reads = store.TakeReads();
   return preload;
 }

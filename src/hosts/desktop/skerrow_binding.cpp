@@ -70,7 +70,8 @@ struct PageControl {
     return control;
   }
 
-  // Declared first: destroyed last, it waits for a preload still under way.
+  // Until the first call; a preload still under way is waited for when
+  // this goes.
   std::unique_ptr<FolderPreloadTask> preload;
   DesktopPlatform platform;
   CSkerrow control;
