@@ -272,8 +272,14 @@ bool WrittenMarkup::FindTags(double number, std::u16string& tags) const {
 
 void WrittenMarkup::KeepTags(double number, const std::u16string& tags) {
   if (number == 0) return;  // no list to name again
-  if (lists_.size() >= kKeptLists) lists_.pop_front();
+  if (tags.size() > kKeptUnits) return;
+  while (!lists_.empty() &&
+         (lists_.size() >= kKeptLists || kept_units_ + tags.size() > kKeptUnits)) {
+    kept_units_ -= lists_.front().second.size();
+    lists_.pop_front();
+  }
   lists_.emplace_back(number, tags);
+  kept_units_ += tags.size();
 }
 
 FastDocument::FastDocument(JSCContext* context, JSCValue* writer, WrittenMarkup& written)

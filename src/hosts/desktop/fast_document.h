@@ -53,13 +53,17 @@ class WrittenMarkup {
   bool FindTags(double number, std::u16string& tags) const;
   void KeepTags(double number, const std::u16string& tags);
   // A redraw walks the whole page twice, and each window with options of
-  // its own (a dozen or so) on its own.
-  static constexpr std::size_t kKeptLists = 32;
+  // its own on its own: fifty and more at capacity, every call. Kept up to
+  // so many lists and so many names in all (the page's own list is some
+  // 27,000 names at capacity), the oldest going first.
+  static constexpr std::size_t kKeptLists = 256;
+  static constexpr std::size_t kKeptUnits = std::size_t{1} << 20;
 
  private:
   std::unordered_map<std::u16string, Entry> entries_;
   double next_ = 1;
   std::deque<std::pair<double, std::u16string>> lists_;
+  std::size_t kept_units_ = 0;
 };
 
 class FastDocument : public Document {

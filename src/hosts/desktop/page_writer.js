@@ -145,12 +145,16 @@
   // the style writes it has had since, to be played on that style.
   const restyled = new Map();
   const restyledBy = groups();   // root -> its elements in restyled
-  // Live element -> { property: value }: what the writer last wrote through
-  // its style object, as the control gave it. The same value again changes
-  // nothing and is not even read back (the engine writes a colour back in
-  // another form, and reads cost a serialisation): anything else that
-  // changes the element's inline style forgets the entry (unstyled()).
+  // Live element -> { property: value, [STYLE]: its style object }: what
+  // the writer last wrote through its style object, as the control gave it.
+  // The same value again changes nothing and is not even read back (the
+  // engine writes a colour back in another form, and reads cost a
+  // serialisation): anything else that changes the element's inline style
+  // forgets the entry (unstyled()). The style object is kept with it: the
+  // engine looks it up anew at every read of element.style, a tenth of a
+  // font change's writing at capacity.
   const wrote = new WeakMap();
+  const STYLE = Symbol("style");
   const KEPT_STYLES = new Set(["color", "fontFamily", "fontSize", "left", "top", "visibility"]);
   function unstyled(element) {
     wrote.delete(element);
@@ -602,18 +606,20 @@
       entry.writes.push(property, String(value));
       return false;
     }
-    const style = element.style;
-    if (style === null || typeof style !== "object") return false;
     value = String(value);
-    if (!KEPT_STYLES.has(property)) {
+    const kept = KEPT_STYLES.has(property);
+    let mine = kept ? wrote.get(element) : undefined;
+    const had = mine !== undefined ? mine[property] : undefined;
+    // Written so already: nothing to do, not even fetch the style object.
+    if (had === value) return false;
+    const style = mine !== undefined ? mine[STYLE] : element.style;
+    if (style === null || typeof style !== "object") return false;
+    if (!kept) {
       // A shorthand would change what is kept for its longhands.
       unstyled(element);
       style[property] = value;
       return true;
     }
-    let mine = wrote.get(element);
-    const had = mine !== undefined ? mine[property] : undefined;
-    if (had === value) return false;
     // A value the element holds already, as the engine writes it, is not
     // written again: that would change nothing, yet cost the engine a parse
     // (a recolouring leaves tens of thousands of fonts as they are). One the
@@ -625,7 +631,11 @@
       style[property] = value;
       written = true;
     }
-    if (mine === undefined) wrote.set(element, (mine = Object.create(null)));
+    if (mine === undefined) {
+      mine = Object.create(null);
+      mine[STYLE] = style;
+      wrote.set(element, mine);
+    }
     mine[property] = value;
     return written;
   }
@@ -1264,7 +1274,7 @@
           if (which !== told) restyledNow.push((told = which));
         }
         element = null;
-        writes = [];
+        writes.length = 0;
       };
       const w = reader();
       for (let pos = 0; (pos = readWrite(batch, pos, w)) >= 0;) {

@@ -70,5 +70,35 @@ TEST(WrittenMarkup, KeepsTheTagNamesOfTheLastFewLists) {
   EXPECT_FALSE(written.FindTags(0, tags));
 }
 
+// A call at capacity walks the page and each of some fifty windows with
+// options of their own: all of those are found again at the next call. The
+// names kept stay bounded in all, however long the lists: the oldest go
+// first, and a list longer than the bound is not kept.
+TEST(WrittenMarkup, KeepsACallsWalksWithinABoundOfNames) {
+  WrittenMarkup written;
+  std::u16string tags;
+  const std::u16string page(200000, u'P');
+  written.KeepTags(1, page);
+  for (int n = 2; n <= 60; ++n) written.KeepTags(n, u"DIV\nPRE");
+  ASSERT_TRUE(written.FindTags(1, tags));
+  EXPECT_EQ(tags.size(), page.size());
+  for (int n = 2; n <= 60; ++n) EXPECT_TRUE(written.FindTags(n, tags)) << n;
+
+  const std::size_t big = WrittenMarkup::kKeptUnits / 2;
+  written.KeepTags(100, std::u16string(big, u'A'));
+  written.KeepTags(101, std::u16string(big, u'B'));
+  // The page's list and the small ones before it made room.
+  EXPECT_FALSE(written.FindTags(1, tags));
+  EXPECT_FALSE(written.FindTags(2, tags));
+  ASSERT_TRUE(written.FindTags(100, tags));
+  EXPECT_EQ(tags, std::u16string(big, u'A'));
+  ASSERT_TRUE(written.FindTags(101, tags));
+  EXPECT_EQ(tags, std::u16string(big, u'B'));
+
+  written.KeepTags(102, std::u16string(WrittenMarkup::kKeptUnits + 1, u'C'));
+  EXPECT_FALSE(written.FindTags(102, tags));
+  EXPECT_TRUE(written.FindTags(101, tags));
+}
+
 }  // namespace
 }  // namespace vellumine::desktop
