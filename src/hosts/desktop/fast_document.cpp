@@ -331,9 +331,14 @@ void AppendNumber(std::u16string& out, std::uint64_t n) {
 void FastDocument::QueueStyle(std::int32_t index, char16_t property, std::u16string_view value) {
   // A walk gives most elements the value it gave the one before: that one
   // is "=", so the batch carries each value once per run and the page makes
-  // one string of it.
+  // one string of it. An element is named by its step from the one written
+  // last (nothing for the same one): a page's walk at capacity makes tens of
+  // thousands of writes, and the batch crosses to the page as a copy.
   const int slot = property == u'c' ? 0 : property == u'f' ? 1 : property == u's' ? 2 : -1;
-  AppendNumber(pending_styles_, static_cast<std::uint64_t>(index));
+  const std::int64_t step = std::int64_t{index} - last_index_;
+  last_index_ = index;
+  if (step < 0) pending_styles_ += u'-';
+  if (step != 0) AppendNumber(pending_styles_, static_cast<std::uint64_t>(step < 0 ? -step : step));
   pending_styles_ += u':';
   pending_styles_ += property;
   pending_styles_ += u':';
@@ -352,6 +357,7 @@ void FastDocument::SendStyles() {
   JscRef batch(ToJsString(context_, pending_styles_));
   pending_styles_.clear();
   for (auto& last : last_styles_) last.reset();
+  last_index_ = 0;
   JscRef done(Call("styles", {batch.get()}));
 }
 

@@ -101,6 +101,8 @@ class FastDocument : public Document {
   std::u16string pending_styles_;
   // The last value queued for each property (c, f, s) in the pending batch.
   std::optional<std::u16string> last_styles_[3];
+  // The index of the last write queued in the pending batch (0 before any).
+  std::int32_t last_index_ = 0;
 };
 
 }  // namespace vellumine::desktop

@@ -429,10 +429,12 @@
       restyled.get(element).writes.push(w.property, valueOf(r.batch, w));
     }
   }
-  // Reads the style write at pos of a walk's batch ("index:p:length:value",
-  // p being c, f or s, or "index:p:=" for the value the last write of p in
-  // the batch had) into w (from reader()): the position after it, or -1 at
-  // the end or at anything else. Read in place, digit by digit: a redraw's
+  // Reads the style write at pos of a walk's batch ("step:p:length:value",
+  // p being c, f or s, or "step:p:=" for the value the last write of p in
+  // the batch had; step, the element's index less the last write's, empty
+  // for the same element and starting from 0) into w (from reader()): the
+  // position after it, or -1 at the end or at anything else. Read in place,
+  // digit by digit: a redraw's
   // batch holds tens of thousands of writes, and a substring for each field
   // costs more than the write it leads to (most of a redraw's are skipped).
   // valueOf(batch, w) makes the value's string, once for a run of the same.
@@ -442,12 +444,15 @@
              s: slot("fontSize") };
   }
   function readWrite(batch, pos, w) {
-    let index = 0;
+    let step = 0;
     let k = pos;
+    const back = batch.charCodeAt(k) === 45;
+    if (back) ++k;
     for (let d = batch.charCodeAt(k); d >= 48 && d <= 57; d = batch.charCodeAt(++k)) {
-      index = index * 10 + (d - 48);
+      step = step * 10 + (d - 48);
     }
-    if (k === pos || batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) return -1;
+    if (batch.charCodeAt(k) !== 58 || batch.charCodeAt(k + 2) !== 58) return -1;
+    const index = back ? w.index - step : w.index + step;
     const code = batch.charCodeAt(k + 1);
     const slot = code === 99 ? w.c : code === 102 ? w.f : code === 115 ? w.s : null;
     const from = k + 3;
@@ -1170,9 +1175,10 @@
     item: function (index) {
       return index >= 0 && index < list.length ? list[index] : null;
     },
-    // Style writes on the listed elements: "index:property:length:value"
-    // or "index:property:=" one after the other (property: c colour, f font
-    // family, s font size; = the value of the last write of that property).
+    // Style writes on the listed elements: "step:property:length:value"
+    // or "step:property:=" one after the other (property: c colour, f font
+    // family, s font size; = the value of the last write of that property;
+    // step, the element's index less the last write's, empty for none).
     styles: function (batch) {
       begin();
       // The same batch over a content written again as it was: its

@@ -904,12 +904,15 @@ var plainDoc = document.implementation.createHTMLDocument("");
 var plain = plainDoc.createElement("div");
 plain.id = live.id;
 plainDoc.body.appendChild(plain);
-// A write of a walk's batch as the host makes it: "=" for the value the
-// batch's last write of that property had.
+// A write of a walk's batch as the host makes it: the element's step from
+// the one written last (none for the same), "=" for the value the batch's
+// last write of that property had.
 function entry(last, i, p, v) {
   var same = last[p] === v;
   last[p] = v;
-  return i + ":" + p + ":" + (same ? "=" : v.length + ":" + v);
+  var step = i - (last.at || 0);
+  last.at = i;
+  return (step === 0 ? "" : step) + ":" + p + ":" + (same ? "=" : v.length + ":" + v);
 }
 )JS";
 }
@@ -958,8 +961,10 @@ function walk(w, p) {
   var list = p.querySelectorAll("*");
   var count = tags === "" ? 0 : tags.split("\n").length;
   if (count != list.length) throw new Error("the walk found " + count + " elements, not " + list.length);
-  var batch = "", last = {};
-  for (var i = 0; i < list.length; ++i) {
+  // Now and then from the last element back: the batch then steps back.
+  var batch = "", last = {}, back = pick(4) == 0;
+  for (var n = 0; n < list.length; ++n) {
+    var i = back ? list.length - 1 - n : n;
     var props = theme % 3 == 2 && i % 2 ? ["c", "s", "c"] : ["c", "f", "s"];
     for (var k = 0; k < props.length; ++k) {
       var v = props[k] == "c" ? ["red", "rgb(0, 0, 255)", "#123456"][(theme + k) % 3]
@@ -968,7 +973,7 @@ function walk(w, p) {
       list[i].style[names[props[k]]] = v;
     }
   }
-  log.push("walk " + (w.id || "?") + " theme " + theme);
+  log.push("walk " + (w.id || "?") + " theme " + theme + (back ? " back" : ""));
   writer.styles(batch);
 }
 function path(e, root) {
