@@ -437,9 +437,9 @@
   // the batch had; step, the element's index less the last write's, empty
   // for the same element and starting from 0) into w (from reader()): the
   // position after it, or -1 at the end or at anything else. Read in place,
-  // digit by digit: a redraw's
-  // batch holds tens of thousands of writes, and a substring for each field
-  // costs more than the write it leads to (most of a redraw's are skipped).
+  // digit by digit: a redraw's batch holds tens of thousands of writes, and
+  // a substring for each field costs more than the write it leads to (most
+  // of a redraw's are skipped).
   // valueOf(batch, w) makes the value's string, once for a run of the same.
   function reader() {
     const slot = (property) => ({ property: property, from: -1, length: 0, text: null });
@@ -674,9 +674,9 @@
   // that holds it; any remembered content further out is forgotten. batch,
   // when not 0, numbers the walk's batch being written: a parent walked
   // already in it keeps the content found for it (a property of its own,
-  // NEAR, marked with the batch). The content the write fell in, whether it was
-  // fresh until then and its chain then are left in notedRoot, notedFresh
-  // and notedChain.
+  // NEAR, marked with the batch; the next batch's walk replaces it). The
+  // content the write fell in, whether it was fresh until then and its
+  // chain then are left in notedRoot, notedFresh and notedChain.
   let notedRoot = null;
   let notedFresh = false;
   let notedChain = null;
